@@ -1,0 +1,47 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <initializer_list>
+
+#include "python/binding/python.hpp"
+
+namespace qelto::python {
+
+inline constexpr std::size_t kMaxParams = 4;
+
+// The parameters of one function as Python sees them: every parameter can be
+// given by position or by keyword; the first `required` have no default.
+struct Signature {
+  const char* function;  // "Circuit.rx", "QubitId.__new__", "from_qasm"
+  std::array<const char*, kMaxParams> names{};
+  std::size_t count = 0;
+  std::size_t required = 0;
+
+  consteval Signature(const char* fn, std::initializer_list<const char*> params)
+      : Signature(fn, params, params.size()) {}
+  consteval Signature(const char* fn, std::initializer_list<const char*> params,
+                      std::size_t num_required)
+      : function(fn), count(params.size()), required(num_required) {
+    std::size_t i = 0;
+    for (const char* name : params) {
+      names[i++] = name;
+    }
+  }
+};
+
+// The arguments of one call, matched to parameters: borrowed references in
+// parameter order, null for an omitted parameter with a default.
+using BoundArgs = std::array<PyObject*, kMaxParams>;
+
+// Matches a fast call's arguments (positional values, then the values of the
+// keywords named in `kwnames`). On failure returns false with the TypeError
+// of the mismatch set.
+[[nodiscard]] bool bind(const Signature& signature, PyObject* const* args,
+                        Py_ssize_t nargs, PyObject* kwnames, BoundArgs& out);
+
+// The same for a tuple-and-dict call (constructors).
+[[nodiscard]] bool bind(const Signature& signature, PyObject* args,
+                        PyObject* kwargs, BoundArgs& out);
+
+}  // namespace qelto::python

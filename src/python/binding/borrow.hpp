@@ -1,0 +1,73 @@
+#pragma once
+
+#include <atomic>
+
+#include "python/binding/python.hpp"
+
+namespace qelto::python {
+
+// Guards an object's library value against use while it is being changed.
+// 0 = free, n > 0 = n shared borrows, -1 = borrowed exclusively. Conflicts can
+// only come from Python code that runs during an argument conversion (a
+// user-defined __index__) and reaches the same object.
+class BorrowFlag {
+ public:
+  bool try_share() {
+    int count = state_.load(std::memory_order_relaxed);
+    do {
+      if (count == kExclusive) {
+        return false;
+      }
+    } while (!state_.compare_exchange_weak(count, count + 1));
+    return true;
+  }
+  void unshare() { state_.fetch_sub(1); }
+
+  bool try_exclusive() {
+    int expected = 0;
+    return state_.compare_exchange_strong(expected, kExclusive);
+  }
+  void unexclusive() { state_.store(0); }
+
+ private:
+  static constexpr int kExclusive = -1;
+  std::atomic<int> state_{0};
+};
+
+// RAII shared borrow. Check `held()`; on a conflict the RuntimeError
+// "Already mutably borrowed" is already set.
+class SharedBorrow {
+ public:
+  explicit SharedBorrow(BorrowFlag& flag);
+  SharedBorrow(const SharedBorrow&) = delete;
+  SharedBorrow& operator=(const SharedBorrow&) = delete;
+  ~SharedBorrow() {
+    if (flag_ != nullptr) {
+      flag_->unshare();
+    }
+  }
+  bool held() const { return flag_ != nullptr; }
+
+ private:
+  BorrowFlag* flag_;
+};
+
+// RAII exclusive borrow. On a conflict `held()` is false and the RuntimeError
+// "Already borrowed" is set.
+class ExclusiveBorrow {
+ public:
+  explicit ExclusiveBorrow(BorrowFlag& flag);
+  ExclusiveBorrow(const ExclusiveBorrow&) = delete;
+  ExclusiveBorrow& operator=(const ExclusiveBorrow&) = delete;
+  ~ExclusiveBorrow() {
+    if (flag_ != nullptr) {
+      flag_->unexclusive();
+    }
+  }
+  bool held() const { return flag_ != nullptr; }
+
+ private:
+  BorrowFlag* flag_;
+};
+
+}  // namespace qelto::python

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "ir/error.hpp"
+#include "python/binding/python.hpp"
+
+namespace qelto::python {
+
+// Sets RuntimeError "IR Error: {display text}" and returns null, so a method
+// can `return ir_to_py_err(error);`.
+PyObject* ir_to_py_err(const ir::IrError& error);
+
+// Sets RuntimeError with `prefix` followed by `text`; returns null.
+PyObject* raise_runtime_error(const char* prefix, const std::string& text);
+
+}  // namespace qelto::python

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <span>
+
+#include "python/binding/object.hpp"
+
+namespace qelto::python {
+
+// One row of the module's registration table: a class, or a module function.
+struct Registration {
+  ClassDef& (*cls)();       // set for a class row
+  PyMethodDef* function;    // set for a function row
+};
+
+// Every name the module exports, in registration (and `__all__`) order.
+std::span<const Registration> registrations();
+
+}  // namespace qelto::python
