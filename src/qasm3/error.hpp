@@ -82,8 +82,7 @@ using ParseError =
 template <class T>
 using ParseResult = std::expected<T, ParseError>;
 
-// An IR error becomes CircuitError unchanged. Usable as
-// `result.transform_error(to_parse_error)`.
+// An IR error becomes CircuitError unchanged.
 [[nodiscard]] ParseError to_parse_error(ir::IrError error);
 
 // The fixed display text, e.g.
