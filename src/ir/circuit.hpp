@@ -1,0 +1,171 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ir/dag.hpp"
+#include "ir/error.hpp"
+#include "ir/instruction.hpp"
+#include "ir/parameter.hpp"
+#include "ir/qubit.hpp"
+
+namespace qelto::ir {
+
+// Record of one qubit. `register_name` (the spec's `register`, a C++
+// keyword) and `index` are both present for qubits made by add_qreg, both
+// absent for qubits made singly.
+struct QubitInfo {
+  QubitId id;
+  std::optional<std::string> register_name;
+  std::optional<std::uint32_t> index;
+};
+
+// Record of one classical bit, the same with a ClbitId.
+struct ClbitInfo {
+  ClbitId id;
+  std::optional<std::string> register_name;
+  std::optional<std::uint32_t> index;
+};
+
+class Circuit;
+
+// Result of every builder operation: the circuit itself, so that calls
+// chain (`c.h(q)->get().cx(q, r)`), or the IrError of CircuitDag::apply.
+// A failed call leaves the circuit exactly as it was.
+using BuildResult = IrResult<std::reference_wrapper<Circuit>>;
+
+// The user-facing circuit (spec Part 1.5): a name, qubit and classical-bit
+// records, and the CircuitDag of its operations. Hands out ids 0, 1, 2, ...
+// in creation order and never reuses them; only grows.
+//
+// The spec's `new(name)` is the constructor `Circuit(name)` (alias
+// `Circuit::empty(name)`).
+//
+// Every builder operation builds one Instruction and passes it to
+// `CircuitDag::apply`, so all validation and every IrError come from there.
+// Angles are ParameterExpression values taken by value.
+//
+// Exceptions: bad input never throws. std::bad_alloc may propagate from any
+// operation; it is thrown before anything changes (add_qreg/add_creg roll
+// back), so the circuit is left as it was.
+//
+// Move-only (nothing in the system copies a whole circuit).
+class Circuit {
+ public:
+  // spec `new`: no qubits, no classical bits, empty DAG, counters 0.
+  explicit Circuit(std::string_view name);
+  [[nodiscard]] static Circuit empty(std::string_view name);
+  // Qubits 0..num_qubits-1, then classical bits 0..num_clbits-1 (so in the
+  // DAG all qubit wire nodes come before the classical ones).
+  [[nodiscard]] static Circuit with_size(std::string_view name,
+                                         std::uint32_t num_qubits,
+                                         std::uint32_t num_clbits);
+
+  Circuit(Circuit&&) noexcept = default;
+  Circuit& operator=(Circuit&&) noexcept = default;
+  Circuit(const Circuit&) = delete;
+  Circuit& operator=(const Circuit&) = delete;
+
+  // ---- Inspection ----
+  [[nodiscard]] const std::string& name() const noexcept { return name_; }
+  [[nodiscard]] std::uint64_t num_qubits() const noexcept {
+    return qubits_.size();
+  }
+  [[nodiscard]] std::uint64_t num_clbits() const noexcept {
+    return clbits_.size();
+  }
+  [[nodiscard]] std::uint64_t depth() const { return dag_.depth(); }
+  // Records in creation order (record k has id k).
+  [[nodiscard]] std::span<const QubitInfo> qubits() const noexcept {
+    return qubits_;
+  }
+  [[nodiscard]] std::span<const ClbitInfo> clbits() const noexcept {
+    return clbits_;
+  }
+  // Read access for the emitter: topological_ops(), node(), ...
+  [[nodiscard]] const CircuitDag& dag() const noexcept { return dag_; }
+
+  // ---- Bits ----
+  QubitId add_qubit();
+  ClbitId add_clbit();
+  // `size` new qubits recording register `name` and positions 0..size-1;
+  // returns their ids in order. Size 0 returns {} and changes nothing.
+  std::vector<QubitId> add_qreg(std::string_view name, std::uint32_t size);
+  std::vector<ClbitId> add_creg(std::string_view name, std::uint32_t size);
+
+  // ---- Applying an instruction directly ----
+  // `dag.apply` of the spec, for operations without a builder (id, sxdg,
+  // ch, crx, cry, rxx, ryy, rzz, custom gates, multi-qubit reset/barrier...).
+  [[nodiscard]] IrResult<NodeIndex> apply(Instruction instruction);
+
+  // ---- Builder operations (operands in the order listed) ----
+  BuildResult h(QubitId qubit);
+  BuildResult x(QubitId qubit);
+  BuildResult y(QubitId qubit);
+  BuildResult z(QubitId qubit);
+  BuildResult s(QubitId qubit);
+  BuildResult sdg(QubitId qubit);
+  BuildResult t(QubitId qubit);
+  BuildResult tdg(QubitId qubit);
+  BuildResult sx(QubitId qubit);
+  BuildResult rx(ParameterExpression theta, QubitId qubit);
+  BuildResult ry(ParameterExpression theta, QubitId qubit);
+  BuildResult rz(ParameterExpression theta, QubitId qubit);
+  BuildResult p(ParameterExpression theta, QubitId qubit);
+  BuildResult u(ParameterExpression theta, ParameterExpression phi,
+                ParameterExpression lam, QubitId qubit);
+  BuildResult prx(ParameterExpression theta, ParameterExpression phi,
+                  QubitId qubit);
+  BuildResult cx(QubitId control, QubitId target);
+  BuildResult cy(QubitId control, QubitId target);
+  BuildResult cz(QubitId control, QubitId target);
+  BuildResult swap(QubitId q1, QubitId q2);
+  BuildResult iswap(QubitId q1, QubitId q2);
+  BuildResult cp(ParameterExpression theta, QubitId control, QubitId target);
+  BuildResult crz(ParameterExpression theta, QubitId control, QubitId target);
+  BuildResult ccx(QubitId c1, QubitId c2, QubitId target);
+  BuildResult cswap(QubitId control, QubitId t1, QubitId t2);
+  // Kind Measure, qubits (qubit), clbits (clbit).
+  BuildResult measure(QubitId qubit, ClbitId clbit);
+  // Kind Reset, qubits (qubit).
+  BuildResult reset(QubitId qubit);
+  // Kind Delay{duration}, qubits (qubit).
+  BuildResult delay(QubitId qubit, std::uint64_t duration);
+  // Kind Barrier over every qubit in record order (none for a circuit
+  // without qubits: still one operation, one layer of depth).
+  BuildResult barrier_all();
+  // Adds classical bits (as add_clbit) until there are as many as qubits,
+  // then applies ONE Measure of all qubits into the first num_qubits
+  // classical bits, in record order. The added bits stay if apply fails.
+  BuildResult measure_all();
+
+  // ---- Ready-made circuits (no error can occur with their own ids) ----
+  // "bell": 2 qubits, 2 clbits; h(0), cx(0,1), measure(0,0), measure(1,1).
+  [[nodiscard]] static IrResult<Circuit> bell();
+  // n = 0: empty "ghz_0". Else "ghz", n qubits, n clbits; h(0);
+  // cx(i-1, i) for i = 1..n-1; measure(j, j) for j = 0..n-1.
+  [[nodiscard]] static IrResult<Circuit> ghz(std::uint32_t n);
+  // n = 0: empty "qft_0". Else "qft", n qubits, no clbits; for each i:
+  // h(i), then cp(pi / 2^j; i + j, i) for j = 1..n-1-i; then
+  // swap(i, n-1-i) for i < n/2. Angles are Constants.
+  [[nodiscard]] static IrResult<Circuit> qft(std::uint32_t n);
+
+ private:
+  BuildResult gate1(StandardGate gate, QubitId qubit);
+  BuildResult gate_on(StandardGate gate, QubitList qubits);
+  BuildResult finish(IrResult<NodeIndex> applied);
+
+  std::string name_;
+  std::vector<QubitInfo> qubits_;
+  std::vector<ClbitInfo> clbits_;
+  CircuitDag dag_;
+  std::uint32_t next_qubit_ = 0;
+  std::uint32_t next_clbit_ = 0;
+};
+
+}  // namespace qelto::ir

@@ -1,0 +1,154 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "ir/parameter.hpp"
+
+namespace qelto::ir {
+
+// One of the 32 built-in gates of the catalogue (spec Part 1.3), with its
+// parameters. Parameterised kinds own their `ParameterExpression` values:
+//   Rx Ry Rz P Crx Cry Crz Cp Rxx Ryy Rzz: theta
+//   U: theta, phi, lam          Prx: theta, phi
+// every other kind has none.
+//
+// Representation: a one-byte kind plus one heap block holding the
+// parameters (no block for parameterless gates), so a gate is 16 bytes.
+// Move-only; deep copies are explicit (`clone`). A moved-from gate is `Id`.
+class StandardGate {
+ public:
+  // The enumerators, in catalogue order (values 0..31). Also reachable as
+  // `StandardGate::Cx` etc. through `using enum`.
+  enum class Kind : std::uint8_t {
+    Id,
+    X,
+    Y,
+    Z,
+    H,
+    S,
+    Sdg,
+    T,
+    Tdg,
+    Sx,
+    Sxdg,
+    Rx,
+    Ry,
+    Rz,
+    P,
+    U,
+    Cx,
+    Cy,
+    Cz,
+    Ch,
+    Swap,
+    ISwap,
+    Crx,
+    Cry,
+    Crz,
+    Cp,
+    Rxx,
+    Ryy,
+    Rzz,
+    Ccx,
+    CSwap,
+    Prx,
+  };
+  using enum Kind;
+  static constexpr std::size_t kNumKinds = 32;
+
+  // Catalogue tables, usable without a gate value.
+  // OpenQASM name, lower case ("id", "x", ..., "cswap", "prx").
+  [[nodiscard]] static std::string_view name(Kind kind) noexcept;
+  // Qubit count: 1, 2 or 3.
+  [[nodiscard]] static std::uint32_t num_qubits(Kind kind) noexcept;
+  // Parameter count: 0, 1, 2 (Prx) or 3 (U).
+  [[nodiscard]] static std::uint32_t num_params(Kind kind) noexcept;
+  // The kind whose OpenQASM name is exactly `name` (lower case only).
+  [[nodiscard]] static std::optional<Kind> from_name(
+      std::string_view name) noexcept;
+
+  // `Id`.
+  StandardGate() noexcept = default;
+  // Constructors by parameter count. Passing a kind whose parameter count
+  // differs is a programming error (assert); use `make` for unchecked input.
+  explicit StandardGate(Kind kind) noexcept;
+  StandardGate(Kind kind, ParameterExpression theta);
+  StandardGate(Kind kind, ParameterExpression theta, ParameterExpression phi);
+  StandardGate(Kind kind, ParameterExpression theta, ParameterExpression phi,
+               ParameterExpression lam);
+  // Checked construction: nullopt when `params.size() != num_params(kind)`.
+  [[nodiscard]] static std::optional<StandardGate> make(
+      Kind kind, std::vector<ParameterExpression> params);
+
+  StandardGate(StandardGate&& other) noexcept = default;
+  StandardGate& operator=(StandardGate&& other) noexcept = default;
+  StandardGate(const StandardGate&) = delete;
+  StandardGate& operator=(const StandardGate&) = delete;
+  ~StandardGate();
+
+  [[nodiscard]] StandardGate clone() const;
+
+  [[nodiscard]] Kind kind() const noexcept { return kind_; }
+  [[nodiscard]] std::string_view name() const noexcept { return name(kind_); }
+  [[nodiscard]] std::uint32_t num_qubits() const noexcept {
+    return num_qubits(kind_);
+  }
+  // Read-only view of the stored parameters in catalogue order (theta, phi,
+  // lam); its length is the parameter count. Valid while the gate lives and
+  // is not moved from.
+  [[nodiscard]] std::span<const ParameterExpression> parameters()
+      const noexcept;
+
+ private:
+  Kind kind_ = Kind::Id;
+  // num_params(kind_) expressions; null when there are none.
+  std::unique_ptr<ParameterExpression[]> params_;
+};
+
+// A user-defined gate (never created by this system's builders, lowering or
+// Python layer, but applied, copied and written like any other gate).
+struct CustomGate {
+  std::string name;
+  std::uint32_t num_qubits = 0;
+  std::vector<ParameterExpression> params;
+
+  [[nodiscard]] CustomGate clone() const;
+};
+
+// GateKind: `Standard` is the StandardGate alternative; `Custom` is the
+// CustomGate record, boxed (custom gates are rare and their record is large;
+// boxing keeps every Instruction compact). The box is never null except in
+// a moved-from value.
+using GateKind = std::variant<StandardGate, std::unique_ptr<CustomGate>>;
+
+// One gate: a standard gate or a custom one.
+struct Gate {
+  GateKind kind;
+
+  Gate() noexcept = default;
+  Gate(StandardGate g) noexcept : kind(std::move(g)) {}  // NOLINT: implicit
+  Gate(CustomGate g);                                    // NOLINT: implicit
+
+  [[nodiscard]] Gate clone() const;
+
+  // The standard gate, or nullptr for a custom gate.
+  [[nodiscard]] const StandardGate* standard() const noexcept;
+  // The custom gate record, or nullptr for a standard gate.
+  [[nodiscard]] const CustomGate* custom() const noexcept;
+  // OpenQASM name of a standard gate, stored name of a custom gate.
+  [[nodiscard]] std::string_view name() const noexcept;
+  // Catalogue count of a standard gate, `num_qubits` of a custom gate.
+  [[nodiscard]] std::uint32_t num_qubits() const noexcept;
+  // Parameters in order: StandardGate::parameters or the custom `params`.
+  [[nodiscard]] std::span<const ParameterExpression> parameters()
+      const noexcept;
+};
+
+}  // namespace qelto::ir
