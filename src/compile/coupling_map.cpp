@@ -109,21 +109,15 @@ CouplingMap CouplingMap::star(std::uint32_t n) {
 }
 
 void CouplingMap::add_edge(std::uint32_t q1, std::uint32_t q2) {
-  const std::size_t old_slots = neighbours_.size();
-  std::uint32_t s1 = 0;
-  std::uint32_t s2 = 0;
-  // Everything that can fail happens here, before the first write that
-  // counts, so that running out of memory leaves the map as it was.
-  try {
-    make_room(edges_, 1);
-    s1 = slot_for(q1);
-    s2 = slot_for(q2);
-    make_room(neighbours_[s1], 1);
-    make_room(neighbours_[s2], s1 == s2 ? 2 : 1);
-  } catch (...) {
-    drop_slots_from(old_slots, q1, q2);
-    throw;
-  }
+  // Everything that can fail comes before the first write that counts, so
+  // running out of memory leaves the edges as they were. A slot created just
+  // before such a failure keeps an empty neighbour list, which every query
+  // treats exactly like no slot.
+  make_room(edges_, 1);
+  const std::uint32_t s1 = slot_for(q1);
+  const std::uint32_t s2 = slot_for(q2);
+  make_room(neighbours_[s1], 1);
+  make_room(neighbours_[s2], s1 == s2 ? 2 : 1);
   edges_.push_back(Edge{q1, q2});
   neighbours_[s1].push_back(s2);
   neighbours_[s2].push_back(s1);
@@ -175,6 +169,7 @@ std::uint32_t CouplingMap::slot_for(std::uint32_t q) {
     return *found;
   }
   // There are at most 2^32 distinct qubits, so every slot fits in 32 bits.
+  // If the key cannot be stored, the list just added is never reached.
   const auto slot = static_cast<std::uint32_t>(neighbours_.size());
   neighbours_.emplace_back();
   slot_of_.emplace(q, slot);
@@ -187,18 +182,6 @@ std::optional<std::uint32_t> CouplingMap::find_slot(std::uint32_t q) const {
     return std::nullopt;
   }
   return found->second;
-}
-
-void CouplingMap::drop_slots_from(std::size_t first, std::uint32_t q1,
-                                  std::uint32_t q2) {
-  for (const std::uint32_t q : {q1, q2}) {
-    const auto found = slot_of_.find(q);
-    if (found != slot_of_.end() && found->second >= first) {
-      slot_of_.erase(found);
-    }
-  }
-  neighbours_.erase(neighbours_.begin() + static_cast<std::ptrdiff_t>(first),
-                    neighbours_.end());
 }
 
 }  // namespace qelto::compile

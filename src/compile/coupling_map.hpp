@@ -68,13 +68,12 @@ class CouplingMap {
   // The slot of q, created with an empty neighbour list if q has none yet.
   std::uint32_t slot_for(std::uint32_t q);
   [[nodiscard]] std::optional<std::uint32_t> find_slot(std::uint32_t q) const;
-  // Forgets the slots created by an add_edge that failed half-way.
-  void drop_slots_from(std::size_t first, std::uint32_t q1, std::uint32_t q2);
 
   std::uint32_t num_qubits_;
   std::vector<Edge> edges_;
   // Each touched qubit gets a dense slot, so that searches can keep their
-  // bookkeeping in plain arrays. A qubit that no edge touches has no slot.
+  // bookkeeping in plain arrays. A qubit that no edge touches has no slot, or
+  // (after an add_edge that ran out of memory) one with an empty list.
   std::unordered_map<std::uint32_t, std::uint32_t> slot_of_;
   // Neighbour slots of each slot, in the order the edges were added. A
   // self-loop lists its qubit twice.
