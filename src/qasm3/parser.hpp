@@ -1,0 +1,116 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "qasm3/ast.hpp"
+#include "qasm3/error.hpp"
+#include "qasm3/token.hpp"
+
+namespace qelto::qasm3 {
+
+// The deepest syntax tree the parser builds: nested parentheses, unary
+// operators and calls, chains of binary operators (which nest leftwards
+// without any parentheses), and if / else / for / gate bodies. Every later
+// walk over a tree (folding, conversion to gate parameters, copying,
+// printing, destruction) recurses, and one level of expression nesting costs
+// the parser up to a dozen stack frames, so the bound keeps the worst case
+// far below a thread's stack even in instrumented builds, while no real
+// program comes near it.
+inline constexpr std::size_t kMaxNestingDepth = 256;
+
+// Recursive-descent parser over the tokens of one source text. Owns its
+// tokens; moves their texts into the tree as it consumes them, so one parser
+// parses one program.
+class Parser {
+ public:
+  // `source` is the text the tokens were read from. It is read here only to
+  // number the lines of error messages and need not outlive the parser.
+  Parser(std::vector<SpannedToken> tokens, std::string_view source);
+
+  // Header, then statements until no token is left. The first error ends
+  // parsing; no partial tree is returned.
+  [[nodiscard]] ParseResult<Program> parse_program();
+
+ private:
+  // An expression together with the height of its tree (a leaf is 1).
+  struct Tree {
+    Expression expression;
+    std::size_t height = 1;
+  };
+  // A comma-separated list of expressions and the height of the tallest.
+  struct Trees {
+    std::vector<Expression> expressions;
+    std::size_t height = 0;
+  };
+
+  // Counts one open body or operand for as long as it lives.
+  class DepthGuard {
+   public:
+    explicit DepthGuard(std::size_t& depth) : depth_(depth) { ++depth_; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+    ~DepthGuard() { --depth_; }
+
+   private:
+    std::size_t& depth_;
+  };
+
+  [[nodiscard]] bool at_end() const { return pos_ >= tokens_.size(); }
+  [[nodiscard]] bool next_is(TokenKind kind) const;
+  [[nodiscard]] bool peek_is(std::size_t ahead, TokenKind kind) const;
+  [[nodiscard]] const Token& next() const { return tokens_[pos_].token; }
+  [[nodiscard]] bool consume(TokenKind kind);
+  [[nodiscard]] ParseResult<void> expect(TokenKind kind);
+  [[nodiscard]] ParseError unexpected(std::string expected) const;
+  [[nodiscard]] ParseError too_deep() const;
+
+  [[nodiscard]] ParseResult<std::string> parse_version();
+  [[nodiscard]] ParseResult<std::string> parse_identifier();
+  [[nodiscard]] ParseResult<std::uint64_t> parse_int_literal();
+  [[nodiscard]] ParseResult<std::uint64_t> parse_bracketed_int();
+  [[nodiscard]] ParseResult<std::vector<std::string>> parse_identifier_list();
+  [[nodiscard]] ParseResult<BitRef> parse_bit_ref();
+  [[nodiscard]] ParseResult<std::vector<BitRef>> parse_qubit_refs();
+
+  [[nodiscard]] ParseResult<Statement> parse_statement();
+  [[nodiscard]] ParseResult<Statement> parse_include();
+  [[nodiscard]] ParseResult<Statement> parse_declaration(TokenKind kind);
+  [[nodiscard]] ParseResult<Statement> parse_measure();
+  [[nodiscard]] ParseResult<Statement> parse_reset();
+  [[nodiscard]] ParseResult<Statement> parse_barrier();
+  [[nodiscard]] ParseResult<Statement> parse_gate_def();
+  [[nodiscard]] ParseResult<Statement> parse_if();
+  [[nodiscard]] ParseResult<Statement> parse_for();
+  [[nodiscard]] ParseResult<Statement> parse_identifier_statement();
+  [[nodiscard]] ParseResult<Statement> parse_assignment(
+      std::string name, std::optional<std::uint64_t> index);
+  [[nodiscard]] ParseResult<Statement> parse_gate_call(
+      std::string name, std::vector<Expression> params);
+  [[nodiscard]] ParseResult<std::vector<Statement>> parse_block_or_statement();
+  [[nodiscard]] ParseResult<std::vector<Statement>> parse_block_rest();
+
+  [[nodiscard]] ParseResult<Expression> parse_expression();
+  [[nodiscard]] ParseResult<Trees> parse_expression_list();
+  [[nodiscard]] ParseResult<Tree> parse_binary_expr(int min_precedence);
+  [[nodiscard]] ParseResult<Tree> parse_unary_expr();
+  [[nodiscard]] ParseResult<Tree> parse_nested_unary();
+  [[nodiscard]] ParseResult<Tree> parse_call(std::string name);
+
+  std::vector<SpannedToken> tokens_;
+  // 1-based line of each token, parallel to tokens_.
+  std::vector<std::size_t> lines_;
+  std::size_t pos_ = 0;
+  // Bodies and unary operands currently open; bounds the recursion before
+  // the tree exists to be measured.
+  std::size_t depth_ = 0;
+};
+
+// Tokenizes and parses `source` into a Program. The lexer's first failure
+// anywhere in the text is reported before any syntax error.
+[[nodiscard]] ParseResult<Program> parse_program(std::string_view source);
+
+}  // namespace qelto::qasm3

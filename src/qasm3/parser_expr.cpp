@@ -1,0 +1,202 @@
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "qasm3/parser.hpp"
+
+namespace qelto::qasm3 {
+namespace {
+
+struct BinaryOperator {
+  BinOp op;
+  int precedence;
+};
+
+// Precedence climbing table. There is deliberately no level 8, and `<<`,
+// `>>`, `!` and `~` are not binary operators: an expression ends before them.
+std::optional<BinaryOperator> binary_operator(TokenKind kind) {
+  switch (kind) {
+    case TokenKind::OrOr:
+      return BinaryOperator{BinOp::Or, 1};
+    case TokenKind::AndAnd:
+      return BinaryOperator{BinOp::And, 2};
+    case TokenKind::Pipe:
+      return BinaryOperator{BinOp::BitOr, 3};
+    case TokenKind::Caret:
+      return BinaryOperator{BinOp::BitXor, 4};
+    case TokenKind::Amp:
+      return BinaryOperator{BinOp::BitAnd, 5};
+    case TokenKind::EqEq:
+      return BinaryOperator{BinOp::Eq, 6};
+    case TokenKind::NotEq:
+      return BinaryOperator{BinOp::NotEq, 6};
+    case TokenKind::Lt:
+      return BinaryOperator{BinOp::Lt, 7};
+    case TokenKind::LtEq:
+      return BinaryOperator{BinOp::LtEq, 7};
+    case TokenKind::Gt:
+      return BinaryOperator{BinOp::Gt, 7};
+    case TokenKind::GtEq:
+      return BinaryOperator{BinOp::GtEq, 7};
+    case TokenKind::Plus:
+      return BinaryOperator{BinOp::Add, 9};
+    case TokenKind::Minus:
+      return BinaryOperator{BinOp::Sub, 9};
+    case TokenKind::Star:
+      return BinaryOperator{BinOp::Mul, 10};
+    case TokenKind::Slash:
+      return BinaryOperator{BinOp::Div, 10};
+    case TokenKind::Percent:
+      return BinaryOperator{BinOp::Mod, 10};
+    case TokenKind::DoubleStar:
+      return BinaryOperator{BinOp::Pow, 11};
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace
+
+ParseResult<Expression> Parser::parse_expression() {
+  auto tree = parse_binary_expr(0);
+  if (!tree) {
+    return std::unexpected(std::move(tree.error()));
+  }
+  return std::move(tree->expression);
+}
+
+ParseResult<Parser::Trees> Parser::parse_expression_list() {
+  Trees list;
+  if (next_is(TokenKind::RParen)) {
+    return list;
+  }
+  do {
+    auto tree = parse_binary_expr(0);
+    if (!tree) {
+      return std::unexpected(std::move(tree.error()));
+    }
+    list.height = std::max(list.height, tree->height);
+    list.expressions.push_back(std::move(tree->expression));
+  } while (consume(TokenKind::Comma));
+  return list;
+}
+
+// Every operator is left-associative, `**` included: the right operand is
+// parsed one level tighter than the operator itself.
+ParseResult<Parser::Tree> Parser::parse_binary_expr(int min_precedence) {
+  auto left = parse_unary_expr();
+  if (!left) {
+    return left;
+  }
+  while (!at_end()) {
+    auto op = binary_operator(next().kind);
+    if (!op || op->precedence < min_precedence) {
+      break;
+    }
+    ++pos_;
+    auto right = parse_binary_expr(op->precedence + 1);
+    if (!right) {
+      return right;
+    }
+    // A chain of operators nests leftwards without any parentheses, so the
+    // height is checked here, not only where the parser recurses.
+    std::size_t height = std::max(left->height, right->height) + 1;
+    if (height > kMaxNestingDepth) {
+      return std::unexpected(too_deep());
+    }
+    left->expression = make_binop(std::move(left->expression), op->op,
+                                  std::move(right->expression));
+    left->height = height;
+  }
+  return left;
+}
+
+ParseResult<Parser::Tree> Parser::parse_unary_expr() {
+  if (at_end()) {
+    return std::unexpected(UnexpectedEof{"expression"});
+  }
+  Token& token = tokens_[pos_].token;
+  switch (token.kind) {
+    case TokenKind::Minus:
+    case TokenKind::Bang:
+    case TokenKind::LParen:
+      return parse_nested_unary();
+    case TokenKind::Pi:
+      ++pos_;
+      return Tree{{expr::Pi{}}};
+    case TokenKind::Tau:
+      ++pos_;
+      return Tree{{expr::Tau{}}};
+    case TokenKind::Euler:
+      ++pos_;
+      return Tree{{expr::Euler{}}};
+    case TokenKind::True:
+    case TokenKind::False:
+      ++pos_;
+      return Tree{{expr::Bool{token.kind == TokenKind::True}}};
+    case TokenKind::FloatLiteral:
+      ++pos_;
+      return Tree{{expr::Float{token.float_value()}}};
+    case TokenKind::IntLiteral:
+      ++pos_;
+      return Tree{{expr::Int{token.int_value()}}};
+    case TokenKind::Identifier: {
+      std::string name = std::move(std::get<std::string>(token.value));
+      ++pos_;
+      if (consume(TokenKind::LParen)) {
+        return parse_call(std::move(name));
+      }
+      return Tree{{expr::Identifier{std::move(name)}}};
+    }
+    default:
+      return std::unexpected(unexpected("expression"));
+  }
+}
+
+// Negation (`-` and `!` alike) and parentheses: the forms that recurse
+// before their node exists, so the open depth is bounded up front.
+ParseResult<Parser::Tree> Parser::parse_nested_unary() {
+  if (depth_ >= kMaxNestingDepth) {
+    return std::unexpected(too_deep());
+  }
+  DepthGuard guard(depth_);
+  bool paren = next().kind == TokenKind::LParen;
+  ++pos_;
+  auto inner = paren ? parse_binary_expr(0) : parse_unary_expr();
+  if (!inner) {
+    return inner;
+  }
+  if (paren) {
+    if (auto closed = expect(TokenKind::RParen); !closed) {
+      return std::unexpected(std::move(closed.error()));
+    }
+  }
+  if (inner->height + 1 > kMaxNestingDepth) {
+    return std::unexpected(too_deep());
+  }
+  Expression node = paren ? make_paren(std::move(inner->expression))
+                          : make_neg(std::move(inner->expression));
+  return Tree{std::move(node), inner->height + 1};
+}
+
+// Arguments of a call; the name and the opening parenthesis are consumed.
+ParseResult<Parser::Tree> Parser::parse_call(std::string name) {
+  if (depth_ >= kMaxNestingDepth) {
+    return std::unexpected(too_deep());
+  }
+  DepthGuard guard(depth_);
+  auto args = parse_expression_list();
+  if (!args) {
+    return std::unexpected(std::move(args.error()));
+  }
+  if (auto closed = expect(TokenKind::RParen); !closed) {
+    return std::unexpected(std::move(closed.error()));
+  }
+  if (args->height + 1 > kMaxNestingDepth) {
+    return std::unexpected(too_deep());
+  }
+  return Tree{{expr::FnCall{std::move(name), std::move(args->expressions)}},
+              args->height + 1};
+}
+
+}  // namespace qelto::qasm3
