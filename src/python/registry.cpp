@@ -1,5 +1,6 @@
 #include "python/registry.hpp"
 
+#include "python/circuit.hpp"
 #include "python/qubits.hpp"
 
 namespace qelto::python {
@@ -8,6 +9,7 @@ std::span<const Registration> registrations() {
   static const Registration table[] = {
       {&qubit_id_class, nullptr},
       {&clbit_id_class, nullptr},
+      {&circuit_class, nullptr},
   };
   return table;
 }

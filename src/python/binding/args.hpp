@@ -28,6 +28,17 @@ struct Signature {
       names[i++] = name;
     }
   }
+
+  // The name after the class: "rx" for "Circuit.rx".
+  constexpr const char* method_name() const {
+    const char* name = function;
+    for (const char* c = function; *c != '\0'; ++c) {
+      if (*c == '.') {
+        name = c + 1;
+      }
+    }
+    return name;
+  }
 };
 
 // The arguments of one call, matched to parameters: borrowed references in

@@ -1,5 +1,7 @@
 #include "python/binding/borrow.hpp"
 
+#include "python/binding/entry.hpp"
+
 namespace qelto::python {
 
 SharedBorrow::SharedBorrow(BorrowFlag& flag)
@@ -9,11 +11,16 @@ SharedBorrow::SharedBorrow(BorrowFlag& flag)
   }
 }
 
-ExclusiveBorrow::ExclusiveBorrow(BorrowFlag& flag)
+ExclusiveBorrow::ExclusiveBorrow(BorrowFlag& flag, OnConflict on_conflict)
     : flag_(flag.try_exclusive() ? &flag : nullptr) {
-  if (flag_ == nullptr) {
-    PyErr_SetString(PyExc_RuntimeError, "Already borrowed");
+  if (flag_ != nullptr) {
+    return;
   }
+  if (on_conflict == OnConflict::kInternalFault) {
+    raise_internal_fault("Already borrowed");
+    return;
+  }
+  PyErr_SetString(PyExc_RuntimeError, "Already borrowed");
 }
 
 }  // namespace qelto::python

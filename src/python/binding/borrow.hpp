@@ -52,11 +52,18 @@ class SharedBorrow {
   BorrowFlag* flag_;
 };
 
-// RAII exclusive borrow. On a conflict `held()` is false and the RuntimeError
-// "Already borrowed" is set.
+// What a refused exclusive borrow means: a user-visible conflict while the
+// receiver is bound, or a broken invariant once every argument is converted
+// (no Python code can run between conversion and the library call).
+enum class OnConflict { kRaiseAlreadyBorrowed, kInternalFault };
+
+// RAII exclusive borrow. On a conflict `held()` is false and the error chosen
+// by `on_conflict` is set.
 class ExclusiveBorrow {
  public:
-  explicit ExclusiveBorrow(BorrowFlag& flag);
+  explicit ExclusiveBorrow(
+      BorrowFlag& flag,
+      OnConflict on_conflict = OnConflict::kRaiseAlreadyBorrowed);
   ExclusiveBorrow(const ExclusiveBorrow&) = delete;
   ExclusiveBorrow& operator=(const ExclusiveBorrow&) = delete;
   ~ExclusiveBorrow() {
