@@ -29,6 +29,9 @@ class CouplingMap {
  public:
   explicit CouplingMap(std::uint32_t num_qubits) : num_qubits_(num_qubits) {}
 
+  // The constructions reserve all their memory before adding the first edge,
+  // so a size the machine cannot hold throws std::bad_alloc at once.
+  //
   // A chain 0-1-2-...-(n-1); no edges for n < 2.
   [[nodiscard]] static CouplingMap linear(std::uint32_t n);
   // Every pair (i, j) with i < j, in lexicographic order: n(n-1)/2 edges.
@@ -46,7 +49,8 @@ class CouplingMap {
 
   // Number of edges on a shortest path from `from` to `to`, or nullopt when
   // `to` cannot be reached. Always 0 when from == to, whatever the map holds.
-  // Searches afresh on every call.
+  // Searches afresh on every call, with scratch space proportional to the
+  // number of touched qubits (so it too may throw std::bad_alloc).
   [[nodiscard]] std::optional<std::uint32_t> distance(std::uint32_t from,
                                                       std::uint32_t to) const;
 
@@ -57,8 +61,8 @@ class CouplingMap {
   [[nodiscard]] std::uint32_t num_qubits() const { return num_qubits_; }
 
  private:
-  // Makes room for `count` more edges up front, so that an impossible size
-  // fails before anything is filled in.
+  // Makes room for `count` edges up front, so that an impossible size fails
+  // before anything is filled in.
   void reserve_edges(std::uint64_t count);
   // Gives qubit q the slot q for every q < n; the constructions touch every
   // qubit in that order, so slot and qubit coincide for them.
