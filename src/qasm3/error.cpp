@@ -15,7 +15,7 @@ std::string counted(const std::string& gate, std::size_t expected,
 }  // namespace
 
 ParseError to_parse_error(ir::IrError error) {
-  return CircuitError{std::move(error)};
+  return ParseError(std::in_place_type<CircuitError>, std::move(error));
 }
 
 std::string to_string(const ParseError& error) {

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 #include "qasm3/error.hpp"
@@ -20,19 +19,24 @@ struct LexFailure {
   friend bool operator==(const LexFailure&, const LexFailure&) = default;
 };
 
-// One lexeme: a token or a failure.
-using LexEntry = std::variant<SpannedToken, LexFailure>;
+// Everything the lexer read from one source. Each lexeme of the source is
+// exactly one entry of one of the two lists; each list is in source order,
+// so merging them by span start gives the lexemes in order. Whitespace and
+// comments produce no entry. Entries own their texts and do not refer to the
+// source.
+struct LexResult {
+  std::vector<SpannedToken> tokens;
+  std::vector<LexFailure> failures;
+};
 
-// Lexes the whole source, in order, one entry per lexeme; whitespace and
-// comments produce none. Never stops early: after a failure it resumes, so
-// the list may hold several failures. Entries own their texts and do not
-// refer to `source`.
-[[nodiscard]] std::vector<LexEntry> tokenize(std::string_view source);
+// Lexes the whole source. Never stops early: after a failure it resumes, so
+// there may be several failures.
+[[nodiscard]] LexResult tokenize(std::string_view source);
 
-// The tokens of `entries` in order, or a LexerError for the first failure
-// entry (its message, and the start of its range as position).
+// The tokens, moved out without copying, or a LexerError for the first
+// failure (its message, and the start of its range as position).
 [[nodiscard]] ParseResult<std::vector<SpannedToken>> collect_tokens(
-    std::vector<LexEntry>&& entries);
+    LexResult&& lexed);
 
 // 1-based line of the byte at `offset`: one more than the number of line
 // feeds before it. Offsets past the end count the whole source.

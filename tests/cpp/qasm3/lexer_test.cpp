@@ -7,6 +7,7 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace qelto::qasm3 {
@@ -25,15 +26,33 @@ Token ident(std::string text) { return Token::identifier(std::move(text)); }
 Token integer(std::uint64_t value) { return Token::int_literal(value); }
 Token real(double value) { return Token::float_literal(value); }
 
-// The tokens of `source`, failing the test if any entry is a failure.
-std::vector<Token> tokens_of(std::string_view source) {
-  std::vector<Token> tokens;
-  for (const LexEntry& entry : tokenize(source)) {
-    const auto* token = std::get_if<SpannedToken>(&entry);
-    EXPECT_NE(token, nullptr) << "unexpected failure in: " << source;
-    if (token != nullptr) {
-      tokens.push_back(token->token);
+using Entry = std::variant<SpannedToken, LexFailure>;
+
+// Tokens and failures merged back into source order.
+std::vector<Entry> entries_of(std::string_view source) {
+  LexResult lexed = tokenize(source);
+  std::vector<Entry> entries;
+  std::size_t f = 0;
+  for (SpannedToken& token : lexed.tokens) {
+    while (f < lexed.failures.size() &&
+           lexed.failures[f].span.start < token.span.start) {
+      entries.emplace_back(std::move(lexed.failures[f++]));
     }
+    entries.emplace_back(std::move(token));
+  }
+  for (; f < lexed.failures.size(); ++f) {
+    entries.emplace_back(std::move(lexed.failures[f]));
+  }
+  return entries;
+}
+
+// The tokens of `source`, failing the test if there is any failure.
+std::vector<Token> tokens_of(std::string_view source) {
+  LexResult lexed = tokenize(source);
+  EXPECT_TRUE(lexed.failures.empty()) << "unexpected failure in: " << source;
+  std::vector<Token> tokens;
+  for (SpannedToken& token : lexed.tokens) {
+    tokens.push_back(std::move(token.token));
   }
   return tokens;
 }
@@ -132,7 +151,7 @@ TEST(Lexer, every_fixed_spelling_lexes_to_its_kind) {
     if (text.empty()) {
       continue;
     }
-    const std::vector<LexEntry> entries = tokenize(text);
+    const std::vector<Entry> entries = entries_of(text);
     ASSERT_EQ(entries.size(), 1u) << text;
     const auto& token = std::get<SpannedToken>(entries[0]);
     EXPECT_EQ(token.token, fixed(kind)) << text;
@@ -141,7 +160,7 @@ TEST(Lexer, every_fixed_spelling_lexes_to_its_kind) {
 }
 
 TEST(Lexer, spans_are_byte_offsets) {
-  const std::vector<LexEntry> entries = tokenize("é qubit\t\"s\"");
+  const std::vector<Entry> entries = entries_of("é qubit\t\"s\"");
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(std::get<SpannedToken>(entries[1]).span, (Span{3, 8}));
   EXPECT_EQ(std::get<SpannedToken>(entries[2]).span, (Span{9, 12}));
@@ -161,12 +180,7 @@ LexFailure failure(std::size_t start, std::size_t end, std::string text) {
 class FailsWith : public testing::TestWithParam<FailureCase> {};
 
 TEST_P(FailsWith, reports_failing_ranges) {
-  std::vector<LexFailure> failures;
-  for (const LexEntry& entry : tokenize(GetParam().source)) {
-    if (const auto* f = std::get_if<LexFailure>(&entry)) {
-      failures.push_back(*f);
-    }
-  }
+  const std::vector<LexFailure> failures = tokenize(GetParam().source).failures;
   ASSERT_EQ(failures.size(), GetParam().expected.size());
   for (std::size_t i = 0; i < failures.size(); ++i) {
     EXPECT_EQ(failures[i].span, GetParam().expected[i].span) << i;
@@ -215,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& c) { return std::string(c.param.name); });
 
 TEST(Lexer, resumes_after_failure) {
-  const std::vector<LexEntry> entries = tokenize("a # b");
+  const std::vector<Entry> entries = entries_of("a # b");
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(std::get<SpannedToken>(entries[2]).token, ident("b"));
 }
@@ -261,7 +275,7 @@ std::string random_source(std::mt19937& rng) {
   return source;
 }
 
-Span span_of(const LexEntry& entry) {
+Span span_of(const Entry& entry) {
   if (const auto* token = std::get_if<SpannedToken>(&entry)) {
     return token->span;
   }
@@ -271,18 +285,18 @@ Span span_of(const LexEntry& entry) {
 // Every byte belongs to exactly one entry or to skipped trivia, and each
 // entry lexes the same way when its slice stands alone.
 void check_cover(const std::string& source) {
-  const std::vector<LexEntry> entries = tokenize(source);
+  const std::vector<Entry> entries = entries_of(source);
   std::size_t covered = 0;
-  for (const LexEntry& entry : entries) {
+  for (const Entry& entry : entries) {
     const Span span = span_of(entry);
     ASSERT_LE(covered, span.start) << source;
     ASSERT_LT(span.start, span.end) << source;
     ASSERT_LE(span.end, source.size()) << source;
     const std::string_view gap(source.data() + covered, span.start - covered);
-    EXPECT_TRUE(tokenize(gap).empty()) << source;
+    EXPECT_TRUE(entries_of(gap).empty()) << source;
     const std::string_view slice(source.data() + span.start,
                                  span.end - span.start);
-    const std::vector<LexEntry> alone = tokenize(slice);
+    const std::vector<Entry> alone = entries_of(slice);
     ASSERT_EQ(alone.size(), 1u) << source;
     EXPECT_EQ(span_of(alone[0]), (Span{0, slice.size()})) << source;
     if (const auto* f = std::get_if<LexFailure>(&entry)) {
@@ -294,7 +308,7 @@ void check_cover(const std::string& source) {
     covered = span.end;
   }
   const std::string_view tail(source.data() + covered, source.size() - covered);
-  EXPECT_TRUE(tokenize(tail).empty()) << source;
+  EXPECT_TRUE(entries_of(tail).empty()) << source;
 }
 
 TEST(LexerProperty, every_byte_is_covered_exactly_once) {
