@@ -251,6 +251,31 @@ std::optional<double> fold(BinOp op, double left, double right) {
   }
 }
 
+// The one-argument functions a gate angle may apply to a number.
+std::optional<double> fold(const expr::FnCall& e) {
+  if (e.args.size() != 1) {
+    return std::nullopt;
+  }
+  using Function = double (*)(double);
+  static constexpr std::array<std::pair<std::string_view, Function>, 6>
+      kFunctions = {{
+          {"sin", [](double x) { return std::sin(x); }},
+          {"cos", [](double x) { return std::cos(x); }},
+          {"tan", [](double x) { return std::tan(x); }},
+          {"exp", [](double x) { return std::exp(x); }},
+          {"ln", [](double x) { return std::log(x); }},
+          {"sqrt", [](double x) { return std::sqrt(x); }},
+      }};
+  for (const auto& [name, function] : kFunctions) {
+    if (name != e.name) {
+      continue;
+    }
+    auto argument = e.args.front().as_f64();
+    return argument ? std::optional(function(*argument)) : std::nullopt;
+  }
+  return std::nullopt;
+}
+
 std::optional<double> fold(const expr::BinOp& e) {
   auto left = e.left->as_f64();
   if (!left) {
@@ -284,7 +309,8 @@ std::optional<double> Expression::as_f64() const {
           return value ? std::optional(-*value) : std::nullopt;
         } else if constexpr (std::is_same_v<E, expr::Paren>) {
           return e.inner->as_f64();
-        } else if constexpr (std::is_same_v<E, expr::BinOp>) {
+        } else if constexpr (std::is_same_v<E, expr::BinOp> ||
+                             std::is_same_v<E, expr::FnCall>) {
           return fold(e);
         } else {
           return std::nullopt;

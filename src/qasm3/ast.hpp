@@ -99,10 +99,11 @@ struct Expression {
       node;
 
   // Folds the expression to a number where it can: literals, the three
-  // constants, Neg, Paren, and BinOp of Add, Sub, Mul, Div, Mod (remainder
-  // with the sign of the left operand) and Pow over foldable operands.
-  // Everything else (Bool, Identifier, FnCall, Index, other operators)
-  // yields nothing.
+  // constants, Neg, Paren, BinOp of Add, Sub, Mul, Div, Mod (remainder with
+  // the sign of the left operand) and Pow over foldable operands, and a call
+  // of sin, cos, tan, exp, ln or sqrt with one foldable argument. Everything
+  // else (Bool, Identifier, Index, other calls and operators) yields
+  // nothing.
   [[nodiscard]] std::optional<double> as_f64() const;
 };
 

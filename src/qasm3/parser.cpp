@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "qasm3/lexer.hpp"
+#include "qasm3/lower.hpp"
 
 namespace qelto::qasm3 {
 
@@ -180,6 +181,14 @@ ParseResult<Program> parse_program(std::string_view source) {
     return std::unexpected(std::move(tokens.error()));
   }
   return Parser(std::move(*tokens), source).parse_program();
+}
+
+ParseResult<ir::Circuit> parse(std::string_view source) {
+  auto program = parse_program(source);
+  if (!program) {
+    return std::unexpected(std::move(program.error()));
+  }
+  return Lowerer().lower(*program);
 }
 
 }  // namespace qelto::qasm3

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ir/circuit.hpp"
 #include "qasm3/ast.hpp"
 #include "qasm3/error.hpp"
 #include "qasm3/token.hpp"
@@ -112,5 +113,15 @@ class Parser {
 // Tokenizes and parses `source` into a Program. The lexer's first failure
 // anywhere in the text is reported before any syntax error.
 [[nodiscard]] ParseResult<Program> parse_program(std::string_view source);
+
+// Reads an OpenQASM 3 program into a new circuit named "qasm_circuit":
+// tokenizes the whole text, parses it, then lowers it. Returns the first
+// error of the first stage that fails (lexer, then parser, then lowering);
+// no partial circuit escapes. Keeps no state between calls.
+//
+// Any byte string gives a circuit or an error. The one exception is
+// std::bad_alloc, thrown when the declared registers cannot be allocated
+// (e.g. `qubit[4294967295] q;`) or memory otherwise runs out.
+[[nodiscard]] ParseResult<ir::Circuit> parse(std::string_view source);
 
 }  // namespace qelto::qasm3

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ struct Case {
   std::string input;
   std::string expected;
 };
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.input; }
 
 std::string case_name(const testing::TestParamInfo<Case>& info) {
   return info.param.name;

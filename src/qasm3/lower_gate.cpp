@@ -1,0 +1,176 @@
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "qasm3/lower.hpp"
+
+namespace qelto::qasm3 {
+namespace {
+
+using Kind = ir::StandardGate::Kind;
+
+enum class Action : std::uint8_t {
+  // Applied once to each resolved qubit, in order.
+  Broadcast,
+  // Applied once to the whole resolved list.
+  Once,
+  // Resolved and converted, then dropped.
+  Nothing,
+};
+
+constexpr std::uint8_t kNoCheck = 0xff;
+
+struct GateRow {
+  std::string_view name;
+  // The name the count errors show (aliases report their canonical name).
+  std::string_view check_name;
+  Action action;
+  Kind kind;
+  std::uint8_t params;
+  std::uint8_t qubits;
+};
+
+// Every gate name the reader accepts, with its aliases. Catalogue gates
+// missing here (sxdg, ch, crx, cry, rxx, ryy, rzz) are unknown to it.
+constexpr std::array kGateTable = {
+    GateRow{"h", "h", Action::Broadcast, Kind::H, kNoCheck, kNoCheck},
+    GateRow{"x", "x", Action::Broadcast, Kind::X, kNoCheck, kNoCheck},
+    GateRow{"y", "y", Action::Broadcast, Kind::Y, kNoCheck, kNoCheck},
+    GateRow{"z", "z", Action::Broadcast, Kind::Z, kNoCheck, kNoCheck},
+    GateRow{"s", "s", Action::Broadcast, Kind::S, kNoCheck, kNoCheck},
+    GateRow{"t", "t", Action::Broadcast, Kind::T, kNoCheck, kNoCheck},
+    GateRow{"sdg", "sdg", Action::Broadcast, Kind::Sdg, kNoCheck, kNoCheck},
+    GateRow{"tdg", "tdg", Action::Broadcast, Kind::Tdg, kNoCheck, kNoCheck},
+    GateRow{"sx", "sx", Action::Broadcast, Kind::Sx, kNoCheck, kNoCheck},
+    GateRow{"id", "id", Action::Nothing, Kind::Id, kNoCheck, kNoCheck},
+    GateRow{"i", "id", Action::Nothing, Kind::Id, kNoCheck, kNoCheck},
+    GateRow{"rx", "rx", Action::Broadcast, Kind::Rx, 1, kNoCheck},
+    GateRow{"ry", "ry", Action::Broadcast, Kind::Ry, 1, kNoCheck},
+    GateRow{"rz", "rz", Action::Broadcast, Kind::Rz, 1, kNoCheck},
+    GateRow{"p", "p", Action::Broadcast, Kind::P, 1, kNoCheck},
+    GateRow{"phase", "p", Action::Broadcast, Kind::P, 1, kNoCheck},
+    GateRow{"u", "u", Action::Broadcast, Kind::U, 3, kNoCheck},
+    GateRow{"u3", "u", Action::Broadcast, Kind::U, 3, kNoCheck},
+    GateRow{"prx", "prx", Action::Broadcast, Kind::Prx, 2, kNoCheck},
+    GateRow{"cx", "cx", Action::Once, Kind::Cx, kNoCheck, 2},
+    GateRow{"cnot", "cx", Action::Once, Kind::Cx, kNoCheck, 2},
+    GateRow{"cy", "cy", Action::Once, Kind::Cy, kNoCheck, 2},
+    GateRow{"cz", "cz", Action::Once, Kind::Cz, kNoCheck, 2},
+    GateRow{"swap", "swap", Action::Once, Kind::Swap, kNoCheck, 2},
+    GateRow{"iswap", "iswap", Action::Once, Kind::ISwap, kNoCheck, 2},
+    GateRow{"cp", "cp", Action::Once, Kind::Cp, 1, 2},
+    GateRow{"cphase", "cp", Action::Once, Kind::Cp, 1, 2},
+    GateRow{"crz", "crz", Action::Once, Kind::Crz, 1, 2},
+    GateRow{"ccx", "ccx", Action::Once, Kind::Ccx, kNoCheck, 3},
+    GateRow{"toffoli", "ccx", Action::Once, Kind::Ccx, kNoCheck, 3},
+    GateRow{"cswap", "cswap", Action::Once, Kind::CSwap, kNoCheck, 3},
+    GateRow{"fredkin", "cswap", Action::Once, Kind::CSwap, kNoCheck, 3},
+};
+
+std::string lower_case(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return out;
+}
+
+const GateRow* find_gate(std::string_view name) {
+  auto row = std::find_if(kGateTable.begin(), kGateTable.end(),
+                          [&](const GateRow& r) { return r.name == name; });
+  return row == kGateTable.end() ? nullptr : &*row;
+}
+
+ParseResult<void> check_counts(const GateRow& row, std::size_t params,
+                               std::uint64_t qubits) {
+  if (row.params != kNoCheck) {
+    if (auto checked = check_param_count(row.check_name, params, row.params);
+        !checked) {
+      return checked;
+    }
+  }
+  if (row.qubits != kNoCheck) {
+    return check_qubit_count(row.check_name, qubits, row.qubits);
+  }
+  return {};
+}
+
+// The gate of `row` with copies of `params` when it takes any; the counts
+// have been checked, so `make` cannot refuse.
+ir::StandardGate make_gate(const GateRow& row,
+                           const std::vector<ir::ParameterExpression>& params) {
+  if (ir::StandardGate::num_params(row.kind) == 0) {
+    return ir::StandardGate(row.kind);
+  }
+  std::vector<ir::ParameterExpression> copies;
+  copies.reserve(params.size());
+  for (const ir::ParameterExpression& param : params) {
+    copies.push_back(param.clone());
+  }
+  return *ir::StandardGate::make(row.kind, std::move(copies));
+}
+
+ParseResult<void> applied(const ir::IrResult<ir::NodeIndex>& result) {
+  if (!result) {
+    return std::unexpected(to_parse_error(result.error()));
+  }
+  return {};
+}
+
+}  // namespace
+
+// Qubit references, then parameters, then the name, then the counts: the
+// first failure in that order is the one reported.
+ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
+                                      const stmt::GateCall& call) {
+  qubits_.clear();
+  if (auto q = resolve_qubits(call.qubits, qubits_); !q) {
+    return q;
+  }
+  std::vector<ir::ParameterExpression> params;
+  params.reserve(call.params.size());
+  for (const Expression& expression : call.params) {
+    auto param = expr_to_param(expression);
+    if (!param) {
+      return std::unexpected(std::move(param.error()));
+    }
+    params.push_back(std::move(*param));
+  }
+  std::string name = lower_case(call.name);
+  const GateRow* row = find_gate(name);
+  if (row == nullptr) {
+    return std::unexpected(UnknownGate{std::move(name)});
+  }
+  if (auto counts = check_counts(*row, params.size(), qubits_.size());
+      !counts) {
+    return counts;
+  }
+  if (row->action == Action::Nothing) {
+    return {};
+  }
+  if (row->action == Action::Once) {
+    ir::QubitList operands;
+    for (std::uint32_t index : qubits_.first(row->qubits)) {
+      operands.push_back(ir::QubitId{index});
+    }
+    return applied(circuit.apply(ir::Instruction{
+        std::move(operands), {}, ir::Gate{make_gate(*row, params)}}));
+  }
+  for (const BitRuns::Run& run : qubits_.runs()) {
+    for (std::uint32_t i = 0; i < run.count; ++i) {
+      auto instruction = ir::Instruction::single_qubit_gate(
+          make_gate(*row, params), ir::QubitId{run.first + i});
+      if (auto result = applied(circuit.apply(std::move(instruction)));
+          !result) {
+        return result;
+      }
+    }
+  }
+  return {};
+}
+
+}  // namespace qelto::qasm3
