@@ -1,0 +1,127 @@
+#include "qasm3/param_text.hpp"
+
+#include <array>
+#include <cassert>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
+namespace qelto::qasm3 {
+namespace {
+
+using Expr = ir::ParameterExpression;
+
+struct NamedAngle {
+  double value;
+  std::string_view text;
+};
+
+// Checked in this order; the first within kPiTolerance wins.
+constexpr std::array<NamedAngle, 5> kNamedAngles = {{
+    {3.141592653589793, "pi"},
+    {1.5707963267948966, "pi/2"},
+    {0.7853981633974483, "pi/4"},
+    {-1.5707963267948966, "-pi/2"},
+    {-0.7853981633974483, "-pi/4"},
+}};
+
+constexpr double kPiTolerance = 1e-10;
+
+// Pending work while printing: an expression to print, or a fixed piece of
+// text to append once the operands before it are done.
+struct Step {
+  const Expr* expr = nullptr;
+  std::string_view text;
+};
+
+template <class Node>
+constexpr std::string_view binary_operator() {
+  if constexpr (std::is_same_v<Node, Expr::Add>) {
+    return " + ";
+  } else if constexpr (std::is_same_v<Node, Expr::Sub>) {
+    return " - ";
+  } else if constexpr (std::is_same_v<Node, Expr::Mul>) {
+    return " * ";
+  } else {
+    static_assert(std::is_same_v<Node, Expr::Div>);
+    return " / ";
+  }
+}
+
+// Writes a leaf; for a compound node writes its opening text and schedules
+// the rest (in reverse, so the left operand comes off the stack first).
+void write_node(std::string& out, const Expr& expr, std::vector<Step>& stack) {
+  std::visit(
+      [&](const auto& node) {
+        using Node = std::decay_t<decltype(node)>;
+        if constexpr (std::is_same_v<Node, Expr::Constant>) {
+          append_constant(out, node.value);
+        } else if constexpr (std::is_same_v<Node, Expr::Symbol>) {
+          out += node.name;
+        } else if constexpr (std::is_same_v<Node, Expr::Pi>) {
+          out += "pi";
+        } else if constexpr (std::is_same_v<Node, Expr::Neg>) {
+          out += "-(";
+          stack.push_back({nullptr, ")"});
+          stack.push_back({node.operand.get(), {}});
+        } else {
+          out += '(';
+          stack.push_back({nullptr, ")"});
+          stack.push_back({node.right.get(), {}});
+          stack.push_back({nullptr, binary_operator<Node>()});
+          stack.push_back({node.left.get(), {}});
+        }
+      },
+      expr.node());
+}
+
+}  // namespace
+
+void append_constant(std::string& out, double value) {
+  for (const NamedAngle& angle : kNamedAngles) {
+    if (std::fabs(value - angle.value) < kPiTolerance) {
+      out += angle.text;
+      return;
+    }
+  }
+  if (std::isnan(value)) {
+    out += "NaN";
+    return;
+  }
+  if (std::isinf(value)) {
+    out += value < 0 ? "-inf" : "inf";
+    return;
+  }
+  // Sign, up to 309 integer digits, the point and six decimals.
+  std::array<char, 330> buffer;
+  const auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                    std::chars_format::fixed, 6);
+  assert(result.ec == std::errc() && "fixed buffer too small");
+  out.append(buffer.data(), result.ptr);
+}
+
+void append_param(std::string& out, const Expr& expression) {
+  std::vector<Step> stack;
+  write_node(out, expression, stack);
+  while (!stack.empty()) {
+    const Step step = stack.back();
+    stack.pop_back();
+    if (step.expr == nullptr) {
+      out += step.text;
+    } else {
+      write_node(out, *step.expr, stack);
+    }
+  }
+}
+
+std::string emit_param(const Expr& expression) {
+  std::string out;
+  append_param(out, expression);
+  return out;
+}
+
+}  // namespace qelto::qasm3

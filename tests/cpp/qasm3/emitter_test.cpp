@@ -1,0 +1,238 @@
+#include "qasm3/emitter.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace qelto::qasm3 {
+namespace {
+
+using ir::Circuit;
+using ir::ClbitId;
+using ir::QubitId;
+using Expr = ir::ParameterExpression;
+
+constexpr double kPi = 3.141592653589793;
+const std::string kHeader = "OPENQASM 3.0;\n\n";
+
+std::string emitted(const Circuit& circuit) {
+  const ParseResult<std::string> text = emit(circuit);
+  EXPECT_TRUE(text.has_value());
+  return text.value_or("");
+}
+
+Circuit built(ir::IrResult<Circuit> result) {
+  EXPECT_TRUE(result.has_value());
+  return result.has_value() ? std::move(*result) : Circuit("failed");
+}
+
+// A circuit of `qubits` qubits and `clbits` bits after `steps`.
+Circuit sized(std::uint32_t qubits, std::uint32_t clbits,
+              const std::function<void(Circuit&)>& steps) {
+  Circuit circuit = Circuit::with_size("t", qubits, clbits);
+  steps(circuit);
+  return circuit;
+}
+
+void ok(const ir::BuildResult& result) { EXPECT_TRUE(result.has_value()); }
+
+struct EmitCase {
+  const char* name;
+  std::function<Circuit()> make;
+  std::string text;
+};
+
+class Emits : public testing::TestWithParam<EmitCase> {};
+
+TEST_P(Emits, writes_exact_text) {
+  EXPECT_EQ(emitted(GetParam().make()), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Emitter, Emits,
+    testing::Values(
+        EmitCase{"bell", [] { return built(Circuit::bell()); },
+                 "OPENQASM 3.0;\n\nqubit[2] q;\nbit[2] c;\n\nh q[0];\n"
+                 "cx q[0], q[1];\nc[1] = measure q[1];\n"
+                 "c[0] = measure q[0];\n"},
+        EmitCase{"ghz3", [] { return built(Circuit::ghz(3)); },
+                 kHeader + "qubit[3] q;\nbit[3] c;\n\nh q[0];\n"
+                           "cx q[0], q[1];\nc[0] = measure q[0];\n"
+                           "cx q[1], q[2];\nc[2] = measure q[2];\n"
+                           "c[1] = measure q[1];\n"},
+        EmitCase{"qft2", [] { return built(Circuit::qft(2)); },
+                 kHeader + "qubit[2] q;\n\nh q[0];\ncp(pi/2) q[1], q[0];\n"
+                           "h q[1];\nswap q[0], q[1];\n"},
+        EmitCase{"measure_all_writes_one_line_per_pair",
+                 [] {
+                   return sized(2, 2, [](Circuit& c) {
+                     ok(c.h(QubitId{0}));
+                     ok(c.measure_all());
+                   });
+                 },
+                 kHeader + "qubit[2] q;\nbit[2] c;\n\nh q[0];\n"
+                           "c[0] = measure q[0];\nc[1] = measure q[1];\n"},
+        EmitCase{"empty_circuit", [] { return Circuit("e"); }, kHeader},
+        EmitCase{"empty_ghz", [] { return built(Circuit::ghz(0)); }, kHeader},
+        EmitCase{"clbits_without_qubits",
+                 [] { return Circuit::with_size("c", 0, 2); },
+                 kHeader + "bit[2] c;\n\n"},
+        EmitCase{"barrier_over_all_qubits",
+                 [] {
+                   return sized(3, 0, [](Circuit& c) { ok(c.barrier_all()); });
+                 },
+                 kHeader + "qubit[3] q;\n\nbarrier q[0], q[1], q[2];\n"},
+        EmitCase{"barrier_without_qubits",
+                 [] {
+                   return sized(0, 0, [](Circuit& c) { ok(c.barrier_all()); });
+                 },
+                 kHeader + "barrier;\n"},
+        EmitCase{"delay_reset_and_plain_measure",
+                 [] {
+                   return sized(2, 1, [](Circuit& c) {
+                     ok(c.delay(QubitId{1}, 100));
+                     ok(c.reset(QubitId{1}));
+                     ok(c.measure(QubitId{1}, ClbitId{0}));
+                   });
+                 },
+                 kHeader + "qubit[2] q;\nbit[1] c;\n\ndelay[100] q[1];\n"
+                           "reset q[1];\nc[0] = measure q[1];\n"},
+        EmitCase{"rz_near_pi_over_two",
+                 [] {
+                   return sized(1, 0, [](Circuit& c) {
+                     ok(c.rz(Expr::constant(1.5707963267), QubitId{0}));
+                     ok(c.rz(Expr::constant(1.5707963266), QubitId{0}));
+                     ok(c.rz(Expr::constant(1.5707), QubitId{0}));
+                   });
+                 },
+                 kHeader + "qubit[1] q;\n\nrz(pi/2) q[0];\n"
+                           "rz(1.570796) q[0];\nrz(1.570700) q[0];\n"},
+        EmitCase{"u_with_symbolic_angles",
+                 [] {
+                   return sized(1, 0, [](Circuit& c) {
+                     ok(c.u(Expr::pi(), Expr::symbol("a"),
+                            Expr::div(Expr::pi(), Expr::constant(2)),
+                            QubitId{0}));
+                   });
+                 },
+                 kHeader + "qubit[1] q;\n\nu(pi, a, (pi / 2.000000)) q[0];\n"}),
+    [](const auto& c) { return std::string(c.param.name); });
+
+ir::Instruction custom(std::string name, std::vector<QubitId> qubits,
+                       std::vector<Expr> params) {
+  ir::CustomGate gate{std::move(name),
+                      static_cast<std::uint32_t>(qubits.size()), {}};
+  gate.params = std::move(params);
+  return ir::Instruction{ir::QubitList(qubits), {}, ir::Gate(std::move(gate))};
+}
+
+TEST(Emitter, writes_custom_gates_by_stored_name) {
+  Circuit circuit = Circuit::with_size("t", 3, 0);
+  std::vector<Expr> params;
+  params.push_back(Expr::constant(0.25));
+  params.push_back(Expr::symbol("theta"));
+  ASSERT_TRUE(circuit.apply(custom("mine", {QubitId{2}, QubitId{1}},
+                                   std::move(params))));
+  ASSERT_TRUE(circuit.apply(custom("plain", {QubitId{1}}, {})));
+  // A lone empty-named symbol joins to empty text: no parentheses.
+  std::vector<Expr> blank;
+  blank.push_back(Expr::symbol(""));
+  ASSERT_TRUE(circuit.apply(custom("odd", {QubitId{1}}, std::move(blank))));
+  EXPECT_EQ(emitted(circuit),
+            kHeader + "qubit[3] q;\n\nmine(0.250000, theta) q[2], q[1];\n"
+                      "plain q[1];\nodd q[1];\n");
+}
+
+TEST(Emitter, writes_qubit_lists_and_lines) {
+  Emitter emitter;
+  EXPECT_EQ(emitter.emit_qubits({}), "");
+  const QubitId qubits[] = {QubitId{4}, QubitId{4294967295u}};
+  EXPECT_EQ(emitter.emit_qubits(qubits), "q[4], q[4294967295]");
+  emitter.writeln("x");
+  emitter.writeln("");
+  EXPECT_EQ(emitter.indent(), 0u);
+  EXPECT_EQ(emitter.take_output(), "x\n\n");
+  EXPECT_EQ(emitter.output(), "");
+}
+
+struct ConstantCase {
+  double value;
+  std::string text;
+};
+
+class ConstantText : public testing::TestWithParam<ConstantCase> {};
+
+TEST_P(ConstantText, matches) {
+  EXPECT_EQ(emit_param(Expr::constant(GetParam().value)), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Emitter, ConstantText,
+    testing::Values(
+        // Named angles, just inside and just outside the tolerance.
+        ConstantCase{kPi, "pi"}, ConstantCase{kPi + 9e-11, "pi"},
+        ConstantCase{kPi - 9e-11, "pi"}, ConstantCase{kPi + 2e-10, "3.141593"},
+        ConstantCase{kPi / 2 - 9e-11, "pi/2"},
+        ConstantCase{kPi / 2 + 2e-10, "1.570796"},
+        ConstantCase{kPi / 4, "pi/4"}, ConstantCase{-kPi / 2, "-pi/2"},
+        ConstantCase{-kPi / 4 + 9e-11, "-pi/4"},
+        ConstantCase{-kPi / 4 - 2e-10, "-0.785398"},
+        // Other multiples of pi are plain numbers.
+        ConstantCase{-kPi, "-3.141593"}, ConstantCase{2 * kPi, "6.283185"},
+        ConstantCase{3 * kPi / 4, "2.356194"},
+        ConstantCase{kPi / 8, "0.392699"},
+        // Rounding from the exact binary value, halfway cases to even.
+        ConstantCase{0.0078125, "0.007812"},
+        ConstantCase{0.0234375, "0.023438"},
+        ConstantCase{0.1234565, "0.123456"},
+        ConstantCase{1.0000005, "1.000001"},
+        ConstantCase{0.5, "0.500000"}, ConstantCase{1.0, "1.000000"},
+        ConstantCase{-0.3, "-0.300000"}, ConstantCase{1e20,
+                                                      "100000000000000000000."
+                                                      "000000"},
+        // Signs survive rounding to zero.
+        ConstantCase{0.0, "0.000000"}, ConstantCase{-0.0, "-0.000000"},
+        ConstantCase{-1e-9, "-0.000000"},
+        ConstantCase{std::numeric_limits<double>::quiet_NaN(), "NaN"},
+        ConstantCase{std::numeric_limits<double>::infinity(), "inf"},
+        ConstantCase{-std::numeric_limits<double>::infinity(), "-inf"}));
+
+TEST(EmitParam, parenthesises_every_compound_expression) {
+  const Expr expr = Expr::add(
+      Expr::mul(Expr::pi(), Expr::constant(2)),
+      Expr::neg(Expr::sub(Expr::symbol("a"),
+                          Expr::div(Expr::symbol("b"), Expr::constant(-0.5)))));
+  EXPECT_EQ(emit_param(expr),
+            "((pi * 2.000000) + -((a - (b / -0.500000))))");
+  Emitter emitter;
+  EXPECT_EQ(emitter.emit_param(expr), emit_param(expr));
+}
+
+TEST(EmitParam, prints_deep_nesting_without_recursion) {
+  constexpr int kDepth = 200000;
+  Expr negs = Expr::symbol("x");
+  Expr sums = Expr::symbol("x");
+  for (int i = 0; i < kDepth; ++i) {
+    negs = Expr::neg(std::move(negs));
+    sums = Expr::add(std::move(sums), Expr::pi());
+  }
+  std::string expected_negs;
+  for (int i = 0; i < kDepth; ++i) {
+    expected_negs += "-(";
+  }
+  expected_negs += "x" + std::string(kDepth, ')');
+  EXPECT_EQ(emit_param(negs), expected_negs);
+  std::string expected(kDepth, '(');
+  expected += "x";
+  for (int i = 0; i < kDepth; ++i) {
+    expected += " + pi)";
+  }
+  EXPECT_EQ(emit_param(sums), expected);
+}
+
+}  // namespace
+}  // namespace qelto::qasm3
