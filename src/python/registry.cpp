@@ -1,6 +1,10 @@
 #include "python/registry.hpp"
 
+#include "python/basis_gates.hpp"
 #include "python/circuit.hpp"
+#include "python/coupling_map.hpp"
+#include "python/layout.hpp"
+#include "python/property_set.hpp"
 #include "python/qubits.hpp"
 
 namespace qelto::python {
@@ -10,6 +14,10 @@ std::span<const Registration> registrations() {
       {&qubit_id_class, nullptr},
       {&clbit_id_class, nullptr},
       {&circuit_class, nullptr},
+      {&layout_class, nullptr},
+      {&coupling_map_class, nullptr},
+      {&basis_gates_class, nullptr},
+      {&property_set_class, nullptr},
   };
   return table;
 }

@@ -1,0 +1,301 @@
+#include "python/basis_gates.hpp"
+
+#include <bit>
+#include <charconv>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "python/binding/args.hpp"
+#include "python/binding/convert.hpp"
+#include "python/binding/entry.hpp"
+#include "python/binding/ref.hpp"
+
+namespace qelto::python {
+namespace {
+
+using compile::BasisGates;
+
+template <class Body>
+PyObject* read_gates(PyObject* self, Body&& body) {
+  PyBasisGates* gates = receive<BasisGates>(self, basis_gates_class());
+  if (gates == nullptr) {
+    return nullptr;
+  }
+  SharedBorrow borrow(gates->borrow);
+  if (!borrow.held()) {
+    return nullptr;
+  }
+  return body(std::as_const(gates->value));
+}
+
+// The `gates` parameter: a sequence other than a str, whose items are all
+// str. A str is refused outright: taken as a sequence it would silently
+// become a list of one-letter gate names.
+struct GateNames {
+  using Value = std::vector<std::string>;
+  static std::optional<Value> convert(PyObject* value, const char* name) {
+    if (PyUnicode_Check(value)) {
+      PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
+      prefix_type_error(name);
+      return std::nullopt;
+    }
+    if (!PySequence_Check(value)) {
+      set_conversion_error(value, "Sequence");
+      prefix_type_error(name);
+      return std::nullopt;
+    }
+    PyRef iterator = PyRef::steal(PyObject_GetIter(value));
+    if (!iterator) {
+      prefix_type_error(name);
+      return std::nullopt;
+    }
+    Value names;
+    while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
+      auto text = to_utf8(item.get(), name);
+      if (!text) {
+        return std::nullopt;
+      }
+      names.push_back(std::move(*text));
+    }
+    if (PyErr_Occurred() != nullptr) {
+      prefix_type_error(name);
+      return std::nullopt;
+    }
+    return names;
+  }
+};
+
+// Which characters the text form writes as themselves. Beyond ASCII this is
+// decided by general category from the interpreter's own Unicode database,
+// so it follows the Unicode version the interpreter ships.
+class Printable {
+ public:
+  // Nothing, with the error set, when the database cannot be consulted.
+  std::optional<bool> operator()(Py_UCS4 c) {
+    if (c < 0x80) {
+      // The C0 controls and DEL are the only ASCII characters of category
+      // Cc; every other ASCII character, the space included, is shown.
+      return c >= 0x20 && c != 0x7f;
+    }
+    if (!category_ && !load()) {
+      return std::nullopt;
+    }
+    PyRef character =
+        PyRef::steal(PyUnicode_FromOrdinal(static_cast<int>(c)));
+    if (!character) {
+      return std::nullopt;
+    }
+    PyRef category = PyRef::steal(PyObject_CallFunctionObjArgs(
+        category_.get(), character.get(), nullptr));
+    if (!category) {
+      return std::nullopt;
+    }
+    const Py_UCS4 major = PyUnicode_ReadChar(category.get(), 0);
+    if (PyErr_Occurred() != nullptr) {
+      return std::nullopt;
+    }
+    const Py_UCS4 minor = PyUnicode_ReadChar(category.get(), 1);
+    if (PyErr_Occurred() != nullptr) {
+      return std::nullopt;
+    }
+    // Other (Cc, Cf, Cs, Co, Cn), separators (Zs, Zl, Zp) and the marks that
+    // attach to the preceding character (Mn, Me) would be invisible or
+    // misleading if written raw.
+    const bool hidden = major == 'C' || major == 'Z' ||
+                        (major == 'M' && (minor == 'n' || minor == 'e'));
+    return !hidden;
+  }
+
+ private:
+  bool load() {
+    PyRef module = PyRef::steal(PyImport_ImportModule("unicodedata"));
+    if (!module) {
+      return false;
+    }
+    category_ = PyRef::steal(PyObject_GetAttrString(module.get(), "category"));
+    return static_cast<bool>(category_);
+  }
+
+  PyRef category_;
+};
+
+void append_ascii(std::u32string& out, std::string_view text) {
+  out.append(text.begin(), text.end());
+}
+
+// Appends one character as the text form writes it.
+bool append_escaped(std::u32string& out, Py_UCS4 c, Printable& printable) {
+  switch (c) {
+    case '"':
+      append_ascii(out, "\\\"");
+      return true;
+    case '\\':
+      append_ascii(out, "\\\\");
+      return true;
+    case '\t':
+      append_ascii(out, "\\t");
+      return true;
+    case '\r':
+      append_ascii(out, "\\r");
+      return true;
+    case '\n':
+      append_ascii(out, "\\n");
+      return true;
+    case '\0':
+      append_ascii(out, "\\0");
+      return true;
+    default:
+      break;
+  }
+  const auto shown = printable(c);
+  if (!shown) {
+    return false;
+  }
+  if (*shown) {
+    out.push_back(c);
+    return true;
+  }
+  char hex[8];
+  const auto end = std::to_chars(std::begin(hex), std::end(hex), c, 16).ptr;
+  append_ascii(out, "\\u{");
+  append_ascii(out, std::string_view(hex, static_cast<std::size_t>(end - hex)));
+  out.push_back('}');
+  return true;
+}
+
+// Appends `name` between double quotes. Bytes that are not UTF-8 (which no
+// name from Python can hold) come out as escaped lone surrogates.
+bool append_quoted(std::u32string& out, const std::string& name,
+                   Printable& printable) {
+  PyRef text = PyRef::steal(PyUnicode_DecodeUTF8(
+      name.data(), static_cast<Py_ssize_t>(name.size()), "surrogateescape"));
+  if (!text) {
+    return false;
+  }
+  const Py_ssize_t length = PyUnicode_GetLength(text.get());
+  if (length < 0) {
+    return false;
+  }
+  out.push_back('"');
+  for (Py_ssize_t i = 0; i < length; ++i) {
+    if (!append_escaped(out, PyUnicode_ReadChar(text.get(), i), printable)) {
+      return false;
+    }
+  }
+  out.push_back('"');
+  return true;
+}
+
+PyObject* basis_gates_repr(PyObject* self) {
+  return read_gates(self, [](const BasisGates& gates) -> PyObject* {
+    Printable printable;
+    std::u32string text = U"BasisGates([";
+    const char* separator = "";
+    for (const std::string& name : gates.gates()) {
+      append_ascii(text, separator);
+      if (!append_quoted(text, name, printable)) {
+        return nullptr;
+      }
+      separator = ", ";
+    }
+    append_ascii(text, "])");
+    int byte_order = std::endian::native == std::endian::little ? -1 : 1;
+    return PyUnicode_DecodeUTF32(
+        reinterpret_cast<const char*>(text.data()),
+        static_cast<Py_ssize_t>(text.size() * sizeof(char32_t)), "strict",
+        &byte_order);
+  });
+}
+
+PyObject* basis_gates_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
+  static constexpr Signature kSig{"BasisGates.__new__", {"gates"}};
+  auto converted = convert_args<GateNames>(kSig, args, kwargs);
+  if (!converted) {
+    return nullptr;
+  }
+  return new_basis_gates(BasisGates(std::move(std::get<0>(*converted))));
+}
+
+PyObject* contains(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                   PyObject* kwnames) {
+  static constexpr Signature kSig{"BasisGates.contains", {"gate"}};
+  return read_gates(self, [&](const BasisGates& gates) -> PyObject* {
+    auto converted = convert_args<Str>(kSig, args, nargs, kwnames);
+    if (!converted) {
+      return nullptr;
+    }
+    return PyBool_FromLong(gates.contains(std::get<0>(*converted)));
+  });
+}
+
+PyObject* gate_list(PyObject* self, PyObject*) {
+  return read_gates(self, [](const BasisGates& gates) -> PyObject* {
+    const auto& names = gates.gates();
+    PyRef list =
+        PyRef::steal(PyList_New(static_cast<Py_ssize_t>(names.size())));
+    if (!list) {
+      return nullptr;
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      PyObject* name = PyUnicode_FromStringAndSize(
+          names[i].data(), static_cast<Py_ssize_t>(names[i].size()));
+      if (name == nullptr ||
+          PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), name) != 0) {
+        return nullptr;
+      }
+    }
+    return list.release();
+  });
+}
+
+template <auto Preset>
+PyObject* preset(PyObject*, PyObject*) {
+  return new_basis_gates(Preset());
+}
+
+PyMethodDef methods[] = {
+    {"contains", fastcall<&contains>(), kFastCall,
+     "contains($self, gate)\n--\n\nCheck if a gate is in the basis."},
+    {"gates", noargs<&gate_list>(), METH_NOARGS,
+     "gates($self)\n--\n\nGet the basis gates as a list."},
+    {"iqm", noargs<&preset<&BasisGates::iqm>>(), METH_NOARGS | METH_STATIC,
+     "iqm()\n--\n\nCreate IQM basis gates (PRX + CZ)."},
+    {"ibm", noargs<&preset<&BasisGates::ibm>>(), METH_NOARGS | METH_STATIC,
+     "ibm()\n--\n\nCreate IBM basis gates (RZ + SX + X + CX)."},
+    {"universal", noargs<&preset<&BasisGates::universal>>(),
+     METH_NOARGS | METH_STATIC,
+     "universal()\n--\n\nCreate a universal basis (all standard gates)."},
+    {},
+};
+
+constexpr const char* kClassDoc =
+    "BasisGates(gates)\n--\n\n"
+    "Basis gates for the target device.\n"
+    "\n"
+    "The basis gates define the native gate set that the target\n"
+    "hardware supports.";
+
+}  // namespace
+
+ClassDef& basis_gates_class() {
+  static PyType_Slot slots[] = {
+      {Py_tp_doc, const_cast<char*>(kClassDoc)},
+      {Py_tp_new, reinterpret_cast<void*>(entry<&basis_gates_new>)},
+      {Py_tp_dealloc, reinterpret_cast<void*>(&dealloc<BasisGates>)},
+      {Py_tp_repr, reinterpret_cast<void*>(entry<&basis_gates_repr>)},
+      {Py_tp_methods, methods},
+      {0, nullptr},
+  };
+  static PyType_Spec spec =
+      class_spec<BasisGates>("builtins.BasisGates", slots);
+  static ClassDef cls(spec);
+  return cls;
+}
+
+PyObject* new_basis_gates(BasisGates&& gates) {
+  return wrap(basis_gates_class(), std::move(gates));
+}
+
+}  // namespace qelto::python
