@@ -141,8 +141,6 @@ class CircuitDag {
  private:
   std::optional<std::vector<NodeIndex>> search() const;
   void add_wire(Wire wire, WireMap& map, std::uint32_t key);
-  IrResult<void> validate(const Instruction& instruction,
-                          std::vector<NodeIndex>& outputs) const;
   void splice(NodeIndex n, NodeIndex out, const Wire& wire) noexcept;
 
   DagGraph graph_;

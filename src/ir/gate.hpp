@@ -87,8 +87,8 @@ class StandardGate {
   [[nodiscard]] static std::optional<StandardGate> make(
       Kind kind, std::vector<ParameterExpression> params);
 
-  StandardGate(StandardGate&& other) noexcept = default;
-  StandardGate& operator=(StandardGate&& other) noexcept = default;
+  StandardGate(StandardGate&& other) noexcept;
+  StandardGate& operator=(StandardGate&& other) noexcept;
   StandardGate(const StandardGate&) = delete;
   StandardGate& operator=(const StandardGate&) = delete;
   ~StandardGate();

@@ -21,7 +21,8 @@ namespace qelto::ir {
 // inline, so that 1- to 3-qubit operations need no heap block. Behaves like
 // a small std::vector: contiguous, `data`/`size`/`begin`/`end`/`[]`,
 // `push_back`, comparison; converts from an initializer list, a span or a
-// std::vector, and to std::span<const T>. 16 bytes.
+// std::vector, and to std::span<const T> (it is a contiguous range). 16
+// bytes.
 //
 // Longer lists live in one heap block whose capacity is the next power of
 // two of the size. push_back may throw std::bad_alloc (the list is then
@@ -76,7 +77,6 @@ class OperandList {
   const T& front() const noexcept { return data()[0]; }
   T& back() noexcept { return data()[size_ - 1]; }
   const T& back() const noexcept { return data()[size_ - 1]; }
-  operator std::span<const T>() const noexcept { return {data(), size_}; }  // NOLINT
 
   void push_back(T item) {
     if (size_ < kInline) {

@@ -25,7 +25,7 @@ class ParameterExpression {
  public:
   // The eight variants, in the order of the spec (variant index 0..7).
   struct Constant {
-    double value = 0.0;
+    double value;
   };
   struct Symbol {
     std::string name;
@@ -100,13 +100,14 @@ class ParameterExpression {
   }
 
   // Structural equality (same variants, same payloads, same operand order;
-  // constants compare with ==, so NaN differs from itself). Iterative.
-  // `Pi` and `Constant{pi}` are different. Nothing in the system needs it
-  // besides tests.
+  // constants compare with ==, so NaN differs from itself). Iterative; may
+  // throw std::bad_alloc for its stack. `Pi` and `Constant{pi}` differ.
+  // Nothing in the system needs it besides tests.
   friend bool operator==(const ParameterExpression& a,
-                         const ParameterExpression& b) noexcept;
+                         const ParameterExpression& b);
 
  private:
+  friend struct ParameterExpressionAccess;
   Node node_;
 };
 
