@@ -23,7 +23,7 @@ Circuit make_circuit(std::uint32_t operations) {
   for (std::uint32_t i = 0; i < operations; ++i) {
     const QubitId a{i % kQubits};
     const QubitId b{(i * 7 + 3) % kQubits == a.index ? (a.index + 1) % kQubits
-                                                      : (i * 7 + 3) % kQubits};
+                                                     : (i * 7 + 3) % kQubits};
     bool ok = false;
     switch (i % 5) {
       case 0:
@@ -33,7 +33,8 @@ Circuit make_circuit(std::uint32_t operations) {
         ok = circuit.cx(a, b).has_value();
         break;
       case 2:
-        ok = circuit.rz(ParameterExpression::constant(0.001 * i), a).has_value();
+        ok =
+            circuit.rz(ParameterExpression::constant(0.001 * i), a).has_value();
         break;
       case 3:
         ok = circuit.rz(ParameterExpression::constant(1.5707963267948966), b)
@@ -71,12 +72,14 @@ int main() {
     const auto start = std::chrono::steady_clock::now();
     const auto ops = circuit.dag().topological_ops();
     const auto stop = std::chrono::steady_clock::now();
-    order = std::min(order, std::chrono::duration<double>(stop - start).count());
+    order =
+        std::min(order, std::chrono::duration<double>(stop - start).count());
   }
   const double mb = static_cast<double>(bytes) / 1e6;
-  std::printf("emit: %u operations, %.2f MB of text, best of %d: %.4f s, "
-              "%.1f MB/s\n",
-              kOperations, mb, kRuns, best, mb / best);
+  std::printf(
+      "emit: %u operations, %.2f MB of text, best of %d: %.4f s, "
+      "%.1f MB/s\n",
+      kOperations, mb, kRuns, best, mb / best);
   std::printf("  of which the DAG's topological order: %.4f s\n", order);
   return 0;
 }

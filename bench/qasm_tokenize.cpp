@@ -21,8 +21,8 @@ std::string generate_program(std::size_t target_bytes) {
     const std::size_t b = (i * 7 + 3) % 64;
     switch (i % 6) {
       case 0:
-        text += "cx q[" + std::to_string(a) + "], q[" + std::to_string(b) +
-                "];\n";
+        text +=
+            "cx q[" + std::to_string(a) + "], q[" + std::to_string(b) + "];\n";
         break;
       case 1:
         text += "rz(" + std::to_string(0.001 * static_cast<double>(i)) +
@@ -36,12 +36,11 @@ std::string generate_program(std::size_t target_bytes) {
         text += "// layer " + std::to_string(i) + "\n";
         break;
       case 4:
-        text += "u(pi/2, -pi/4, 2.5e-3 * theta) q[" + std::to_string(b) +
-                "];\n";
+        text +=
+            "u(pi/2, -pi/4, 2.5e-3 * theta) q[" + std::to_string(b) + "];\n";
         break;
       default:
-        text += std::string(gates[i % 4]) + " q[" + std::to_string(a) +
-                "];\n";
+        text += std::string(gates[i % 4]) + " q[" + std::to_string(a) + "];\n";
         break;
     }
   }
@@ -76,8 +75,9 @@ int main() {
       ++lexemes;
     }
   });
-  std::printf("scan only: %.2f MB, %zu lexemes, best of %d: %.4f s, %.1f MB/s\n",
-              mb, lexemes, kRuns, scan, mb / scan);
+  std::printf(
+      "scan only: %.2f MB, %zu lexemes, best of %d: %.4f s, %.1f MB/s\n", mb,
+      lexemes, kRuns, scan, mb / scan);
 
   // Each run frees the previous list before its clock starts.
   qelto::qasm3::LexResult result;
@@ -89,9 +89,10 @@ int main() {
     const auto stop = std::chrono::steady_clock::now();
     best = std::min(best, std::chrono::duration<double>(stop - start).count());
   }
-  std::printf("tokenize:  %.2f MB, %zu tokens (%zu bytes each), best of %d: "
-              "%.4f s, %.1f MB/s\n",
-              mb, result.tokens.size(), sizeof(qelto::qasm3::SpannedToken),
-              kRuns, best, mb / best);
+  std::printf(
+      "tokenize:  %.2f MB, %zu tokens (%zu bytes each), best of %d: "
+      "%.4f s, %.1f MB/s\n",
+      mb, result.tokens.size(), sizeof(qelto::qasm3::SpannedToken), kRuns, best,
+      mb / best);
   return 0;
 }

@@ -30,7 +30,8 @@ void add_failure(LexResult& out, std::string_view source, Span span) {
 
 void add_lexeme(LexResult& out, std::string_view source, const Lexeme& lexeme) {
   const Span span = lexeme.span;
-  const std::string_view text = source.substr(span.start, span.end - span.start);
+  const std::string_view text =
+      source.substr(span.start, span.end - span.start);
   switch (lexeme.cls) {
     case LexemeClass::Fixed:
       out.tokens.push_back({Token{lexeme.kind, std::monostate{}}, span});

@@ -46,7 +46,8 @@ long long decimal_magnitude(std::string_view lexeme) {
     ++i;
   }
   const std::size_t int_end = skip_digits(lexeme, i);
-  magnitude = static_cast<long long>(std::min<std::size_t>(int_end - i, kCap)) - 1;
+  magnitude =
+      static_cast<long long>(std::min<std::size_t>(int_end - i, kCap)) - 1;
   i = int_end;
   if (magnitude < 0 && i < lexeme.size() && lexeme[i] == '.') {
     std::size_t j = i + 1;

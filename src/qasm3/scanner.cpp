@@ -33,21 +33,21 @@ struct Keyword {
 // The 30 keywords, grouped by first byte so a lookup compares against at
 // most a handful of candidates.
 constexpr std::array<Keyword, 30> kKeywords = {{
-    {"CX", TokenKind::CX},           {"OPENQASM", TokenKind::OpenQasm},
-    {"U", TokenKind::U},             {"barrier", TokenKind::Barrier},
-    {"bit", TokenKind::Bit},         {"bool", TokenKind::Bool},
-    {"const", TokenKind::Const},     {"def", TokenKind::Def},
-    {"delay", TokenKind::Delay},     {"else", TokenKind::Else},
-    {"euler", TokenKind::Euler},     {"false", TokenKind::False},
-    {"float", TokenKind::Float},     {"for", TokenKind::For},
-    {"gate", TokenKind::Gate},       {"if", TokenKind::If},
-    {"in", TokenKind::In},           {"include", TokenKind::Include},
-    {"input", TokenKind::Input},     {"int", TokenKind::Int},
-    {"let", TokenKind::Let},         {"measure", TokenKind::Measure},
-    {"output", TokenKind::Output},   {"pi", TokenKind::Pi},
-    {"qubit", TokenKind::Qubit},     {"reset", TokenKind::Reset},
-    {"return", TokenKind::Return},   {"tau", TokenKind::Tau},
-    {"true", TokenKind::True},       {"while", TokenKind::While},
+    {"CX", TokenKind::CX},         {"OPENQASM", TokenKind::OpenQasm},
+    {"U", TokenKind::U},           {"barrier", TokenKind::Barrier},
+    {"bit", TokenKind::Bit},       {"bool", TokenKind::Bool},
+    {"const", TokenKind::Const},   {"def", TokenKind::Def},
+    {"delay", TokenKind::Delay},   {"else", TokenKind::Else},
+    {"euler", TokenKind::Euler},   {"false", TokenKind::False},
+    {"float", TokenKind::Float},   {"for", TokenKind::For},
+    {"gate", TokenKind::Gate},     {"if", TokenKind::If},
+    {"in", TokenKind::In},         {"include", TokenKind::Include},
+    {"input", TokenKind::Input},   {"int", TokenKind::Int},
+    {"let", TokenKind::Let},       {"measure", TokenKind::Measure},
+    {"output", TokenKind::Output}, {"pi", TokenKind::Pi},
+    {"qubit", TokenKind::Qubit},   {"reset", TokenKind::Reset},
+    {"return", TokenKind::Return}, {"tau", TokenKind::Tau},
+    {"true", TokenKind::True},     {"while", TokenKind::While},
 }};
 
 struct KeywordRange {
@@ -160,7 +160,8 @@ bool Scanner::next(Lexeme& lexeme) {
 // `lexeme` holds that failure).
 bool Scanner::skip_trivia(Lexeme& lexeme, bool& failed) {
   for (;;) {
-    while (pos_ < src_.size() && is_space(static_cast<unsigned char>(src_[pos_]))) {
+    while (pos_ < src_.size() &&
+           is_space(static_cast<unsigned char>(src_[pos_]))) {
       ++pos_;
     }
     if (pos_ >= src_.size()) {
@@ -188,7 +189,8 @@ bool Scanner::skip_trivia(Lexeme& lexeme, bool& failed) {
 
 void Scanner::scan_word(Lexeme& lexeme) {
   std::size_t end = pos_ + 1;
-  while (end < src_.size() && is_ident_char(static_cast<unsigned char>(src_[end]))) {
+  while (end < src_.size() &&
+         is_ident_char(static_cast<unsigned char>(src_[end]))) {
     ++end;
   }
   if (const auto kind = keyword(src_.substr(pos_, end - pos_))) {
@@ -240,7 +242,8 @@ void Scanner::scan_invalid(Lexeme& lexeme) {
   const unsigned char lead = static_cast<unsigned char>(src_[pos_]);
   const std::size_t limit = std::min(src_.size(), pos_ + utf8_length(lead));
   std::size_t end = pos_ + 1;
-  while (end < limit && (static_cast<unsigned char>(src_[end]) & 0xC0) == 0x80) {
+  while (end < limit &&
+         (static_cast<unsigned char>(src_[end]) & 0xC0) == 0x80) {
     ++end;
   }
   take(lexeme, LexemeClass::Invalid, end);

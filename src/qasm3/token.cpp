@@ -10,21 +10,22 @@ namespace {
 
 // Indexed by TokenKind; the payload kinds have no fixed spelling.
 constexpr std::array<std::string_view, kTokenKindCount> kSpellings = {
-    "OPENQASM", "include", "qubit", "bit",    "int",     "float",  "bool",
-    "const",    "let",     "gate",  "def",    "if",      "else",   "for",
+    "OPENQASM", "include", "qubit",  "bit",     "int",   "float",   "bool",
+    "const",    "let",     "gate",   "def",     "if",    "else",    "for",
     "while",    "in",      "return", "measure", "reset", "barrier", "delay",
-    "input",    "output",  "U",     "CX",     "pi",      "tau",    "euler",
-    "true",     "false",   "",      "",       "",        "",       "+",
-    "-",        "*",       "/",     "%",      "**",      "==",     "!=",
-    "<",        "<=",      ">",     ">=",     "&&",      "||",     "!",
-    "~",        "&",       "|",     "^",      "<<",      ">>",     "=",
-    "+=",       "-=",      "*=",    "/=",     "->",      "@",      "(",
-    ")",        "[",       "]",     "{",      "}",       ";",      ":",
+    "input",    "output",  "U",      "CX",      "pi",    "tau",     "euler",
+    "true",     "false",   "",       "",        "",      "",        "+",
+    "-",        "*",       "/",      "%",       "**",    "==",      "!=",
+    "<",        "<=",      ">",      ">=",      "&&",    "||",      "!",
+    "~",        "&",       "|",      "^",       "<<",    ">>",      "=",
+    "+=",       "-=",      "*=",     "/=",      "->",    "@",       "(",
+    ")",        "[",       "]",      "{",       "}",     ";",       ":",
     ",",        ".",
 };
 
 static_assert(static_cast<std::size_t>(TokenKind::Dot) + 1 == kTokenKindCount);
-static_assert(kSpellings[static_cast<std::size_t>(TokenKind::Identifier)].empty());
+static_assert(
+    kSpellings[static_cast<std::size_t>(TokenKind::Identifier)].empty());
 static_assert(kSpellings[static_cast<std::size_t>(TokenKind::Plus)] == "+");
 static_assert(kSpellings[static_cast<std::size_t>(TokenKind::Dot)] == ".");
 
@@ -85,8 +86,9 @@ std::string format_float(double value) {
   // Fixed notation of a double needs at most 1 sign + 309 integer digits, or
   // "0." and 324 fraction digits for the smallest subnormal.
   std::array<char, 400> buffer;
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
-                                    value, std::chars_format::fixed);
+  const auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                    std::chars_format::fixed);
   assert(result.ec == std::errc() && "fixed buffer too small");
   return std::string(buffer.data(), result.ptr);
 }

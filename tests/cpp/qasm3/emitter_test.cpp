@@ -81,16 +81,14 @@ INSTANTIATE_TEST_SUITE_P(
         EmitCase{"clbits_without_qubits",
                  [] { return Circuit::with_size("c", 0, 2); },
                  kHeader + "bit[2] c;\n\n"},
-        EmitCase{"barrier_over_all_qubits",
-                 [] {
-                   return sized(3, 0, [](Circuit& c) { ok(c.barrier_all()); });
-                 },
-                 kHeader + "qubit[3] q;\n\nbarrier q[0], q[1], q[2];\n"},
-        EmitCase{"barrier_without_qubits",
-                 [] {
-                   return sized(0, 0, [](Circuit& c) { ok(c.barrier_all()); });
-                 },
-                 kHeader + "barrier;\n"},
+        EmitCase{
+            "barrier_over_all_qubits",
+            [] { return sized(3, 0, [](Circuit& c) { ok(c.barrier_all()); }); },
+            kHeader + "qubit[3] q;\n\nbarrier q[0], q[1], q[2];\n"},
+        EmitCase{
+            "barrier_without_qubits",
+            [] { return sized(0, 0, [](Circuit& c) { ok(c.barrier_all()); }); },
+            kHeader + "barrier;\n"},
         EmitCase{"delay_reset_and_plain_measure",
                  [] {
                    return sized(2, 1, [](Circuit& c) {
@@ -124,8 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 ir::Instruction custom(std::string name, std::vector<QubitId> qubits,
                        std::vector<Expr> params) {
-  ir::CustomGate gate{std::move(name),
-                      static_cast<std::uint32_t>(qubits.size()), {}};
+  ir::CustomGate gate{
+      std::move(name), static_cast<std::uint32_t>(qubits.size()), {}};
   gate.params = std::move(params);
   return ir::Instruction{ir::QubitList(qubits), {}, ir::Gate(std::move(gate))};
 }
@@ -135,16 +133,17 @@ TEST(Emitter, writes_custom_gates_by_stored_name) {
   std::vector<Expr> params;
   params.push_back(Expr::constant(0.25));
   params.push_back(Expr::symbol("theta"));
-  ASSERT_TRUE(circuit.apply(custom("mine", {QubitId{2}, QubitId{1}},
-                                   std::move(params))));
+  ASSERT_TRUE(circuit.apply(
+      custom("mine", {QubitId{2}, QubitId{1}}, std::move(params))));
   ASSERT_TRUE(circuit.apply(custom("plain", {QubitId{1}}, {})));
   // A lone empty-named symbol joins to empty text: no parentheses.
   std::vector<Expr> blank;
   blank.push_back(Expr::symbol(""));
   ASSERT_TRUE(circuit.apply(custom("odd", {QubitId{1}}, std::move(blank))));
   EXPECT_EQ(emitted(circuit),
-            kHeader + "qubit[3] q;\n\nmine(0.250000, theta) q[2], q[1];\n"
-                      "plain q[1];\nodd q[1];\n");
+            kHeader +
+                "qubit[3] q;\n\nmine(0.250000, theta) q[2], q[1];\n"
+                "plain q[1];\nodd q[1];\n");
 }
 
 TEST(Emitter, writes_qubit_lists_and_lines) {
@@ -189,11 +188,11 @@ INSTANTIATE_TEST_SUITE_P(
         ConstantCase{0.0078125, "0.007812"},
         ConstantCase{0.0234375, "0.023438"},
         ConstantCase{0.1234565, "0.123456"},
-        ConstantCase{1.0000005, "1.000001"},
-        ConstantCase{0.5, "0.500000"}, ConstantCase{1.0, "1.000000"},
-        ConstantCase{-0.3, "-0.300000"}, ConstantCase{1e20,
-                                                      "100000000000000000000."
-                                                      "000000"},
+        ConstantCase{1.0000005, "1.000001"}, ConstantCase{0.5, "0.500000"},
+        ConstantCase{1.0, "1.000000"}, ConstantCase{-0.3, "-0.300000"},
+        ConstantCase{1e20,
+                     "100000000000000000000."
+                     "000000"},
         // Signs survive rounding to zero.
         ConstantCase{0.0, "0.000000"}, ConstantCase{-0.0, "-0.000000"},
         ConstantCase{-1e-9, "-0.000000"},
@@ -206,8 +205,7 @@ TEST(EmitParam, parenthesises_every_compound_expression) {
       Expr::mul(Expr::pi(), Expr::constant(2)),
       Expr::neg(Expr::sub(Expr::symbol("a"),
                           Expr::div(Expr::symbol("b"), Expr::constant(-0.5)))));
-  EXPECT_EQ(emit_param(expr),
-            "((pi * 2.000000) + -((a - (b / -0.500000))))");
+  EXPECT_EQ(emit_param(expr), "((pi * 2.000000) + -((a - (b / -0.500000))))");
   Emitter emitter;
   EXPECT_EQ(emitter.emit_param(expr), emit_param(expr));
 }

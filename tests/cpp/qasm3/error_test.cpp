@@ -47,8 +47,7 @@ TEST(ParseError, ir_error_converts_unchanged) {
       ir::QubitNotFound{ir::QubitId{5}, std::string("h")};
   const ParseError converted = to_parse_error(source);
   ASSERT_TRUE(std::holds_alternative<CircuitError>(converted));
-  EXPECT_EQ(to_string(converted),
-            "Circuit error: " + ir::to_string(source));
+  EXPECT_EQ(to_string(converted), "Circuit error: " + ir::to_string(source));
   EXPECT_EQ(converted.index(), 10u);
 }
 

@@ -36,9 +36,9 @@ INSTANTIATE_TEST_SUITE_P(
         DisplayCase{Token::float_literal(1e-7), "0.0000001"},
         DisplayCase{Token::float_literal(1e21), "1000000000000000000000"},
         DisplayCase{Token::float_literal(123456789.125), "123456789.125"},
-        DisplayCase{Token::float_literal(
-                        std::numeric_limits<double>::infinity()),
-                    "inf"},
+        DisplayCase{
+            Token::float_literal(std::numeric_limits<double>::infinity()),
+            "inf"},
         DisplayCase{Token::int_literal(18446744073709551615u),
                     "18446744073709551615"},
         DisplayCase{Token::int_literal(7), "7"},
@@ -65,7 +65,8 @@ TEST(TokenKind, bare_kind_displays_with_default_payload) {
 }
 
 TEST(Token, same_kind_ignores_payload) {
-  EXPECT_TRUE(same_kind(Token::identifier("a"), Token::of(TokenKind::Identifier)));
+  EXPECT_TRUE(
+      same_kind(Token::identifier("a"), Token::of(TokenKind::Identifier)));
   EXPECT_FALSE(same_kind(Token::identifier("pi"), Token::of(TokenKind::Pi)));
   EXPECT_NE(Token::identifier("a"), Token::identifier("b"));
 }
