@@ -225,12 +225,6 @@ INSTANTIATE_TEST_SUITE_P(
              failure(10, 11, "\\"), failure(11, 12, "`")}}),
     [](const auto& c) { return std::string(c.param.name); });
 
-TEST(Lexer, resumes_after_failure) {
-  const std::vector<Entry> entries = entries_of("a # b");
-  ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(std::get<SpannedToken>(entries[2]).token, ident("b"));
-}
-
 TEST(CollectTokens, reports_first_failure_as_lexer_error) {
   const auto result = collect_tokens(tokenize("qubit q; # $"));
   ASSERT_FALSE(result.has_value());
