@@ -5,6 +5,7 @@
 #include "python/coupling_map.hpp"
 #include "python/layout.hpp"
 #include "python/property_set.hpp"
+#include "python/qasm.hpp"
 #include "python/qubits.hpp"
 
 namespace qelto::python {
@@ -18,6 +19,8 @@ std::span<const Registration> registrations() {
       {&coupling_map_class, nullptr},
       {&basis_gates_class, nullptr},
       {&property_set_class, nullptr},
+      {nullptr, from_qasm_def()},
+      {nullptr, to_qasm_def()},
   };
   return table;
 }

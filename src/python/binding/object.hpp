@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "python/binding/borrow.hpp"
@@ -50,9 +51,12 @@ Instance<Value>* receive(PyObject* self, ClassDef& cls) {
   return reinterpret_cast<Instance<Value>*>(self);
 }
 
-// A new object of `cls` holding `value`, or null with an error set.
+// A new object of `cls` holding `value`, or null with an error set. Takes the
+// value by value so that any copy happens before the object exists; moving
+// it in cannot fail.
 template <class Value>
-PyObject* wrap(ClassDef& cls, Value&& value) {
+PyObject* wrap(ClassDef& cls, Value value) {
+  static_assert(std::is_nothrow_move_constructible_v<Value>);
   PyTypeObject* type = cls.type();
   if (type == nullptr) {
     return nullptr;
@@ -62,10 +66,9 @@ PyObject* wrap(ClassDef& cls, Value&& value) {
   if (object == nullptr) {
     return nullptr;
   }
-  using Stored = std::remove_cvref_t<Value>;
-  auto* instance = reinterpret_cast<Instance<Stored>*>(object);
+  auto* instance = reinterpret_cast<Instance<Value>*>(object);
   new (&instance->borrow) BorrowFlag();
-  new (&instance->value) Stored(std::forward<Value>(value));
+  new (&instance->value) Value(std::move(value));
   return object;
 }
 
