@@ -9,6 +9,30 @@ def identifiers():
     print("exports:", qelto.__all__)
 
 
+def circuits():
+    bell = qelto.Circuit("bell", num_qubits=2).h(0).cx(0, 1).measure_all()
+    print("fluent:", bell, "depth", bell.depth())
+    for c in (qelto.Circuit.bell(), qelto.Circuit.ghz(3), qelto.Circuit.qft(3)):
+        print(c)
+        print(qelto.to_qasm(c))
+
+
+def read_and_write():
+    source = """
+OPENQASM 3.0;
+include "stdgates.inc";
+qubit[3] q;
+bit[3] c;
+h q[0];
+cx q[0], q[1];
+rz(pi/4) q[2];
+c = measure q;
+"""
+    circuit = qelto.from_qasm(source)
+    print("read:", circuit)
+    print(qelto.to_qasm(circuit))
+
+
 def target():
     coupling = qelto.CouplingMap.linear(5)
     basis = qelto.BasisGates.ibm()
@@ -25,6 +49,8 @@ def target():
 
 def main():
     identifiers()
+    circuits()
+    read_and_write()
     target()
 
 
