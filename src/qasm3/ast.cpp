@@ -195,20 +195,19 @@ std::string statement_text(const stmt::Barrier& s) {
   return "Barrier { qubits: " + bit_refs(s.qubits) + " }";
 }
 std::string statement_text(const stmt::Delay& s) {
-  return "Delay { duration: " + to_string(s.duration) +
+  return "Delay { duration: " + to_string(*s.duration) +
          ", qubits: " + bit_refs(s.qubits) + " }";
 }
 std::string statement_text(const stmt::If& s) {
-  return "If { condition: " + to_string(s.condition) +
+  return "If { condition: " + to_string(*s.condition) +
          ", then_body: " + statements(s.then_body) +
          ", else_body: " + maybe(s.else_body, statements) + " }";
 }
 std::string statement_text(const stmt::For& s) {
-  auto show = [](const Expression& e) { return to_string(e); };
+  std::string step = s.step ? "Some(" + to_string(*s.step) + ")" : "None";
   return "For { variable: " + quoted(s.variable) +
-         ", start: " + to_string(s.start) + ", end: " + to_string(s.end) +
-         ", step: " + maybe(s.step, show) + ", body: " + statements(s.body) +
-         " }";
+         ", start: " + to_string(*s.start) + ", end: " + to_string(*s.end) +
+         ", step: " + step + ", body: " + statements(s.body) + " }";
 }
 std::string statement_text(const stmt::GateDef& s) {
   return "GateDef { name: " + quoted(s.name) + ", params: " + texts(s.params) +
@@ -218,7 +217,7 @@ std::string statement_text(const stmt::GateDef& s) {
 std::string statement_text(const stmt::Assign& s) {
   return "Assign { name: " + quoted(s.name) +
          ", index: " + maybe(s.index, number) +
-         ", value: " + to_string(s.value) + " }";
+         ", value: " + to_string(*s.value) + " }";
 }
 
 std::string modifier_text(const modifier::Inv&) { return "Inv"; }

@@ -177,23 +177,28 @@ struct Barrier {
   std::vector<BitRef> qubits;
 };
 
-// Never produced by the parser.
+// The expressions of the rarer statements are boxed: a Statement is as
+// large as its largest variant, and a program holds one per line.
+
+// Never produced by the parser. `duration` is never null.
 struct Delay {
-  Expression duration;
+  std::unique_ptr<Expression> duration;
   std::vector<BitRef> qubits;
 };
 
+// `condition` is never null.
 struct If {
-  Expression condition;
+  std::unique_ptr<Expression> condition;
   std::vector<Statement> then_body;
   std::optional<std::vector<Statement>> else_body;
 };
 
+// `start` and `end` are never null; a null `step` means none was written.
 struct For {
   std::string variable;
-  Expression start;
-  Expression end;
-  std::optional<Expression> step;
+  std::unique_ptr<Expression> start;
+  std::unique_ptr<Expression> end;
+  std::unique_ptr<Expression> step;
   std::vector<Statement> body;
 };
 
@@ -204,10 +209,11 @@ struct GateDef {
   std::vector<Statement> body;
 };
 
+// `value` is never null.
 struct Assign {
   std::string name;
   std::optional<std::uint64_t> index;
-  Expression value;
+  std::unique_ptr<Expression> value;
 };
 
 }  // namespace stmt

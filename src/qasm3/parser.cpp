@@ -5,42 +5,83 @@
 
 #include "qasm3/lexer.hpp"
 #include "qasm3/lower.hpp"
+#include "qasm3/number.hpp"
 
 namespace qelto::qasm3 {
 
-Parser::Parser(std::vector<SpannedToken> tokens, std::string_view source)
-    : tokens_(std::move(tokens)) {
-  // Lines are counted once, in one pass, so that an error can name its line
-  // without the parser keeping the source.
-  lines_.reserve(tokens_.size());
-  std::size_t line = 1;
-  std::size_t counted_to = 0;
-  for (const SpannedToken& token : tokens_) {
-    std::size_t start = std::min(token.span.start, source.size());
-    if (start > counted_to) {
-      line += static_cast<std::size_t>(std::count(
-          source.begin() + static_cast<std::ptrdiff_t>(counted_to),
-          source.begin() + static_cast<std::ptrdiff_t>(start), '\n'));
-      counted_to = start;
-    }
-    lines_.push_back(line);
+Parser::Parser(std::string_view source) : source_(source), scanner_(source) {
+  advance();
+}
+
+void Parser::advance() {
+  if (!scanner_.next(lexeme_)) {
+    at_end_ = true;
+    failed_ = false;
+    return;
+  }
+  failed_ = false;
+  switch (lexeme_.cls) {
+    case LexemeClass::Fixed:
+      kind_ = lexeme_.kind;
+      return;
+    case LexemeClass::Identifier:
+      kind_ = TokenKind::Identifier;
+      return;
+    case LexemeClass::Float:
+      kind_ = TokenKind::FloatLiteral;
+      return;
+    case LexemeClass::String:
+      kind_ = TokenKind::StringLiteral;
+      return;
+    case LexemeClass::Integer:
+      if (auto value = parse_u64(text())) {
+        kind_ = TokenKind::IntLiteral;
+        int_value_ = *value;
+        return;
+      }
+      break;
+    case LexemeClass::Invalid:
+      break;
+  }
+  failed_ = true;
+  if (!first_failure_) {
+    first_failure_ = LexerError{"Invalid token: '" + std::string(text()) + "'",
+                                lexeme_.span.start};
   }
 }
 
-bool Parser::next_is(TokenKind kind) const {
-  return !at_end() && next().kind == kind;
+std::string_view Parser::text() const {
+  return source_.substr(lexeme_.span.start,
+                        lexeme_.span.end - lexeme_.span.start);
 }
 
-bool Parser::peek_is(std::size_t ahead, TokenKind kind) const {
-  return pos_ + ahead < tokens_.size() &&
-         tokens_[pos_ + ahead].token.kind == kind;
+// The current token as the lexer would have built it, for error texts. A
+// failed lexeme shows its raw text, though the lexing error it causes is
+// what gets reported.
+Token Parser::current_token() const {
+  if (!readable()) {
+    return Token::identifier(at_end_ ? std::string() : std::string(text()));
+  }
+  switch (kind_) {
+    case TokenKind::Identifier:
+      return Token::identifier(std::string(text()));
+    case TokenKind::IntLiteral:
+      return Token::int_literal(int_value_);
+    case TokenKind::FloatLiteral:
+      return Token::float_literal(parse_float(text()));
+    case TokenKind::StringLiteral:
+      return Token::string_literal(
+          std::string(text().substr(1, text().size() - 2)));
+    default:
+      return Token::of(kind_);
+  }
 }
 
 bool Parser::consume(TokenKind kind) {
   if (!next_is(kind)) {
     return false;
   }
-  ++pos_;
+  advance();
   return true;
 }
 
@@ -48,17 +89,20 @@ ParseResult<void> Parser::expect(TokenKind kind) {
   if (at_end()) {
     return std::unexpected(UnexpectedEof{"expected " + to_string(kind)});
   }
-  if (next().kind != kind) {
+  if (!next_is(kind)) {
     auto error = unexpected(to_string(kind));
-    ++pos_;
+    advance();
     return std::unexpected(std::move(error));
   }
-  ++pos_;
+  advance();
   return {};
 }
 
+// The line is counted only here: errors are rare, and counting as tokens
+// go by would cost every successful parse.
 ParseError Parser::unexpected(std::string expected) const {
-  return UnexpectedToken{std::move(expected), to_string(next()), lines_[pos_]};
+  return UnexpectedToken{std::move(expected), to_string(current_token()),
+                         line_of(source_, lexeme_.span.start)};
 }
 
 ParseError Parser::too_deep() const {
@@ -66,25 +110,37 @@ ParseError Parser::too_deep() const {
                " levels is not supported"};
 }
 
+// The first lexing failure of the whole text: one already met, or else one
+// in the part the parser did not reach.
+std::optional<LexerError> Parser::first_lexer_failure() {
+  while (!first_failure_ && !at_end_) {
+    advance();
+  }
+  return first_failure_;
+}
+
 ParseResult<std::string> Parser::parse_identifier() {
   if (at_end()) {
     return std::unexpected(UnexpectedEof{"identifier"});
   }
-  if (next().kind != TokenKind::Identifier) {
+  if (!next_is(TokenKind::Identifier)) {
     return std::unexpected(unexpected("identifier"));
   }
-  // The parser owns its tokens and never revisits one, so the text can move.
-  return std::move(std::get<std::string>(tokens_[pos_++].token.value));
+  std::string name(text());
+  advance();
+  return name;
 }
 
 ParseResult<std::uint64_t> Parser::parse_int_literal() {
   if (at_end()) {
     return std::unexpected(UnexpectedEof{"integer"});
   }
-  if (next().kind != TokenKind::IntLiteral) {
+  if (!next_is(TokenKind::IntLiteral)) {
     return std::unexpected(unexpected("integer"));
   }
-  return tokens_[pos_++].token.int_value();
+  std::uint64_t value = int_value_;
+  advance();
+  return value;
 }
 
 ParseResult<std::uint64_t> Parser::parse_bracketed_int() {
@@ -142,18 +198,29 @@ ParseResult<std::string> Parser::parse_version() {
   if (at_end()) {
     return std::unexpected(UnexpectedEof{"version number"});
   }
-  const Token& token = tokens_[pos_++].token;
-  switch (token.kind) {
-    case TokenKind::FloatLiteral:
-      return format_float(token.float_value());
-    case TokenKind::IntLiteral:
-      return std::to_string(token.int_value()) + ".0";
-    default:
-      return std::unexpected(InvalidVersion{to_string(token)});
+  std::string version;
+  if (next_is(TokenKind::FloatLiteral)) {
+    version = format_float(parse_float(text()));
+  } else if (next_is(TokenKind::IntLiteral)) {
+    version = std::to_string(int_value_) + ".0";
+  } else {
+    auto error = InvalidVersion{to_string(current_token())};
+    advance();
+    return std::unexpected(std::move(error));
   }
+  advance();
+  return version;
 }
 
 ParseResult<Program> Parser::parse_program() {
+  auto program = parse_header_and_statements();
+  if (auto failure = first_lexer_failure()) {
+    return std::unexpected(std::move(*failure));
+  }
+  return program;
+}
+
+ParseResult<Program> Parser::parse_header_and_statements() {
   if (auto header = expect(TokenKind::OpenQasm); !header) {
     return std::unexpected(std::move(header.error()));
   }
@@ -176,11 +243,7 @@ ParseResult<Program> Parser::parse_program() {
 }
 
 ParseResult<Program> parse_program(std::string_view source) {
-  auto tokens = collect_tokens(tokenize(source));
-  if (!tokens) {
-    return std::unexpected(std::move(tokens.error()));
-  }
-  return Parser(std::move(*tokens), source).parse_program();
+  return Parser(source).parse_program();
 }
 
 ParseResult<ir::Circuit> parse(std::string_view source) {

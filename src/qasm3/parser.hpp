@@ -9,6 +9,7 @@
 #include "ir/circuit.hpp"
 #include "qasm3/ast.hpp"
 #include "qasm3/error.hpp"
+#include "qasm3/scanner.hpp"
 #include "qasm3/token.hpp"
 
 namespace qelto::qasm3 {
@@ -23,14 +24,15 @@ namespace qelto::qasm3 {
 // program comes near it.
 inline constexpr std::size_t kMaxNestingDepth = 256;
 
-// Recursive-descent parser over the tokens of one source text. Owns its
-// tokens; moves their texts into the tree as it consumes them, so one parser
-// parses one program.
+// Recursive-descent parser over the tokens of one source text. It pulls
+// tokens from the lexer's scanner one at a time instead of holding the whole
+// token list, which for a large program would be many times the size of the
+// text. The observable order of errors is the same as tokenizing first: a
+// lexing failure anywhere in the text is reported in preference to any
+// syntax error. One parser parses one program; the source must outlive it.
 class Parser {
  public:
-  // `source` is the text the tokens were read from. It is read here only to
-  // number the lines of error messages and need not outlive the parser.
-  Parser(std::vector<SpannedToken> tokens, std::string_view source);
+  explicit Parser(std::string_view source);
 
   // Header, then statements until no token is left. The first error ends
   // parsing; no partial tree is returned.
@@ -60,14 +62,22 @@ class Parser {
     std::size_t& depth_;
   };
 
-  [[nodiscard]] bool at_end() const { return pos_ >= tokens_.size(); }
-  [[nodiscard]] bool next_is(TokenKind kind) const;
-  [[nodiscard]] bool peek_is(std::size_t ahead, TokenKind kind) const;
-  [[nodiscard]] const Token& next() const { return tokens_[pos_].token; }
+  // Loads the next lexeme as the current token, noting the first failure.
+  void advance();
+  // False at the end of input and on a lexeme that failed to lex.
+  [[nodiscard]] bool readable() const { return !at_end_ && !failed_; }
+  [[nodiscard]] bool at_end() const { return at_end_; }
+  [[nodiscard]] bool next_is(TokenKind kind) const {
+    return readable() && kind_ == kind;
+  }
+  [[nodiscard]] std::string_view text() const;
+  [[nodiscard]] Token current_token() const;
   [[nodiscard]] bool consume(TokenKind kind);
   [[nodiscard]] ParseResult<void> expect(TokenKind kind);
   [[nodiscard]] ParseError unexpected(std::string expected) const;
   [[nodiscard]] ParseError too_deep() const;
+  [[nodiscard]] ParseResult<Program> parse_header_and_statements();
+  [[nodiscard]] std::optional<LexerError> first_lexer_failure();
 
   [[nodiscard]] ParseResult<std::string> parse_version();
   [[nodiscard]] ParseResult<std::string> parse_identifier();
@@ -101,17 +111,23 @@ class Parser {
   [[nodiscard]] ParseResult<Tree> parse_nested_unary();
   [[nodiscard]] ParseResult<Tree> parse_call(std::string name);
 
-  std::vector<SpannedToken> tokens_;
-  // 1-based line of each token, parallel to tokens_.
-  std::vector<std::size_t> lines_;
-  std::size_t pos_ = 0;
+  std::string_view source_;
+  Scanner scanner_;
+  // The current token: its lexeme, its kind (valid when readable()) and,
+  // for an IntLiteral, its value.
+  Lexeme lexeme_;
+  TokenKind kind_ = TokenKind::OpenQasm;
+  std::uint64_t int_value_ = 0;
+  bool at_end_ = false;
+  bool failed_ = false;
+  std::optional<LexerError> first_failure_;
   // Bodies and unary operands currently open; bounds the recursion before
   // the tree exists to be measured.
   std::size_t depth_ = 0;
 };
 
-// Tokenizes and parses `source` into a Program. The lexer's first failure
-// anywhere in the text is reported before any syntax error.
+// Parses `source` into a Program. The lexer's first failure anywhere in the
+// text is reported before any syntax error.
 [[nodiscard]] ParseResult<Program> parse_program(std::string_view source);
 
 // Reads an OpenQASM 3 program into a new circuit named "qasm_circuit":

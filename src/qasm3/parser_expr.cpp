@@ -2,6 +2,7 @@
 #include <optional>
 #include <utility>
 
+#include "qasm3/number.hpp"
 #include "qasm3/parser.hpp"
 
 namespace qelto::qasm3 {
@@ -88,12 +89,12 @@ ParseResult<Parser::Tree> Parser::parse_binary_expr(int min_precedence) {
   if (!left) {
     return left;
   }
-  while (!at_end()) {
-    auto op = binary_operator(next().kind);
+  while (readable()) {
+    auto op = binary_operator(kind_);
     if (!op || op->precedence < min_precedence) {
       break;
     }
-    ++pos_;
+    advance();
     auto right = parse_binary_expr(op->precedence + 1);
     if (!right) {
       return right;
@@ -115,42 +116,47 @@ ParseResult<Parser::Tree> Parser::parse_unary_expr() {
   if (at_end()) {
     return std::unexpected(UnexpectedEof{"expression"});
   }
-  Token& token = tokens_[pos_].token;
-  switch (token.kind) {
+  if (!readable()) {
+    return std::unexpected(unexpected("expression"));
+  }
+  Expression leaf;
+  switch (kind_) {
     case TokenKind::Minus:
     case TokenKind::Bang:
     case TokenKind::LParen:
       return parse_nested_unary();
-    case TokenKind::Pi:
-      ++pos_;
-      return Tree{{expr::Pi{}}};
-    case TokenKind::Tau:
-      ++pos_;
-      return Tree{{expr::Tau{}}};
-    case TokenKind::Euler:
-      ++pos_;
-      return Tree{{expr::Euler{}}};
-    case TokenKind::True:
-    case TokenKind::False:
-      ++pos_;
-      return Tree{{expr::Bool{token.kind == TokenKind::True}}};
-    case TokenKind::FloatLiteral:
-      ++pos_;
-      return Tree{{expr::Float{token.float_value()}}};
-    case TokenKind::IntLiteral:
-      ++pos_;
-      return Tree{{expr::Int{token.int_value()}}};
     case TokenKind::Identifier: {
-      std::string name = std::move(std::get<std::string>(token.value));
-      ++pos_;
+      std::string name(text());
+      advance();
       if (consume(TokenKind::LParen)) {
         return parse_call(std::move(name));
       }
       return Tree{{expr::Identifier{std::move(name)}}};
     }
+    case TokenKind::Pi:
+      leaf = {expr::Pi{}};
+      break;
+    case TokenKind::Tau:
+      leaf = {expr::Tau{}};
+      break;
+    case TokenKind::Euler:
+      leaf = {expr::Euler{}};
+      break;
+    case TokenKind::True:
+    case TokenKind::False:
+      leaf = {expr::Bool{kind_ == TokenKind::True}};
+      break;
+    case TokenKind::FloatLiteral:
+      leaf = {expr::Float{parse_float(text())}};
+      break;
+    case TokenKind::IntLiteral:
+      leaf = {expr::Int{int_value_}};
+      break;
     default:
       return std::unexpected(unexpected("expression"));
   }
+  advance();
+  return Tree{std::move(leaf)};
 }
 
 // Negation (`-` and `!` alike) and parentheses: the forms that recurse
@@ -160,8 +166,8 @@ ParseResult<Parser::Tree> Parser::parse_nested_unary() {
     return std::unexpected(too_deep());
   }
   DepthGuard guard(depth_);
-  bool paren = next().kind == TokenKind::LParen;
-  ++pos_;
+  bool paren = kind_ == TokenKind::LParen;
+  advance();
   auto inner = paren ? parse_binary_expr(0) : parse_unary_expr();
   if (!inner) {
     return inner;

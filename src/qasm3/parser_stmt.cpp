@@ -1,18 +1,30 @@
+#include <memory>
 #include <utility>
 
 #include "qasm3/parser.hpp"
 
 namespace qelto::qasm3 {
+namespace {
+
+std::unique_ptr<Expression> box(Expression expression) {
+  return std::make_unique<Expression>(std::move(expression));
+}
+
+}  // namespace
+
 ParseResult<Statement> Parser::parse_statement() {
   if (at_end()) {
     return std::unexpected(UnexpectedEof{"statement"});
   }
-  switch (next().kind) {
+  if (!readable()) {
+    return std::unexpected(unexpected("statement"));
+  }
+  switch (kind_) {
     case TokenKind::Include:
       return parse_include();
     case TokenKind::Qubit:
     case TokenKind::Bit:
-      return parse_declaration(next().kind);
+      return parse_declaration(kind_);
     case TokenKind::Measure:
       return parse_measure();
     case TokenKind::Reset:
@@ -33,15 +45,15 @@ ParseResult<Statement> Parser::parse_statement() {
 }
 
 ParseResult<Statement> Parser::parse_include() {
-  ++pos_;
+  advance();
   if (at_end()) {
     return std::unexpected(UnexpectedEof{"include path"});
   }
-  if (next().kind != TokenKind::StringLiteral) {
+  if (!next_is(TokenKind::StringLiteral)) {
     return std::unexpected(unexpected("string literal"));
   }
-  std::string path =
-      std::move(std::get<std::string>(tokens_[pos_++].token.value));
+  std::string path(text().substr(1, text().size() - 2));
+  advance();
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
@@ -49,7 +61,7 @@ ParseResult<Statement> Parser::parse_include() {
 }
 
 ParseResult<Statement> Parser::parse_declaration(TokenKind kind) {
-  ++pos_;
+  advance();
   std::optional<std::uint64_t> size;
   if (consume(TokenKind::LBracket)) {
     auto value = parse_bracketed_int();
@@ -72,7 +84,7 @@ ParseResult<Statement> Parser::parse_declaration(TokenKind kind) {
 }
 
 ParseResult<Statement> Parser::parse_measure() {
-  ++pos_;
+  advance();
   auto qubits = parse_qubit_refs();
   if (!qubits) {
     return std::unexpected(std::move(qubits.error()));
@@ -92,7 +104,7 @@ ParseResult<Statement> Parser::parse_measure() {
 }
 
 ParseResult<Statement> Parser::parse_reset() {
-  ++pos_;
+  advance();
   auto qubits = parse_qubit_refs();
   if (!qubits) {
     return std::unexpected(std::move(qubits.error()));
@@ -104,7 +116,7 @@ ParseResult<Statement> Parser::parse_reset() {
 }
 
 ParseResult<Statement> Parser::parse_barrier() {
-  ++pos_;
+  advance();
   if (consume(TokenKind::Semicolon)) {
     return Statement{stmt::Barrier{}};
   }
@@ -119,7 +131,7 @@ ParseResult<Statement> Parser::parse_barrier() {
 }
 
 ParseResult<Statement> Parser::parse_gate_def() {
-  ++pos_;
+  advance();
   auto name = parse_identifier();
   if (!name) {
     return std::unexpected(std::move(name.error()));
@@ -152,7 +164,7 @@ ParseResult<Statement> Parser::parse_gate_def() {
 }
 
 ParseResult<Statement> Parser::parse_if() {
-  ++pos_;
+  advance();
   if (auto open = expect(TokenKind::LParen); !open) {
     return std::unexpected(std::move(open.error()));
   }
@@ -167,7 +179,7 @@ ParseResult<Statement> Parser::parse_if() {
   if (!then_body) {
     return std::unexpected(std::move(then_body.error()));
   }
-  stmt::If statement{std::move(*condition), std::move(*then_body), {}};
+  stmt::If statement{box(std::move(*condition)), std::move(*then_body), {}};
   if (consume(TokenKind::Else)) {
     auto else_body = parse_block_or_statement();
     if (!else_body) {
@@ -179,7 +191,7 @@ ParseResult<Statement> Parser::parse_if() {
 }
 
 ParseResult<Statement> Parser::parse_for() {
-  ++pos_;
+  advance();
   auto variable = parse_identifier();
   if (!variable) {
     return std::unexpected(std::move(variable.error()));
@@ -200,14 +212,17 @@ ParseResult<Statement> Parser::parse_for() {
   if (!end) {
     return std::unexpected(std::move(end.error()));
   }
-  stmt::For loop{
-      std::move(*variable), std::move(*start), std::move(*end), {}, {}};
+  stmt::For loop{std::move(*variable),
+                 box(std::move(*start)),
+                 box(std::move(*end)),
+                 nullptr,
+                 {}};
   if (consume(TokenKind::Colon)) {
     auto step = parse_expression();
     if (!step) {
       return std::unexpected(std::move(step.error()));
     }
-    loop.step = std::move(*step);
+    loop.step = box(std::move(*step));
   }
   if (auto closed = expect(TokenKind::RBracket); !closed) {
     return std::unexpected(std::move(closed.error()));
@@ -307,7 +322,8 @@ ParseResult<Statement> Parser::parse_assignment(
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
-  return Statement{stmt::Assign{std::move(name), index, std::move(*value)}};
+  return Statement{
+      stmt::Assign{std::move(name), index, box(std::move(*value))}};
 }
 
 ParseResult<Statement> Parser::parse_gate_call(std::string name,

@@ -36,7 +36,7 @@ std::string expression(const std::string& text) {
     return to_string(program.error());
   }
   return to_string(
-      std::get<stmt::Assign>(program->statements.at(0).node).value);
+      *std::get<stmt::Assign>(program->statements.at(0).node).value);
 }
 
 struct Case {
@@ -83,7 +83,20 @@ INSTANTIATE_TEST_SUITE_P(
              "Unexpected end of input: expected ;"},
         Case{"lexer_failure_beats_earlier_syntax_error",
              "OPENQASM 3.0; qubit; #",
-             "Lexer error at position 21: Invalid token: '#'"}),
+             "Lexer error at position 21: Invalid token: '#'"},
+        Case{"failure_where_semicolon_expected", "OPENQASM 3.0 $",
+             "Lexer error at position 13: Invalid token: '$'"},
+        Case{"failure_as_version", "OPENQASM \xc3\xa9;",
+             "Lexer error at position 9: Invalid token: '\xc3\xa9'"},
+        Case{"oversized_integer_after_syntax_error",
+             "OPENQASM 3.0; x = ; y = 18446744073709551616;",
+             "Lexer error at position 24: Invalid token: "
+             "'18446744073709551616'"},
+        Case{"unterminated_comment_after_syntax_error",
+             "OPENQASM 3.0; x = ; /* open",
+             "Lexer error at position 20: Invalid token: '/* open'"},
+        Case{"first_of_several_failures", "OPENQASM 3.0; # $",
+             "Lexer error at position 14: Invalid token: '#'"}),
     case_name);
 
 class Statements : public testing::TestWithParam<Case> {};
