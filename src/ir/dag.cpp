@@ -4,6 +4,7 @@
 #include <cassert>
 #include <string>
 #include <unordered_set>
+#include <utility>
 
 namespace qelto::ir {
 namespace {
@@ -46,28 +47,46 @@ std::optional<std::size_t> first_repeat(const OperandList<Id>& ids) {
   return std::nullopt;
 }
 
-// Output nodes of an instruction's operands, found while validating and
-// used while splicing (so each operand costs one hash lookup). Inline for
-// small operand counts.
-class OutputBuffer {
+// The wire-map entries of an instruction's operands, found while
+// validating and used while splicing, so that each operand costs one hash
+// lookup. Inline for small operand counts.
+class EndsBuffer {
  public:
-  explicit OutputBuffer(std::size_t n) : size_(n) {
+  explicit EndsBuffer(std::size_t n) : size_(n) {
     if (n > kInline) {
       heap_.resize(n);
     }
   }
-  std::uint32_t& operator[](std::size_t i) noexcept {
+  WireMap::Ends*& operator[](std::size_t i) noexcept {
     return size_ > kInline ? heap_[i] : inline_[i];
   }
 
  private:
   static constexpr std::size_t kInline = 8;
   std::size_t size_;
-  std::uint32_t inline_[kInline] = {};
-  std::vector<std::uint32_t> heap_;
+  WireMap::Ends* inline_[kInline] = {};
+  std::vector<WireMap::Ends*> heap_;
 };
 
 }  // namespace
+
+CircuitDag::CircuitDag(CircuitDag&& other) noexcept
+    : graph_(std::move(other.graph_)),
+      qubit_wires_(std::move(other.qubit_wires_)),
+      clbit_wires_(std::move(other.clbit_wires_)),
+      depth_(std::exchange(other.depth_, 0)) {
+  other.graph_ = DagGraph();
+}
+
+CircuitDag& CircuitDag::operator=(CircuitDag&& other) noexcept {
+  if (this != &other) {
+    graph_ = std::exchange(other.graph_, DagGraph());
+    qubit_wires_ = std::move(other.qubit_wires_);
+    clbit_wires_ = std::move(other.clbit_wires_);
+    depth_ = std::exchange(other.depth_, 0);
+  }
+  return *this;
+}
 
 void CircuitDag::add_qubit(QubitId qubit) {
   add_wire(QubitWire{qubit}, qubit_wires_, qubit.index);
@@ -88,7 +107,7 @@ void CircuitDag::add_wire(Wire wire, WireMap& map, std::uint32_t key) {
   const NodeIndex in = graph_.add_node(WireIn{wire});
   const NodeIndex out = graph_.add_node(WireOut{wire});
   graph_.add_edge(in, out, wire);
-  map.insert(key, WireMap::Ends{in.index, out.index});
+  map.insert(key, WireMap::Ends{in.index, out.index, 0});
 }
 
 void CircuitDag::reserve_wires(std::size_t qubits, std::size_t clbits) {
@@ -112,24 +131,22 @@ IrResult<NodeIndex> CircuitDag::apply(Instruction instruction) {
           static_cast<std::uint32_t>(std::min<std::size_t>(nq, UINT32_MAX))});
     }
   }
-  OutputBuffer outputs(nq + nc);
+  EndsBuffer ends(nq + nc);
   // 2. Known qubits.
   for (std::size_t i = 0; i < nq; ++i) {
-    const WireMap::Ends* ends = qubit_wires_.find(qubits[i].index);
-    if (ends == nullptr) {
+    ends[i] = qubit_wires_.find(qubits[i].index);
+    if (ends[i] == nullptr) {
       return std::unexpected(
           QubitNotFound{qubits[i], gate_name_of(instruction)});
     }
-    outputs[i] = ends->out;
   }
   // 3. Known classical bits.
   for (std::size_t i = 0; i < nc; ++i) {
-    const WireMap::Ends* ends = clbit_wires_.find(clbits[i].index);
-    if (ends == nullptr) {
+    ends[nq + i] = clbit_wires_.find(clbits[i].index);
+    if (ends[nq + i] == nullptr) {
       return std::unexpected(
           ClbitNotFound{clbits[i], gate_name_of(instruction)});
     }
-    outputs[nq + i] = ends->out;
   }
   // 4. Distinct qubits.
   if (auto repeat = first_repeat(qubits)) {
@@ -150,15 +167,30 @@ IrResult<NodeIndex> CircuitDag::apply(Instruction instruction) {
   graph_.reserve_nodes(1);
   graph_.reserve_edges(nq + nc);
 
+  // The new node's predecessors are exactly the last operations (or
+  // WireIn nodes) of its wires, so its depth is one more than the deepest
+  // of them; nodes never gain predecessors later (new edges only ever
+  // enter the new node and WireOut nodes). Keeping the depth of each
+  // wire's last operation therefore yields the longest-path depth that
+  // the spec computes over the topological order.
+  std::uint32_t node_depth = 0;
+  for (std::size_t i = 0; i < nq + nc; ++i) {
+    node_depth = std::max(node_depth, ends[i]->depth);
+  }
+  ++node_depth;
+
   const NodeIndex n = graph_.add_node(Op{std::move(instruction)});
   // `instruction` is moved from; read the operands from the node.
   const Instruction& placed = std::get<Op>(graph_.node(n)).instruction;
   for (std::size_t i = 0; i < nq; ++i) {
-    splice(n, NodeIndex{outputs[i]}, QubitWire{placed.qubits[i]});
+    splice(n, NodeIndex{ends[i]->out}, QubitWire{placed.qubits[i]});
+    ends[i]->depth = node_depth;
   }
   for (std::size_t i = 0; i < nc; ++i) {
-    splice(n, NodeIndex{outputs[nq + i]}, ClbitWire{placed.clbits[i]});
+    splice(n, NodeIndex{ends[nq + i]->out}, ClbitWire{placed.clbits[i]});
+    ends[nq + i]->depth = node_depth;
   }
+  depth_ = std::max(depth_, node_depth);
   return n;
 }
 
@@ -218,23 +250,31 @@ std::optional<std::vector<NodeIndex>> CircuitDag::search() const {
   return order;
 }
 
-std::optional<std::vector<NodeIndex>> CircuitDag::topological_order() const {
-  auto order = search();
-  if (!order) {
-    return std::nullopt;
-  }
-  // Cycle check: the order is topological iff every node's predecessors
-  // come before it.
+// Step 3's cycle check: the order is topological iff every node's
+// predecessors come before it.
+bool CircuitDag::is_acyclic_order(const std::vector<NodeIndex>& order) const {
   std::vector<bool> placed(graph_.node_count());
-  for (const NodeIndex x : *order) {
+  for (const NodeIndex x : order) {
     for (std::uint32_t e = graph_.first_edge(x, kIn); e != kNoIndex;
          e = graph_.next_edge(e, kIn)) {
       if (!placed[graph_.edge(EdgeIndex{e}).node[kOut]]) {
-        return std::nullopt;
+        return false;
       }
     }
     placed[x.index] = true;
   }
+  return true;
+}
+
+// The full cycle check costs a second pass over all edges, and apply
+// never lets a cycle form: edges into Op nodes come from older nodes,
+// WireOut nodes have no successors, and a repeated classical operand (the
+// only way the spec's splice makes a self-loop) is rejected. So the check
+// runs in debug builds only, as an assertion of that invariant; the
+// search's own self-loop test stays.
+std::optional<std::vector<NodeIndex>> CircuitDag::topological_order() const {
+  auto order = search();
+  assert(!order || is_acyclic_order(*order));
   return order;
 }
 
@@ -244,44 +284,14 @@ std::vector<OpRef> CircuitDag::topological_ops() const {
   if (!order) {
     return ops;
   }
-  ops.reserve(graph_.node_count() - 2 * (qubit_wires_.size() + clbit_wires_.size()));
+  ops.reserve(graph_.node_count() -
+              2 * (qubit_wires_.size() + clbit_wires_.size()));
   for (const NodeIndex x : *order) {
     if (const Op* op = std::get_if<Op>(&graph_.node(x))) {
       ops.push_back(OpRef{x, &op->instruction});
     }
   }
   return ops;
-}
-
-std::uint64_t CircuitDag::depth() const {
-  const auto order = search();
-  if (!order) {
-    return 0;
-  }
-  // Depth of each node, filled in topological order. A node whose
-  // predecessor has no depth yet means the order is not topological, i.e.
-  // the graph has a cycle (kUnset is never a real depth: there are fewer
-  // nodes than that).
-  constexpr std::uint32_t kUnset = 0xFFFFFFFFu;
-  std::vector<std::uint32_t> depths(graph_.node_count(), kUnset);
-  std::uint32_t best = 0;
-  for (const NodeIndex x : *order) {
-    std::uint32_t d = 0;
-    for (std::uint32_t e = graph_.first_edge(x, kIn); e != kNoIndex;
-         e = graph_.next_edge(e, kIn)) {
-      const std::uint32_t pd = depths[graph_.edge(EdgeIndex{e}).node[kOut]];
-      if (pd == kUnset) {
-        return 0;
-      }
-      d = std::max(d, pd);
-    }
-    if (std::holds_alternative<Op>(graph_.node(x))) {
-      ++d;
-    }
-    depths[x.index] = d;
-    best = std::max(best, d);
-  }
-  return best;
 }
 
 const DagNode* CircuitDag::node(NodeIndex node) const noexcept {

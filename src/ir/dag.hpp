@@ -61,8 +61,8 @@ struct OpRef {
 class CircuitDag {
  public:
   CircuitDag() = default;
-  CircuitDag(CircuitDag&&) noexcept = default;
-  CircuitDag& operator=(CircuitDag&&) noexcept = default;
+  CircuitDag(CircuitDag&& other) noexcept;
+  CircuitDag& operator=(CircuitDag&& other) noexcept;
   CircuitDag(const CircuitDag&) = delete;
   CircuitDag& operator=(const CircuitDag&) = delete;
 
@@ -106,10 +106,11 @@ class CircuitDag {
   [[nodiscard]] std::optional<std::vector<NodeIndex>> topological_order()
       const;
 
-  // Circuit depth: longest chain of Op nodes (every instruction kind counts
-  // one layer; WireIn/WireOut count none). 0 for an empty or cyclic DAG.
-  // O(nodes + edges), iterative.
-  [[nodiscard]] std::uint64_t depth() const;
+  // Circuit depth: the number of Op nodes on the longest path (every
+  // instruction kind counts one layer; WireIn/WireOut count none); 0 for an
+  // empty DAG. O(1): kept up to date by apply (see dag.cpp for why this
+  // equals the spec's walk over the topological order).
+  [[nodiscard]] std::uint64_t depth() const noexcept { return depth_; }
 
   // ---- Read access ----
   [[nodiscard]] std::size_t node_count() const noexcept {
@@ -142,12 +143,15 @@ class CircuitDag {
   std::optional<std::vector<NodeIndex>> search() const;
   void add_wire(Wire wire, WireMap& map, std::uint32_t key);
   void splice(NodeIndex n, NodeIndex out, const Wire& wire) noexcept;
+  bool is_acyclic_order(const std::vector<NodeIndex>& order) const;
 
   DagGraph graph_;
   // qubit_inputs + qubit_outputs of the spec, as one map QubitId -> (in, out)
   // (both are always filled together); likewise for classical bits.
   WireMap qubit_wires_;
   WireMap clbit_wires_;
+  // Largest depth of any Op node.
+  std::uint32_t depth_ = 0;
 };
 
 }  // namespace qelto::ir

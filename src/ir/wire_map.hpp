@@ -21,10 +21,33 @@ class WireMap {
   struct Ends {
     std::uint32_t in;
     std::uint32_t out;
+    // Depth of the last operation on the wire (0 while it has none).
+    std::uint32_t depth;
   };
+
+  WireMap() = default;
+  WireMap(WireMap&& other) noexcept
+      : slots_(std::move(other.slots_)),
+        size_(std::exchange(other.size_, 0)),
+        shift_(std::exchange(other.shift_, 64)) {
+    other.slots_.clear();
+  }
+  WireMap& operator=(WireMap&& other) noexcept {
+    if (this != &other) {
+      slots_ = std::move(other.slots_);
+      other.slots_.clear();
+      size_ = std::exchange(other.size_, 0);
+      shift_ = std::exchange(other.shift_, 64);
+    }
+    return *this;
+  }
+  WireMap(const WireMap&) = delete;
+  WireMap& operator=(const WireMap&) = delete;
 
   [[nodiscard]] std::size_t size() const noexcept { return size_; }
 
+  // The entry of `key`, or nullptr. Pointers stay valid until the next
+  // reserve that grows the table.
   [[nodiscard]] const Ends* find(std::uint32_t key) const noexcept {
     if (slots_.empty()) {
       return nullptr;
@@ -38,6 +61,9 @@ class WireMap {
         return &s.ends;
       }
     }
+  }
+  [[nodiscard]] Ends* find(std::uint32_t key) noexcept {
+    return const_cast<Ends*>(std::as_const(*this).find(key));
   }
 
   // Capacity for `total` entries (not extra). May throw std::bad_alloc,
@@ -71,7 +97,7 @@ class WireMap {
   static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
   struct Slot {
     std::uint32_t key = 0;
-    Ends ends{kEmpty, kEmpty};
+    Ends ends{kEmpty, kEmpty, 0};
   };
 
   std::size_t capacity() const noexcept { return slots_.size() / 2; }

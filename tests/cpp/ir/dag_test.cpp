@@ -430,11 +430,89 @@ TEST(CircuitDagTest, apply_returns_new_node_index) {
   EXPECT_EQ(*b, NodeIndex{3});
 }
 
-TEST(CircuitDagTest, moved_dag_keeps_its_operations) {
+TEST(CircuitDagTest, moved_dag_keeps_its_operations_and_source_is_empty) {
   CircuitDag dag = bell_dag();
   CircuitDag moved = std::move(dag);
   EXPECT_EQ(moved.depth(), 3u);
   EXPECT_EQ(ops_of(moved).size(), 4u);
+  // NOLINTBEGIN(bugprone-use-after-move)
+  EXPECT_EQ(dag.node_count(), 0u);
+  EXPECT_EQ(dag.edge_count(), 0u);
+  EXPECT_EQ(dag.depth(), 0u);
+  EXPECT_EQ(dag.num_qubit_wires(), 0u);
+  EXPECT_EQ(dag.qubit_input(q(0)), std::nullopt);
+  dag.add_qubit(q(0));
+  EXPECT_EQ(dag.qubit_input(q(0)), NodeIndex{0});
+  // NOLINTEND(bugprone-use-after-move)
+  moved = std::move(dag);
+  EXPECT_EQ(moved.node_count(), 2u);
+  EXPECT_EQ(moved.depth(), 0u);
+}
+
+// depth() is kept up to date by apply; check it against the spec's
+// definition (longest path over the topological order) on random circuits.
+std::uint64_t reference_depth(const CircuitDag& dag) {
+  auto order = dag.topological_order();
+  if (!order) {
+    return 0;
+  }
+  std::vector<std::uint64_t> depth(dag.node_count(), 0);
+  std::uint64_t best = 0;
+  for (NodeIndex x : *order) {
+    std::uint64_t d = 0;
+    for (NodeIndex p : dag.predecessors(x)) {
+      d = std::max(d, depth[p.index]);
+    }
+    if (std::holds_alternative<Op>(*dag.node(x))) {
+      ++d;
+    }
+    depth[x.index] = d;
+    best = std::max(best, d);
+  }
+  return best;
+}
+
+TEST(CircuitDagTest, depth_matches_longest_path_over_topological_order) {
+  std::uint32_t state = 7;
+  auto next = [&state](std::uint32_t n) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 16) % n;
+  };
+  for (int round = 0; round < 30; ++round) {
+    const std::uint32_t nq = 1 + next(6);
+    const std::uint32_t nc = next(3);
+    CircuitDag dag = with_wires(nq, nc);
+    for (int i = 0; i < 60; ++i) {
+      QubitList qs;
+      ClbitList cs;
+      for (std::uint32_t k = 0; k < nq; ++k) {
+        if (next(3) == 0) {
+          qs.push_back(q(k));
+        }
+      }
+      for (std::uint32_t k = 0; k < nc; ++k) {
+        if (next(4) == 0) {
+          cs.push_back(c(k));
+        }
+      }
+      InstructionKind kind = Barrier{};
+      switch (next(3)) {
+        case 0:
+          kind = Measure{};
+          break;
+        case 1:
+          kind = Reset{};
+          break;
+        default:
+          break;
+      }
+      if (qs.size() == 1 && next(2) == 0) {
+        kind = Gate(StandardGate(StandardGate::H));
+      }
+      apply_ok(dag, Instruction{qs, cs, std::move(kind)});
+      ASSERT_EQ(dag.depth(), reference_depth(dag)) << "round " << round << " op " << i;
+    }
+  }
 }
 
 // ---- Scale: walks are iterative ----
