@@ -151,18 +151,38 @@ BuildResult Circuit::gate_on(StandardGate gate, QubitList qubits) {
       dag_.apply(Instruction{std::move(qubits), {}, Gate(std::move(gate))}));
 }
 
-BuildResult Circuit::h(QubitId qubit) { return gate1(StandardGate(Kind::H), qubit); }
-BuildResult Circuit::x(QubitId qubit) { return gate1(StandardGate(Kind::X), qubit); }
-BuildResult Circuit::y(QubitId qubit) { return gate1(StandardGate(Kind::Y), qubit); }
-BuildResult Circuit::z(QubitId qubit) { return gate1(StandardGate(Kind::Z), qubit); }
-BuildResult Circuit::s(QubitId qubit) { return gate1(StandardGate(Kind::S), qubit); }
+BuildResult Circuit::h(QubitId qubit) {
+  return gate1(StandardGate(Kind::H), qubit);
+}
+
+BuildResult Circuit::x(QubitId qubit) {
+  return gate1(StandardGate(Kind::X), qubit);
+}
+
+BuildResult Circuit::y(QubitId qubit) {
+  return gate1(StandardGate(Kind::Y), qubit);
+}
+
+BuildResult Circuit::z(QubitId qubit) {
+  return gate1(StandardGate(Kind::Z), qubit);
+}
+
+BuildResult Circuit::s(QubitId qubit) {
+  return gate1(StandardGate(Kind::S), qubit);
+}
+
 BuildResult Circuit::sdg(QubitId qubit) {
   return gate1(StandardGate(Kind::Sdg), qubit);
 }
-BuildResult Circuit::t(QubitId qubit) { return gate1(StandardGate(Kind::T), qubit); }
+
+BuildResult Circuit::t(QubitId qubit) {
+  return gate1(StandardGate(Kind::T), qubit);
+}
+
 BuildResult Circuit::tdg(QubitId qubit) {
   return gate1(StandardGate(Kind::Tdg), qubit);
 }
+
 BuildResult Circuit::sx(QubitId qubit) {
   return gate1(StandardGate(Kind::Sx), qubit);
 }

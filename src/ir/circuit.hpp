@@ -50,9 +50,12 @@ using BuildResult = IrResult<std::reference_wrapper<Circuit>>;
 // `CircuitDag::apply`, so all validation and every IrError come from there.
 // Angles are ParameterExpression values taken by value.
 //
-// Exceptions: bad input never throws. std::bad_alloc may propagate from any
-// operation; it is thrown before anything changes (add_qreg/add_creg roll
-// back), so the circuit is left as it was.
+// Exceptions: bad input never throws (it is an IrError). std::bad_alloc
+// may propagate from any operation that allocates; it is thrown before
+// anything changes (add_qreg/add_creg roll back their records), so the
+// circuit is left as it was. One exception: measure_all may keep the
+// classical bits it added when its final apply runs out of memory, as it
+// keeps them when that apply fails (spec Part 1.5).
 //
 // Move-only (nothing in the system copies a whole circuit).
 class Circuit {
@@ -142,6 +145,7 @@ class Circuit {
   // Adds classical bits (as add_clbit) until there are as many as qubits,
   // then applies ONE Measure of all qubits into the first num_qubits
   // classical bits, in record order. The added bits stay if apply fails.
+  // A circuit without qubits gets a Measure with no operands.
   BuildResult measure_all();
 
   // ---- Ready-made circuits (no error can occur with their own ids) ----

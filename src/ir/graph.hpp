@@ -68,8 +68,12 @@ class Graph {
     std::uint32_t next[2] = {kNoIndex, kNoIndex};
   };
 
-  [[nodiscard]] std::size_t node_count() const noexcept { return links_.size(); }
-  [[nodiscard]] std::size_t edge_count() const noexcept { return edges_.size(); }
+  [[nodiscard]] std::size_t node_count() const noexcept {
+    return links_.size();
+  }
+  [[nodiscard]] std::size_t edge_count() const noexcept {
+    return edges_.size();
+  }
 
   // Ensure that `extra` more nodes / edges fit without reallocation. Grows
   // geometrically, so calling it before every addition stays amortised O(1).
@@ -132,7 +136,8 @@ class Graph {
   [[nodiscard]] std::uint32_t first_edge(NodeIndex n, int dir) const noexcept {
     return links_[n.index].first[dir];
   }
-  [[nodiscard]] std::uint32_t next_edge(std::uint32_t e, int dir) const noexcept {
+  [[nodiscard]] std::uint32_t next_edge(std::uint32_t e,
+                                        int dir) const noexcept {
     return edges_[e].next[dir];
   }
 
@@ -141,7 +146,8 @@ class Graph {
   [[nodiscard]] std::vector<NodeIndex> neighbors(NodeIndex n, int dir) const {
     std::vector<NodeIndex> out;
     const int far = dir == kOut ? kIn : kOut;
-    for (std::uint32_t e = first_edge(n, dir); e != kNoIndex; e = next_edge(e, dir)) {
+    for (std::uint32_t e = first_edge(n, dir); e != kNoIndex;
+         e = next_edge(e, dir)) {
       out.push_back(NodeIndex{edges_[e].node[far]});
     }
     return out;

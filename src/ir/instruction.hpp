@@ -39,9 +39,16 @@ class OperandList {
   static constexpr std::uint32_t kInline = 3;
 
   OperandList() noexcept = default;
-  OperandList(std::initializer_list<T> items) { assign(items.begin(), items.size()); }
-  OperandList(std::span<const T> items) { assign(items.data(), items.size()); }  // NOLINT
-  OperandList(const std::vector<T>& items) { assign(items.data(), items.size()); }  // NOLINT
+  OperandList(std::initializer_list<T> items) {
+    assign(items.begin(), items.size());
+  }
+  // Implicit, like std::vector's conversions.
+  OperandList(std::span<const T> items) {  // NOLINT
+    assign(items.data(), items.size());
+  }
+  OperandList(const std::vector<T>& items) {  // NOLINT
+    assign(items.data(), items.size());
+  }
   OperandList(const OperandList& other) { assign(other.data(), other.size()); }
   OperandList(OperandList&& other) noexcept { steal(other); }
   OperandList& operator=(const OperandList& other) {
@@ -109,7 +116,9 @@ class OperandList {
     std::memcpy(&p, inline_, sizeof p);
     return p;
   }
-  void set_heap(T* p) noexcept { std::memcpy(static_cast<void*>(inline_), &p, sizeof p); }
+  void set_heap(T* p) noexcept {
+    std::memcpy(static_cast<void*>(inline_), &p, sizeof p);
+  }
   void assign(const T* items, std::size_t n);
   void grow_to(std::size_t n);
   void release() noexcept {
@@ -153,7 +162,8 @@ using InstructionKind = std::variant<Gate, Measure, Reset, Barrier, Delay>;
 // Nothing is checked here: `CircuitDag::apply` validates.
 //
 // Move-only (the gate is); deep copies are explicit (`clone`). Aggregate:
-//   Instruction{{QubitId{0}, QubitId{1}}, {}, Gate{StandardGate{StandardGate::Cx}}}
+//   Instruction{{QubitId{0}, QubitId{1}}, {},
+//               Gate{StandardGate{StandardGate::Cx}}}
 //   Instruction{{QubitId{0}}, {ClbitId{0}}, Measure{}}
 struct Instruction {
   QubitList qubits;

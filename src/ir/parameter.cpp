@@ -199,7 +199,8 @@ ParameterExpression ParameterExpression::clone() const {
   while (!pending.empty()) {
     auto [source, slot] = pending.back();
     pending.pop_back();
-    *slot = std::make_unique<ParameterExpression>(Access::shallow_copy(*source));
+    *slot =
+        std::make_unique<ParameterExpression>(Access::shallow_copy(*source));
     schedule(*source, **slot);
   }
   return result;
