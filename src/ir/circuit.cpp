@@ -10,7 +10,7 @@ namespace {
 
 using Kind = StandardGate::Kind;
 
-// 64-bit pi, as the spec fixes it for qft.
+// The 64-bit pi that qft divides by powers of two.
 constexpr double kPi = 3.141592653589793;
 
 // Room for `extra` more records, growing geometrically.

@@ -16,7 +16,7 @@
 
 namespace qelto::ir {
 
-// Record of one qubit. `register_name` (the spec's `register`, a C++
+// Record of one qubit. `register_name` (`register` is a C++
 // keyword) and `index` are both present for qubits made by add_qreg, both
 // absent for qubits made singly.
 struct QubitInfo {
@@ -39,11 +39,11 @@ class Circuit;
 // A failed call leaves the circuit exactly as it was.
 using BuildResult = IrResult<std::reference_wrapper<Circuit>>;
 
-// The user-facing circuit (spec Part 1.5): a name, qubit and classical-bit
+// The user-facing circuit: a name, qubit and classical-bit
 // records, and the CircuitDag of its operations. Hands out ids 0, 1, 2, ...
 // in creation order and never reuses them; only grows.
 //
-// The spec's `new(name)` is the constructor `Circuit(name)` (alias
+// An empty circuit is made by the constructor `Circuit(name)` (alias
 // `Circuit::empty(name)`).
 //
 // Every builder operation builds one Instruction and passes it to
@@ -55,12 +55,12 @@ using BuildResult = IrResult<std::reference_wrapper<Circuit>>;
 // anything changes (add_qreg/add_creg roll back their records), so the
 // circuit is left as it was. One exception: measure_all may keep the
 // classical bits it added when its final apply runs out of memory, as it
-// keeps them when that apply fails (spec Part 1.5).
+// keeps them when that apply fails.
 //
 // Move-only (nothing in the system copies a whole circuit).
 class Circuit {
  public:
-  // spec `new`: no qubits, no classical bits, empty DAG, counters 0.
+  // No qubits, no classical bits, empty DAG, counters 0.
   explicit Circuit(std::string_view name);
   [[nodiscard]] static Circuit empty(std::string_view name);
   // Qubits 0..num_qubits-1, then classical bits 0..num_clbits-1 (so in the
@@ -102,7 +102,7 @@ class Circuit {
   std::vector<ClbitId> add_creg(std::string_view name, std::uint32_t size);
 
   // ---- Applying an instruction directly ----
-  // `dag.apply` of the spec, for operations without a builder (id, sxdg,
+  // `dag.apply`, for operations without a builder (id, sxdg,
   // ch, crx, cry, rxx, ryy, rzz, custom gates, multi-qubit reset/barrier...).
   [[nodiscard]] IrResult<NodeIndex> apply(Instruction instruction);
 

@@ -171,8 +171,8 @@ IrResult<NodeIndex> CircuitDag::apply(Instruction instruction) {
   // WireIn nodes) of its wires, so its depth is one more than the deepest
   // of them; nodes never gain predecessors later (new edges only ever
   // enter the new node and WireOut nodes). Keeping the depth of each
-  // wire's last operation therefore yields the longest-path depth that
-  // the spec computes over the topological order.
+  // wire's last operation therefore yields the longest-path depth over
+  // the topological order.
   std::uint32_t node_depth = 0;
   for (std::size_t i = 0; i < nq + nc; ++i) {
     node_depth = std::max(node_depth, ends[i]->depth);
@@ -209,7 +209,7 @@ void CircuitDag::splice(NodeIndex n, NodeIndex out, const Wire& wire) noexcept {
   graph_.add_edge(n, out, wire);
 }
 
-// Step 2 of the search of spec Part 1.4: returns the reversed finishing
+// The fixed depth-first search: returns the reversed finishing
 // order, or nullopt when an edge leads from a node to itself.
 std::optional<std::vector<NodeIndex>> CircuitDag::search() const {
   const std::size_t count = graph_.node_count();
@@ -269,7 +269,7 @@ bool CircuitDag::is_acyclic_order(const std::vector<NodeIndex>& order) const {
 // The full cycle check costs a second pass over all edges, and apply
 // never lets a cycle form: edges into Op nodes come from older nodes,
 // WireOut nodes have no successors, and a repeated classical operand (the
-// only way the spec's splice makes a self-loop) is rejected. So the check
+// only way a splice could make a self-loop) is rejected. So the check
 // runs in debug builds only, as an assertion of that invariant; the
 // search's own self-loop test stays.
 std::optional<std::vector<NodeIndex>> CircuitDag::topological_order() const {

@@ -48,7 +48,7 @@ struct OpRef {
 };
 
 // The operations of a circuit as a DAG over qubit and classical-bit wires
-// (spec Part 1.4). Every wire runs WireIn -> ops in application order ->
+// Every wire runs WireIn -> ops in application order ->
 // WireOut; an Op node has one incoming and one outgoing edge per operand.
 // All structural validation of the IR happens in `apply`.
 //
@@ -95,7 +95,7 @@ class CircuitDag {
   // the instruction is dropped.
   [[nodiscard]] IrResult<NodeIndex> apply(Instruction instruction);
 
-  // The Op nodes in the topological order of spec Part 1.4 (the reverse
+  // The Op nodes in the fixed topological order (the reverse
   // finishing order of the fixed depth-first search), each with its
   // instruction. Empty when the graph has a cycle (apply never lets one
   // form). O(nodes + edges), iterative (explicit stack, bit-set marks). The
@@ -110,7 +110,7 @@ class CircuitDag {
   // Circuit depth: the number of Op nodes on the longest path (every
   // instruction kind counts one layer; WireIn/WireOut count none); 0 for an
   // empty DAG. O(1): kept up to date by apply (see dag.cpp for why this
-  // equals the spec's walk over the topological order).
+  // equals a longest-path walk over the topological order).
   [[nodiscard]] std::uint64_t depth() const noexcept { return depth_; }
 
   // ---- Read access ----
@@ -147,7 +147,7 @@ class CircuitDag {
   bool is_acyclic_order(const std::vector<NodeIndex>& order) const;
 
   DagGraph graph_;
-  // qubit_inputs + qubit_outputs of the spec, as one map QubitId -> (in, out)
+  // The input and output node of every qubit wire, as one map QubitId -> (in, out)
   // (both are always filled together); likewise for classical bits.
   WireMap qubit_wires_;
   WireMap clbit_wires_;

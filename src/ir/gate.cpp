@@ -13,7 +13,7 @@ struct CatalogueEntry {
   std::uint8_t num_params;
 };
 
-// The catalogue of spec Part 1.3, indexed by StandardGate::Kind.
+// The gate catalogue, indexed by StandardGate::Kind.
 constexpr std::array<CatalogueEntry, StandardGate::kNumKinds> kCatalogue = {{
     {"id", 1, 0},    {"x", 1, 0},     {"y", 1, 0},     {"z", 1, 0},
     {"h", 1, 0},     {"s", 1, 0},     {"sdg", 1, 0},   {"t", 1, 0},

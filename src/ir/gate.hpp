@@ -13,7 +13,7 @@
 
 namespace qelto::ir {
 
-// One of the 32 built-in gates of the catalogue (spec Part 1.3), with its
+// One of the 32 built-in gates of the catalogue, with its
 // parameters. Parameterised kinds own their `ParameterExpression` values:
 //   Rx Ry Rz P Crx Cry Crz Cp Rxx Ryy Rzz: theta
 //   U: theta, phi, lam          Prx: theta, phi

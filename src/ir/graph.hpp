@@ -30,8 +30,8 @@ struct EdgeIndex {
 // holds at most 4294967295 nodes and as many edges.
 inline constexpr std::uint32_t kNoIndex = 0xFFFFFFFFu;
 
-// The directed multigraph store of spec Part 1.4 (the system's own
-// behaviour, since its orders fix the topological order):
+// The directed multigraph store (its numbering and list orders are
+// external behaviour, since they fix the topological order):
 // - nodes in one array, never removed; each node has its payload and the
 //   heads of two singly linked edge lists, outgoing and incoming (stored as
 //   two parallel arrays, payloads and heads);

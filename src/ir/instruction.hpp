@@ -154,10 +154,10 @@ struct Delay {
   std::uint64_t duration = 0;
 };
 
-// InstructionKind, in spec order: Gate, Measure, Reset, Barrier, Delay.
+// InstructionKind, in its fixed order: Gate, Measure, Reset, Barrier, Delay.
 using InstructionKind = std::variant<Gate, Measure, Reset, Barrier, Delay>;
 
-// One operation of a circuit (spec Part 1.3). Owns its lists and its gate.
+// One operation of a circuit. Owns its lists and its gate.
 // Operand order carries the roles of the gate (control first, etc.).
 // Nothing is checked here: `CircuitDag::apply` validates.
 //

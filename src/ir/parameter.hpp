@@ -7,8 +7,8 @@
 namespace qelto::ir {
 
 // The value of one gate parameter (an angle): a number, a named free
-// parameter, pi, or an arithmetic combination of smaller expressions
-// (spec Part 1.2). Stored exactly as built: no simplification, no folding.
+// parameter, pi, or an arithmetic combination of smaller expressions.
+// Stored exactly as built: no simplification, no folding.
 //
 // Ownership: an expression owns its whole tree; every child sits in its own
 // exclusively owned heap node (`std::unique_ptr`), so there is no sharing and
@@ -23,7 +23,7 @@ namespace qelto::ir {
 // built by `clone`. A moved-from expression is `Constant{0.0}`.
 class ParameterExpression {
  public:
-  // The eight variants, in the order of the spec (variant index 0..7).
+  // The eight variants, in their fixed order (variant index 0..7).
   struct Constant {
     double value;
   };

@@ -61,7 +61,7 @@ Snapshot snapshot(const CircuitDag& dag) {
   return s;
 }
 
-// ---- Worked example of spec Part 1.4 (the bell circuit) ----
+// ---- Worked example: the bell circuit, node by node ----
 
 CircuitDag bell_dag() {
   CircuitDag dag = with_wires(2, 2);
@@ -118,7 +118,7 @@ TEST(CircuitDagTest, worked_example_topological_order) {
   EXPECT_EQ(dag.depth(), 3u);
 }
 
-// ---- Orders: spec edge cases ----
+// ---- Orders: edge cases ----
 
 TEST(CircuitDagTest, one_wire_keeps_application_order) {
   CircuitDag dag = with_wires(1, 0);
@@ -449,7 +449,7 @@ TEST(CircuitDagTest, moved_dag_keeps_its_operations_and_source_is_empty) {
   EXPECT_EQ(moved.depth(), 0u);
 }
 
-// depth() is kept up to date by apply; check it against the spec's
+// depth() is kept up to date by apply; check it against the
 // definition (longest path over the topological order) on random circuits.
 std::uint64_t reference_depth(const CircuitDag& dag) {
   auto order = dag.topological_order();

@@ -17,7 +17,7 @@ struct CatalogueRow {
   std::uint32_t params;
 };
 
-// Spec Part 1.3, in enumerator order.
+// The catalogue, in enumerator order.
 const CatalogueRow kRows[] = {
     {StandardGate::Id, "id", 1, 0},      {StandardGate::X, "x", 1, 0},
     {StandardGate::Y, "y", 1, 0},        {StandardGate::Z, "z", 1, 0},
