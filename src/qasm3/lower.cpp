@@ -102,6 +102,7 @@ ParseResult<void> Lowerer::resolve_clbits(const std::vector<BitRef>& refs,
 }
 
 ParseResult<ir::Circuit> Lowerer::lower(const Program& program) {
+  *this = Lowerer();
   for (const Statement& statement : program.statements) {
     if (auto declared = declare(statement); !declared) {
       return std::unexpected(std::move(declared.error()));

@@ -48,7 +48,8 @@ struct Register {
 
 // Lowers one Program into a Circuit: lays the declared registers out on one
 // flat range of qubits and one of classical bits (pass 1), then applies each
-// top-level statement in order (pass 2). One lowerer lowers one program.
+// top-level statement in order (pass 2). Each call of `lower` starts from a
+// clean state.
 class Lowerer {
  public:
   // Builds the circuit "qasm_circuit", or the first error. Throws
@@ -86,6 +87,7 @@ class Lowerer {
   // Reused by every statement so that lowering one needs no allocation.
   BitRuns qubits_;
   BitRuns clbits_;
+  std::vector<ir::ParameterExpression> params_;
 };
 
 // A gate parameter from a parsed expression: numbers become Constants

@@ -99,19 +99,25 @@ ParseResult<void> check_counts(const GateRow& row, std::size_t params,
   return {};
 }
 
-// The gate of `row` with copies of `params` when it takes any; the counts
-// have been checked, so `make` cannot refuse.
+// The gate of `row`, taking its parameters from `params`: copies of them,
+// or the originals themselves for the last gate built from them (most calls
+// build only one). The counts have been checked.
 ir::StandardGate make_gate(const GateRow& row,
-                           const std::vector<ir::ParameterExpression>& params) {
-  if (ir::StandardGate::num_params(row.kind) == 0) {
-    return ir::StandardGate(row.kind);
+                           std::vector<ir::ParameterExpression>& params,
+                           bool last) {
+  auto take = [&](std::size_t i) {
+    return last ? std::move(params[i]) : params[i].clone();
+  };
+  switch (ir::StandardGate::num_params(row.kind)) {
+    case 0:
+      return ir::StandardGate(row.kind);
+    case 1:
+      return ir::StandardGate(row.kind, take(0));
+    case 2:
+      return ir::StandardGate(row.kind, take(0), take(1));
+    default:
+      return ir::StandardGate(row.kind, take(0), take(1), take(2));
   }
-  std::vector<ir::ParameterExpression> copies;
-  copies.reserve(params.size());
-  for (const ir::ParameterExpression& param : params) {
-    copies.push_back(param.clone());
-  }
-  return *ir::StandardGate::make(row.kind, std::move(copies));
 }
 
 ParseResult<void> applied(const ir::IrResult<ir::NodeIndex>& result) {
@@ -131,8 +137,8 @@ ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
   if (auto q = resolve_qubits(call.qubits, qubits_); !q) {
     return q;
   }
-  std::vector<ir::ParameterExpression> params;
-  params.reserve(call.params.size());
+  std::vector<ir::ParameterExpression>& params = params_;
+  params.clear();
   for (const Expression& expression : call.params) {
     auto param = expr_to_param(expression);
     if (!param) {
@@ -158,12 +164,14 @@ ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
       operands.push_back(ir::QubitId{index});
     }
     return applied(circuit.apply(ir::Instruction{
-        std::move(operands), {}, ir::Gate{make_gate(*row, params)}}));
+        std::move(operands), {}, ir::Gate{make_gate(*row, params, true)}}));
   }
+  std::uint64_t remaining = qubits_.size();
   for (const BitRuns::Run& run : qubits_.runs()) {
     for (std::uint32_t i = 0; i < run.count; ++i) {
       auto instruction = ir::Instruction::single_qubit_gate(
-          make_gate(*row, params), ir::QubitId{run.first + i});
+          make_gate(*row, params, --remaining == 0),
+          ir::QubitId{run.first + i});
       if (auto result = applied(circuit.apply(std::move(instruction)));
           !result) {
         return result;

@@ -77,6 +77,7 @@ class Parser {
   [[nodiscard]] ParseError unexpected(std::string expected) const;
   [[nodiscard]] ParseError too_deep() const;
   [[nodiscard]] ParseResult<Program> parse_header_and_statements();
+  void reserve_statements(std::vector<Statement>& statements) const;
   [[nodiscard]] std::optional<LexerError> first_lexer_failure();
 
   [[nodiscard]] ParseResult<std::string> parse_version();
