@@ -320,11 +320,6 @@ TEST(Lower, result_is_named_and_sized) {
   }
 }
 
-TEST(Lower, identical_calls_give_identical_circuits) {
-  const std::string source = "OPENQASM 3; qubit[2] q; h q; cx q;";
-  EXPECT_EQ(lowered(source), lowered(source));
-}
-
 TEST(Lower, unallocatable_declaration_throws_bad_alloc) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer aborts on oversized allocations";
