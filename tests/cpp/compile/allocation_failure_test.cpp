@@ -18,6 +18,10 @@ namespace {
 std::int64_t allocations_left = -1;
 }  // namespace
 
+// These replacements pair malloc with free; GCC cannot see that and, once it
+// inlines them, reports each delete as a mismatch.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t size) {
   if (allocations_left == 0) {
     throw std::bad_alloc();
@@ -28,8 +32,13 @@ void* operator new(std::size_t size) {
   }
   throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) { return operator new(size); }
 void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
 
 namespace qelto::compile {
 namespace {
