@@ -19,15 +19,7 @@ using compile::BasisGates;
 
 template <class Body>
 PyObject* read_gates(PyObject* self, Body&& body) {
-  PyBasisGates* gates = receive<BasisGates>(self, basis_gates_class());
-  if (gates == nullptr) {
-    return nullptr;
-  }
-  SharedBorrow borrow(gates->borrow);
-  if (!borrow.held()) {
-    return nullptr;
-  }
-  return body(std::as_const(gates->value));
+  return read_value<BasisGates>(self, basis_gates_class(), body);
 }
 
 // The `gates` parameter: a sequence other than a str, whose items are all

@@ -17,18 +17,9 @@ namespace {
 
 using ir::Circuit;
 
-// The circuit under a shared borrow for a read-only member.
-template <class Read>
-PyObject* read_circuit(PyObject* self, Read&& read) {
-  PyCircuit* circuit = receive<Circuit>(self, circuit_class());
-  if (circuit == nullptr) {
-    return nullptr;
-  }
-  SharedBorrow borrow(circuit->borrow);
-  if (!borrow.held()) {
-    return nullptr;
-  }
-  return read(std::as_const(circuit->value));
+template <class Body>
+PyObject* read_circuit(PyObject* self, Body&& body) {
+  return read_value<Circuit>(self, circuit_class(), body);
 }
 
 PyObject* from_text(const std::string& text) {
@@ -80,19 +71,9 @@ PyObject* circuit_repr(PyObject* self) {
   });
 }
 
-// The register and bit methods borrow while the receiver is bound, before
-// converting their arguments.
-template <class Change>
-PyObject* change_bits(PyObject* self, Change&& change) {
-  PyCircuit* circuit = receive<Circuit>(self, circuit_class());
-  if (circuit == nullptr) {
-    return nullptr;
-  }
-  ExclusiveBorrow borrow(circuit->borrow);
-  if (!borrow.held()) {
-    return nullptr;
-  }
-  return change(circuit->value);
+template <class Body>
+PyObject* change_bits(PyObject* self, Body&& body) {
+  return change_value<Circuit>(self, circuit_class(), body);
 }
 
 PyObject* add_qubit(PyObject* self, PyObject*) {

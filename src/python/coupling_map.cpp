@@ -13,33 +13,14 @@ namespace {
 
 using compile::CouplingMap;
 
-// The receiver is borrowed before any argument is converted, so Python code
-// running inside a conversion that reaches the same map meets the borrow
-// instead of a map changing underneath it.
 template <class Body>
 PyObject* read_map(PyObject* self, Body&& body) {
-  PyCouplingMap* map = receive<CouplingMap>(self, coupling_map_class());
-  if (map == nullptr) {
-    return nullptr;
-  }
-  SharedBorrow borrow(map->borrow);
-  if (!borrow.held()) {
-    return nullptr;
-  }
-  return body(std::as_const(map->value));
+  return read_value<CouplingMap>(self, coupling_map_class(), body);
 }
 
 template <class Body>
 PyObject* change_map(PyObject* self, Body&& body) {
-  PyCouplingMap* map = receive<CouplingMap>(self, coupling_map_class());
-  if (map == nullptr) {
-    return nullptr;
-  }
-  ExclusiveBorrow borrow(map->borrow);
-  if (!borrow.held()) {
-    return nullptr;
-  }
-  return body(map->value);
+  return change_value<CouplingMap>(self, coupling_map_class(), body);
 }
 
 PyObject* coupling_map_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {

@@ -15,36 +15,15 @@ namespace {
 
 using compile::Layout;
 
-// The receiver is borrowed before any argument is converted, so Python code
-// running inside a conversion that reaches the same layout meets the borrow
-// instead of a layout changing underneath it.
 template <class Body>
 PyObject* read_layout(PyObject* self, Body&& body) {
-  PyLayout* layout = receive<Layout>(self, layout_class());
-  if (layout == nullptr) {
-    return nullptr;
-  }
-  SharedBorrow borrow(layout->borrow);
-  if (!borrow.held()) {
-    return nullptr;
-  }
-  return body(std::as_const(layout->value));
+  return read_value<Layout>(self, layout_class(), body);
 }
 
 template <class Body>
 PyObject* change_layout(PyObject* self, Body&& body) {
-  PyLayout* layout = receive<Layout>(self, layout_class());
-  if (layout == nullptr) {
-    return nullptr;
-  }
-  ExclusiveBorrow borrow(layout->borrow);
-  if (!borrow.held()) {
-    return nullptr;
-  }
-  return body(layout->value);
+  return change_value<Layout>(self, layout_class(), body);
 }
-
-PyObject* none() { return PyRef::borrow(Py_None).release(); }
 
 PyObject* layout_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
   static constexpr Signature kSig{"Layout.__new__", {}};
@@ -75,7 +54,7 @@ PyObject* add(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
     }
     auto [logical, physical] = *converted;
     layout.add(logical, physical);
-    return none();
+    return new_none();
   });
 }
 
@@ -88,7 +67,7 @@ PyObject* get_physical(PyObject* self, PyObject* const* args,
       return nullptr;
     }
     const auto physical = layout.get_physical(std::get<0>(*converted));
-    return physical ? PyLong_FromUnsignedLong(*physical) : none();
+    return physical ? PyLong_FromUnsignedLong(*physical) : new_none();
   });
 }
 
@@ -101,7 +80,7 @@ PyObject* get_logical(PyObject* self, PyObject* const* args,
       return nullptr;
     }
     const auto logical = layout.get_logical(std::get<0>(*converted));
-    return logical ? new_qubit_id(ir::QubitId{*logical}) : none();
+    return logical ? new_qubit_id(ir::QubitId{*logical}) : new_none();
   });
 }
 
@@ -115,7 +94,7 @@ PyObject* swap(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
     }
     auto [p1, p2] = *converted;
     layout.swap(p1, p2);
-    return none();
+    return new_none();
   });
 }
 

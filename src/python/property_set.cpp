@@ -20,36 +20,15 @@ using compile::CouplingMap;
 using compile::Layout;
 using compile::PropertySet;
 
-// The receiver is borrowed before any argument is converted, so Python code
-// running inside a conversion that reaches the same property set meets the
-// borrow instead of a property set changing underneath it.
 template <class Body>
 PyObject* read_set(PyObject* self, Body&& body) {
-  PyPropertySet* set = receive<PropertySet>(self, property_set_class());
-  if (set == nullptr) {
-    return nullptr;
-  }
-  SharedBorrow borrow(set->borrow);
-  if (!borrow.held()) {
-    return nullptr;
-  }
-  return body(std::as_const(set->value));
+  return read_value<PropertySet>(self, property_set_class(), body);
 }
 
 template <class Body>
 PyObject* change_set(PyObject* self, Body&& body) {
-  PyPropertySet* set = receive<PropertySet>(self, property_set_class());
-  if (set == nullptr) {
-    return nullptr;
-  }
-  ExclusiveBorrow borrow(set->borrow);
-  if (!borrow.held()) {
-    return nullptr;
-  }
-  return body(set->value);
+  return change_value<PropertySet>(self, property_set_class(), body);
 }
-
-PyObject* none() { return PyRef::borrow(Py_None).release(); }
 
 // A class-typed parameter: an instance of the class, copied deeply under a
 // shared borrow, so that the property set never shares a value with the
@@ -93,7 +72,7 @@ PyObject* set_field(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
       return nullptr;
     }
     (set.*Setter)(std::move(std::get<0>(*converted)));
-    return none();
+    return new_none();
   });
 }
 
@@ -104,7 +83,7 @@ PyObject* get_field(PyObject* self, PyObject*) {
   return read_set(self, [](const PropertySet& set) -> PyObject* {
     const auto& field = (set.*Field)();
     if (!field) {
-      return none();
+      return new_none();
     }
     auto copy = *field;
     return Wrap(std::move(copy));

@@ -51,6 +51,38 @@ Instance<Value>* receive(PyObject* self, ClassDef& cls) {
   return reinterpret_cast<Instance<Value>*>(self);
 }
 
+// Runs `body` on the receiver's value under a shared borrow; null with an
+// error set when the receiver is wrong or the value is being changed.
+template <class Value, class Body>
+PyObject* read_value(PyObject* self, ClassDef& cls, Body&& body) {
+  Instance<Value>* instance = receive<Value>(self, cls);
+  if (instance == nullptr) {
+    return nullptr;
+  }
+  SharedBorrow borrow(instance->borrow);
+  if (!borrow.held()) {
+    return nullptr;
+  }
+  return body(std::as_const(instance->value));
+}
+
+// Runs `body` on the receiver's value under an exclusive borrow taken as the
+// receiver is bound, so Python code that runs inside a later argument
+// conversion and reaches the same object meets the borrow instead of a value
+// changing underneath it.
+template <class Value, class Body>
+PyObject* change_value(PyObject* self, ClassDef& cls, Body&& body) {
+  Instance<Value>* instance = receive<Value>(self, cls);
+  if (instance == nullptr) {
+    return nullptr;
+  }
+  ExclusiveBorrow borrow(instance->borrow);
+  if (!borrow.held()) {
+    return nullptr;
+  }
+  return body(instance->value);
+}
+
 // A new object of `cls` holding `value`, or null with an error set. Takes the
 // value by value so that any copy happens before the object exists; moving
 // it in cannot fail.

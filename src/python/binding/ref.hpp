@@ -39,4 +39,7 @@ class PyRef {
   PyObject* object_ = nullptr;
 };
 
+// A new reference to None.
+inline PyObject* new_none() { return PyRef::borrow(Py_None).release(); }
+
 }  // namespace qelto::python
