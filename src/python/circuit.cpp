@@ -4,7 +4,9 @@
 
 #include "python/circuit.hpp"
 
+#include <cassert>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "python/binding/args.hpp"
@@ -76,36 +78,64 @@ PyObject* change_bits(PyObject* self, Body&& body) {
   return change_value<Circuit>(self, circuit_class(), body);
 }
 
-PyObject* add_qubit(PyObject* self, PyObject*) {
-  return change_bits(self, [](Circuit& c) {
-    return new_qubit_id(c.add_qubit());
-  });
-}
-
-PyObject* add_clbit(PyObject* self, PyObject*) {
-  return change_bits(self, [](Circuit& c) {
-    return new_clbit_id(c.add_clbit());
-  });
-}
-
-// The identifiers of new bits as a list, built after the bits were added.
-template <class Id>
-PyObject* id_list(const std::vector<Id>& ids, PyObject* (*make)(Id)) {
-  PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(ids.size())));
-  if (!list) {
-    return nullptr;
+// What differs between adding qubits and adding classical bits.
+struct QubitBits {
+  using Id = ir::QubitId;
+  static std::uint64_t count(const Circuit& c) { return c.num_qubits(); }
+  static Id add_one(Circuit& c) { return c.add_qubit(); }
+  static std::vector<Id> add_register(Circuit& c, std::string_view name,
+                                      std::uint32_t size) {
+    return c.add_qreg(name, size);
   }
-  for (std::size_t i = 0; i < ids.size(); ++i) {
-    PyObject* item = make(ids[i]);
+  static PyObject* make(Id id) { return new_qubit_id(id); }
+};
+
+struct ClbitBits {
+  using Id = ir::ClbitId;
+  static std::uint64_t count(const Circuit& c) { return c.num_clbits(); }
+  static Id add_one(Circuit& c) { return c.add_clbit(); }
+  static std::vector<Id> add_register(Circuit& c, std::string_view name,
+                                      std::uint32_t size) {
+    return c.add_creg(name, size);
+  }
+  static PyObject* make(Id id) { return new_clbit_id(id); }
+};
+
+// The identifier objects for the next `size` bits. Identifiers are handed
+// out densely, so they are known before the bits exist; making the objects
+// first means running out of memory here leaves the circuit unchanged.
+template <class Bits>
+PyRef next_ids(const Circuit& c, std::uint32_t size) {
+  PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(size)));
+  if (!list) {
+    return list;
+  }
+  const std::uint64_t first = Bits::count(c);
+  for (std::uint32_t i = 0; i < size; ++i) {
+    PyObject* item =
+        Bits::make(typename Bits::Id{static_cast<std::uint32_t>(first + i)});
     if (item == nullptr ||
         PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item) != 0) {
-      return nullptr;
+      return PyRef();
     }
   }
-  return list.release();
+  return list;
 }
 
-template <const Signature& Sig, auto AddRegister, auto MakeId>
+template <class Bits>
+PyObject* add_bit(PyObject* self, PyObject*) {
+  return change_bits(self, [](Circuit& c) -> PyObject* {
+    PyRef ids = next_ids<Bits>(c, 1);
+    if (!ids) {
+      return nullptr;
+    }
+    [[maybe_unused]] const auto id = Bits::add_one(c);
+    assert(id.index == Bits::count(c) - 1);
+    return PyRef::borrow(PyList_GetItem(ids.get(), 0)).release();
+  });
+}
+
+template <const Signature& Sig, class Bits>
 PyObject* add_register(PyObject* self, PyObject* const* args,
                        Py_ssize_t nargs, PyObject* kwnames) {
   return change_bits(self, [&](Circuit& c) -> PyObject* {
@@ -114,7 +144,12 @@ PyObject* add_register(PyObject* self, PyObject* const* args,
       return nullptr;
     }
     auto& [name, size] = *converted;
-    return id_list((c.*AddRegister)(name, size), MakeId);
+    PyRef ids = next_ids<Bits>(c, size);
+    if (!ids) {
+      return nullptr;
+    }
+    Bits::add_register(c, name, size);
+    return ids.release();
   });
 }
 
@@ -221,21 +256,21 @@ std::vector<PyMethodDef> make_method_table() {
   std::vector<PyMethodDef> table = {
       {"depth", noargs<&depth>(), METH_NOARGS,
        "depth($self)\n--\n\nGet the depth of the circuit."},
-      {"add_qubit", noargs<&add_qubit>(), METH_NOARGS,
+      {"add_qubit", noargs<&add_bit<QubitBits>>(), METH_NOARGS,
        "add_qubit($self)\n--\n\nAdd a qubit to the circuit.\n\nReturns:\n"
        "    The QubitId of the new qubit."},
-      {"add_clbit", noargs<&add_clbit>(), METH_NOARGS,
+      {"add_clbit", noargs<&add_bit<ClbitBits>>(), METH_NOARGS,
        "add_clbit($self)\n--\n\nAdd a classical bit to the circuit.\n\n"
        "Returns:\n    The ClbitId of the new classical bit."},
       {"add_qreg",
-       fastcall<&add_register<kAddQreg, &Circuit::add_qreg, &new_qubit_id>>(),
+       fastcall<&add_register<kAddQreg, QubitBits>>(),
        kFastCall,
        "add_qreg($self, name, size)\n--\n\nAdd a quantum register with "
        "multiple qubits.\n\nArgs:\n    name: The name of the register.\n"
        "    size: The number of qubits in the register.\n\nReturns:\n"
        "    A list of QubitIds for the new qubits."},
       {"add_creg",
-       fastcall<&add_register<kAddCreg, &Circuit::add_creg, &new_clbit_id>>(),
+       fastcall<&add_register<kAddCreg, ClbitBits>>(),
        kFastCall,
        "add_creg($self, name, size)\n--\n\nAdd a classical register with "
        "multiple bits.\n\nArgs:\n    name: The name of the register.\n"
