@@ -101,6 +101,12 @@ class Circuit {
   std::vector<QubitId> add_qreg(std::string_view name, std::uint32_t size);
   std::vector<ClbitId> add_creg(std::string_view name, std::uint32_t size);
 
+  // Capacity for `ops` more operations with `operands` operands in all
+  // (see CircuitDag::reserve_operations). Only a hint.
+  void reserve_operations(std::size_t ops, std::size_t operands) {
+    dag_.reserve_operations(ops, operands);
+  }
+
   // ---- Applying an instruction directly ----
   // `dag.apply`, for operations without a builder (id, sxdg,
   // ch, crx, cry, rxx, ryy, rzz, custom gates, multi-qubit reset/barrier...).

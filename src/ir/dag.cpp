@@ -117,6 +117,12 @@ void CircuitDag::reserve_wires(std::size_t qubits, std::size_t clbits) {
   clbit_wires_.reserve(clbit_wires_.size() + clbits);
 }
 
+// Each operation adds one node and, net, one edge per operand.
+void CircuitDag::reserve_operations(std::size_t ops, std::size_t operands) {
+  graph_.reserve_nodes(ops);
+  graph_.reserve_edges(operands);
+}
+
 IrResult<NodeIndex> CircuitDag::apply(Instruction instruction) {
   const QubitList& qubits = instruction.qubits;
   const ClbitList& clbits = instruction.clbits;

@@ -78,6 +78,12 @@ class CircuitDag {
   // ids cannot throw. May throw std::bad_alloc (nothing visible changes).
   void reserve_wires(std::size_t qubits, std::size_t clbits);
 
+  // Ensures capacity for `ops` more operations with `operands` qubit and
+  // classical-bit operands among them, so that the graph's arrays are not
+  // moved while they are applied. Only a hint: fewer or more may follow.
+  // May throw std::bad_alloc (nothing visible changes).
+  void reserve_operations(std::size_t ops, std::size_t operands);
+
   // Validates `instruction` and splices it in after the last operation of
   // each of its wires; returns the new node's index. Checks, in order (the
   // first failing one decides):
