@@ -92,7 +92,7 @@ int main() {
   std::printf(
       "tokenize:  %.2f MB, %zu tokens (%zu bytes each), best of %d: "
       "%.4f s, %.1f MB/s\n",
-      mb, result.tokens.size(), sizeof(qelto::qasm3::SpannedToken), kRuns, best,
+      mb, result.tokens.size(), sizeof(qelto::qasm3::LexedToken), kRuns, best,
       mb / best);
   return 0;
 }

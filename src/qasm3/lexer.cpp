@@ -1,6 +1,9 @@
 #include "qasm3/lexer.hpp"
 
 #include <algorithm>
+#include <bit>
+#include <cassert>
+#include <string>
 #include <utility>
 
 #include "qasm3/number.hpp"
@@ -8,18 +11,6 @@
 
 namespace qelto::qasm3 {
 namespace {
-
-// Lexemes in `source`, so the token list is allocated once at its final size
-// instead of growing (growth moves every token and touches twice the memory).
-std::size_t count_lexemes(std::string_view source) {
-  Scanner scanner(source);
-  Lexeme lexeme;
-  std::size_t count = 0;
-  while (scanner.next(lexeme)) {
-    ++count;
-  }
-  return count;
-}
 
 void add_failure(LexResult& out, std::string_view source, Span span) {
   std::string message = "Invalid token: '";
@@ -30,29 +21,26 @@ void add_failure(LexResult& out, std::string_view source, Span span) {
 
 void add_lexeme(LexResult& out, std::string_view source, const Lexeme& lexeme) {
   const Span span = lexeme.span;
-  const std::string_view text =
-      source.substr(span.start, span.end - span.start);
   switch (lexeme.cls) {
     case LexemeClass::Fixed:
-      out.tokens.push_back({Token{lexeme.kind, std::monostate{}}, span});
+      out.tokens.emplace_back(lexeme.kind, span);
       return;
     case LexemeClass::Identifier:
-      out.tokens.push_back({Token::identifier(std::string(text)), span});
+      out.tokens.emplace_back(TokenKind::Identifier, span);
       return;
-    case LexemeClass::Float:
-      out.tokens.push_back({Token::float_literal(parse_float(text)), span});
+    case LexemeClass::Float: {
+      const double value =
+          parse_float(source.substr(span.start, span.end - span.start));
+      out.tokens.emplace_back(TokenKind::FloatLiteral, span,
+                              std::bit_cast<std::uint64_t>(value));
       return;
+    }
     case LexemeClass::String:
-      out.tokens.push_back(
-          {Token::string_literal(std::string(text.substr(1, text.size() - 2))),
-           span});
+      out.tokens.emplace_back(TokenKind::StringLiteral, span);
       return;
     case LexemeClass::Integer:
-      if (const auto value = parse_u64(text)) {
-        out.tokens.push_back({Token::int_literal(*value), span});
-        return;
-      }
-      return add_failure(out, source, span);
+      out.tokens.emplace_back(TokenKind::IntLiteral, span, lexeme.value);
+      return;
     case LexemeClass::Invalid:
       return add_failure(out, source, span);
   }
@@ -60,9 +48,64 @@ void add_lexeme(LexResult& out, std::string_view source, const Lexeme& lexeme) {
 
 }  // namespace
 
+LexedToken::LexedToken(TokenKind kind, Span span, std::uint64_t value) noexcept
+    : value_(value),
+      start_(span.start),
+      end_and_kind_(span.end |
+                    std::uint64_t{static_cast<std::uint8_t>(kind)}
+                        << kKindShift) {
+  assert(span.end <= kEndMask && "offset beyond 2^56");
+}
+
+std::uint64_t LexedToken::int_value() const {
+  assert(kind() == TokenKind::IntLiteral && "not an IntLiteral");
+  return value_;
+}
+
+double LexedToken::float_value() const {
+  assert(kind() == TokenKind::FloatLiteral && "not a FloatLiteral");
+  return std::bit_cast<double>(value_);
+}
+
+std::string_view LexedToken::text(std::string_view source) const {
+  const Span s = span();
+  if (kind() == TokenKind::StringLiteral) {
+    return source.substr(s.start + 1, s.end - s.start - 2);
+  }
+  assert(kind() == TokenKind::Identifier && "token carries no text");
+  return source.substr(s.start, s.end - s.start);
+}
+
+Token LexedToken::token(std::string_view source) const {
+  switch (kind()) {
+    case TokenKind::FloatLiteral:
+      return Token::float_literal(float_value());
+    case TokenKind::IntLiteral:
+      return Token::int_literal(int_value());
+    case TokenKind::StringLiteral:
+      return Token::string_literal(std::string(text(source)));
+    case TokenKind::Identifier:
+      return Token::identifier(std::string(text(source)));
+    default:
+      return Token::of(kind());
+  }
+}
+
+SpannedToken LexedToken::spanned(std::string_view source) const {
+  return SpannedToken{token(source), span()};
+}
+
+// The list grows by doubling: entries are plain bytes, so each growth is
+// one block copy, cheaper than a counting pass over the text.
 LexResult tokenize(std::string_view source) {
   LexResult out;
-  out.tokens.reserve(count_lexemes(source));
+  {
+    Scanner counter(source);
+    Lexeme l;
+    std::size_t n = 0;
+    while (counter.next(l)) ++n;
+    out.tokens.reserve(n);
+  }
   Scanner scanner(source);
   Lexeme lexeme;
   while (scanner.next(lexeme)) {
@@ -71,7 +114,7 @@ LexResult tokenize(std::string_view source) {
   return out;
 }
 
-ParseResult<std::vector<SpannedToken>> collect_tokens(LexResult&& lexed) {
+ParseResult<std::vector<LexedToken>> collect_tokens(LexResult&& lexed) {
   if (!lexed.failures.empty()) {
     LexFailure& first = lexed.failures.front();
     return std::unexpected(

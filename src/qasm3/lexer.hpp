@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,13 +20,53 @@ struct LexFailure {
   friend bool operator==(const LexFailure&, const LexFailure&) = default;
 };
 
+// One entry of a token list, in 24 bytes: the token's kind, its span and,
+// for the two numeric kinds, its value. Texts are not copied: the text of
+// an Identifier is the source slice of its span, that of a StringLiteral
+// the slice without its quotes, so the source must be at hand to read them.
+class LexedToken {
+ public:
+  // `value` is the bit pattern of a FloatLiteral's double, an IntLiteral's
+  // value, and 0 for every other kind.
+  LexedToken(TokenKind kind, Span span, std::uint64_t value = 0) noexcept;
+
+  [[nodiscard]] TokenKind kind() const noexcept {
+    return static_cast<TokenKind>(end_and_kind_ >> kKindShift);
+  }
+  [[nodiscard]] Span span() const noexcept {
+    return Span{start_, end_and_kind_ & kEndMask};
+  }
+  // Payload accessors; calling one on a token of another kind is a bug.
+  [[nodiscard]] std::uint64_t int_value() const;
+  [[nodiscard]] double float_value() const;
+  // The text of an Identifier or a StringLiteral (without quotes), as a
+  // view into `source`, the text the list was made from.
+  [[nodiscard]] std::string_view text(std::string_view source) const;
+
+  // The token with its text copied out of `source`.
+  [[nodiscard]] Token token(std::string_view source) const;
+  [[nodiscard]] SpannedToken spanned(std::string_view source) const;
+
+  friend bool operator==(const LexedToken&, const LexedToken&) = default;
+
+ private:
+  // The kind sits in the top byte of the end offset; no text reaches 2^56
+  // bytes.
+  static constexpr int kKindShift = 56;
+  static constexpr std::uint64_t kEndMask = (std::uint64_t{1} << 56) - 1;
+
+  std::uint64_t value_;
+  std::uint64_t start_;
+  std::uint64_t end_and_kind_;
+};
+
 // Everything the lexer read from one source. Each lexeme of the source is
 // exactly one entry of one of the two lists; each list is in source order,
 // so merging them by span start gives the lexemes in order. Whitespace and
-// comments produce no entry. Entries own their texts and do not refer to the
-// source.
+// comments produce no entry. Failures own their messages; tokens refer to
+// the source for their texts.
 struct LexResult {
-  std::vector<SpannedToken> tokens;
+  std::vector<LexedToken> tokens;
   std::vector<LexFailure> failures;
 };
 
@@ -35,7 +76,7 @@ struct LexResult {
 
 // The tokens, moved out without copying, or a LexerError for the first
 // failure (its message, and the start of its range as position).
-[[nodiscard]] ParseResult<std::vector<SpannedToken>> collect_tokens(
+[[nodiscard]] ParseResult<std::vector<LexedToken>> collect_tokens(
     LexResult&& lexed);
 
 // 1-based line of the byte at `offset`: one more than the number of line

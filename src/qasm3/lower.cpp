@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <limits>
-#include <type_traits>
+#include <string>
 
 namespace qelto::qasm3 {
 namespace {
@@ -12,39 +12,42 @@ constexpr std::uint64_t kMaxBits = std::numeric_limits<std::uint32_t>::max();
 // Adds a declaration to its namespace. Sizes and totals are checked at full
 // width: a size or sum beyond 32 bits would otherwise wrap silently into a
 // much smaller circuit.
-ParseResult<void> add_register(std::unordered_map<std::string, Register>& map,
-                               std::uint32_t& total, const std::string& name,
+ParseResult<void> add_register(RegisterTable& table, std::uint32_t& total,
+                               std::string_view name,
                                std::optional<std::uint64_t> declared,
                                std::string_view kind) {
   std::uint64_t size = declared.value_or(1);
   if (size > kMaxBits) {
     return std::unexpected(Other{"Register size " + std::to_string(size) +
-                                 " of '" + name + "' is out of range"});
+                                 " of '" + std::string(name) +
+                                 "' is out of range"});
   }
   if (total + size > kMaxBits) {
     return std::unexpected(Other{"Too many " + std::string(kind) +
                                  " declared (more than " +
                                  std::to_string(kMaxBits) + ")"});
   }
-  map.insert_or_assign(name, Register{total, static_cast<std::uint32_t>(size)});
+  table.assign(name, Register{total, static_cast<std::uint32_t>(size)});
   total += static_cast<std::uint32_t>(size);
   return {};
 }
 
-ParseResult<void> resolve(const std::unordered_map<std::string, Register>& map,
-                          const std::vector<BitRef>& refs, BitRuns& out) {
-  for (const BitRef& ref : refs) {
-    auto found = map.find(ref.name);
-    if (found == map.end()) {
-      return std::unexpected(UndefinedIdentifier{ref.name});
+ParseResult<void> resolve(const RegisterTable& table, const SyntaxTree& tree,
+                          SyntaxRange refs, BitRuns& out) {
+  for (std::uint32_t i = 0; i < refs.count; ++i) {
+    const SyntaxRef& ref = tree.refs[refs.first + i];
+    const Register* found = table.find(ref.name);
+    if (found == nullptr) {
+      return std::unexpected(UndefinedIdentifier{std::string(ref.name)});
     }
-    const Register& reg = found->second;
+    const Register& reg = *found;
     if (!ref.index) {
       out.append(reg.first, reg.size);
       continue;
     }
     if (*ref.index >= reg.size) {
-      return std::unexpected(IndexOutOfBounds{*ref.index, ref.name, reg.size});
+      return std::unexpected(
+          IndexOutOfBounds{*ref.index, std::string(ref.name), reg.size});
     }
     out.append(reg.first + static_cast<std::uint32_t>(*ref.index), 1);
   }
@@ -80,95 +83,103 @@ void BitRuns::append(std::uint32_t first, std::uint32_t count) {
   runs_.push_back(Run{first, count});
 }
 
-std::vector<std::uint32_t> BitRuns::first(std::size_t n) const {
-  std::vector<std::uint32_t> out;
-  out.reserve(n);
-  for (const Run& run : runs_) {
-    for (std::uint32_t i = 0; i < run.count && out.size() < n; ++i) {
-      out.push_back(run.first + i);
-    }
+void RegisterTable::assign(std::string_view name, Register reg) {
+  auto found = map_.find(name);
+  if (found != map_.end()) {
+    found->second = reg;
+    return;
   }
-  return out;
+  map_.emplace(std::string(name), reg);
 }
 
-ParseResult<void> Lowerer::resolve_qubits(const std::vector<BitRef>& refs,
+const Register* RegisterTable::find(std::string_view name) const {
+  if (last_ != nullptr && last_->first == name) {
+    return &last_->second;
+  }
+  auto found = map_.find(name);
+  if (found == map_.end()) {
+    return nullptr;
+  }
+  last_ = &*found;
+  return &found->second;
+}
+
+ParseResult<void> Lowerer::resolve_qubits(const SyntaxTree& tree,
+                                          SyntaxRange refs,
                                           BitRuns& out) const {
-  return resolve(qubit_registers_, refs, out);
+  return resolve(qubit_registers_, tree, refs, out);
 }
 
-ParseResult<void> Lowerer::resolve_clbits(const std::vector<BitRef>& refs,
+ParseResult<void> Lowerer::resolve_clbits(const SyntaxTree& tree,
+                                          SyntaxRange refs,
                                           BitRuns& out) const {
-  return resolve(clbit_registers_, refs, out);
+  return resolve(clbit_registers_, tree, refs, out);
 }
 
-ParseResult<ir::Circuit> Lowerer::lower(const Program& program) {
-  *this = Lowerer();
-  for (const Statement& statement : program.statements) {
-    if (auto declared = declare(statement); !declared) {
-      return std::unexpected(std::move(declared.error()));
-    }
+ParseResult<void> Lowerer::declare(const SyntaxStmt& statement) {
+  if (statement.kind == SyntaxStmtKind::QubitDecl) {
+    return add_register(qubit_registers_, num_qubits_, statement.name,
+                        statement.number, "qubits");
   }
-  ir::Circuit circuit =
-      ir::Circuit::with_size("qasm_circuit", num_qubits_, num_clbits_);
-  for (const Statement& statement : program.statements) {
-    if (auto lowered = lower_statement(circuit, statement); !lowered) {
-      return std::unexpected(std::move(lowered.error()));
-    }
-  }
-  return circuit;
-}
-
-ParseResult<void> Lowerer::declare(const Statement& statement) {
-  if (const auto* decl = std::get_if<stmt::QubitDecl>(&statement.node)) {
-    return add_register(qubit_registers_, num_qubits_, decl->name, decl->size,
-                        "qubits");
-  }
-  if (const auto* decl = std::get_if<stmt::BitDecl>(&statement.node)) {
-    return add_register(clbit_registers_, num_clbits_, decl->name, decl->size,
-                        "classical bits");
+  if (statement.kind == SyntaxStmtKind::BitDecl) {
+    return add_register(clbit_registers_, num_clbits_, statement.name,
+                        statement.number, "classical bits");
   }
   return {};
 }
 
-ParseResult<void> Lowerer::lower_statement(ir::Circuit& circuit,
-                                           const Statement& statement) {
-  return std::visit(
-      [&](const auto& s) -> ParseResult<void> {
-        using S = std::decay_t<decltype(s)>;
-        if constexpr (std::is_same_v<S, stmt::GateCall>) {
-          return lower_gate(circuit, s);
-        } else if constexpr (std::is_same_v<S, stmt::Measure>) {
-          return lower_measure(circuit, s);
-        } else if constexpr (std::is_same_v<S, stmt::Reset>) {
-          return lower_reset(circuit, s);
-        } else if constexpr (std::is_same_v<S, stmt::Barrier>) {
-          return lower_barrier(circuit, s);
-        } else if constexpr (std::is_same_v<S, stmt::If>) {
-          return std::unexpected(Other{"If statements not yet supported"});
-        } else if constexpr (std::is_same_v<S, stmt::For>) {
-          return std::unexpected(Other{"For loops not yet supported"});
-        } else if constexpr (std::is_same_v<S, stmt::GateDef>) {
-          return std::unexpected(
-              Other{"Custom gate definitions not yet supported"});
-        } else {
-          // Declarations were laid out in pass 1; includes are never read
-          // and classical assignments have no effect on the circuit.
-          return {};
-        }
-      },
-      statement.node);
+ir::Circuit Lowerer::make_circuit() const {
+  return ir::Circuit::with_size("qasm_circuit", num_qubits_, num_clbits_);
+}
+
+bool Lowerer::is_operation(const SyntaxStmt& statement) {
+  switch (statement.kind) {
+    case SyntaxStmtKind::Include:
+    case SyntaxStmtKind::QubitDecl:
+    case SyntaxStmtKind::BitDecl:
+    case SyntaxStmtKind::Assign:
+      return false;
+    default:
+      return true;
+  }
+}
+
+ParseResult<void> Lowerer::lower(ir::Circuit& circuit, const SyntaxTree& tree,
+                                 const SyntaxStmt& statement) {
+  switch (statement.kind) {
+    case SyntaxStmtKind::GateCall:
+      return lower_gate(circuit, tree, statement);
+    case SyntaxStmtKind::Measure:
+      return lower_measure(circuit, tree, statement);
+    case SyntaxStmtKind::Reset:
+      return lower_reset(circuit, tree, statement);
+    case SyntaxStmtKind::Barrier:
+      return lower_barrier(circuit, tree, statement);
+    case SyntaxStmtKind::If:
+      return std::unexpected(Other{"If statements not yet supported"});
+    case SyntaxStmtKind::For:
+      return std::unexpected(Other{"For loops not yet supported"});
+    case SyntaxStmtKind::GateDef:
+      return std::unexpected(
+          Other{"Custom gate definitions not yet supported"});
+    default:
+      // Declarations were laid out in pass 1; includes are never read and
+      // classical assignments have no effect on the circuit.
+      return {};
+  }
 }
 
 // Pairs qubits with classical bits in order; the surplus of the longer list
 // is ignored, so `measure q;` without a target measures nothing.
 ParseResult<void> Lowerer::lower_measure(ir::Circuit& circuit,
-                                         const stmt::Measure& measure) {
+                                         const SyntaxTree& tree,
+                                         const SyntaxStmt& measure) {
   qubits_.clear();
   clbits_.clear();
-  if (auto q = resolve_qubits(measure.qubits, qubits_); !q) {
+  if (auto q = resolve_qubits(tree, measure.qubits, qubits_); !q) {
     return q;
   }
-  if (auto c = resolve_clbits(measure.bits, clbits_); !c) {
+  if (auto c = resolve_clbits(tree, measure.bits, clbits_); !c) {
     return c;
   }
   auto qrun = qubits_.runs().begin();
@@ -194,9 +205,10 @@ ParseResult<void> Lowerer::lower_measure(ir::Circuit& circuit,
 }
 
 ParseResult<void> Lowerer::lower_reset(ir::Circuit& circuit,
-                                       const stmt::Reset& reset) {
+                                       const SyntaxTree& tree,
+                                       const SyntaxStmt& reset) {
   qubits_.clear();
-  if (auto q = resolve_qubits(reset.qubits, qubits_); !q) {
+  if (auto q = resolve_qubits(tree, reset.qubits, qubits_); !q) {
     return q;
   }
   for (const BitRuns::Run& run : qubits_.runs()) {
@@ -213,9 +225,10 @@ ParseResult<void> Lowerer::lower_reset(ir::Circuit& circuit,
 
 // A barrier naming nothing, or only empty registers, fences every qubit.
 ParseResult<void> Lowerer::lower_barrier(ir::Circuit& circuit,
-                                         const stmt::Barrier& barrier) {
+                                         const SyntaxTree& tree,
+                                         const SyntaxStmt& barrier) {
   qubits_.clear();
-  if (auto q = resolve_qubits(barrier.qubits, qubits_); !q) {
+  if (auto q = resolve_qubits(tree, barrier.qubits, qubits_); !q) {
     return q;
   }
   if (qubits_.empty()) {

@@ -9,8 +9,8 @@
 
 #include "ir/circuit.hpp"
 #include "ir/parameter.hpp"
-#include "qasm3/ast.hpp"
 #include "qasm3/error.hpp"
+#include "qasm3/syntax.hpp"
 
 namespace qelto::qasm3 {
 
@@ -32,8 +32,6 @@ class BitRuns {
   [[nodiscard]] std::uint64_t size() const { return size_; }
   [[nodiscard]] bool empty() const { return size_ == 0; }
   [[nodiscard]] const std::vector<Run>& runs() const { return runs_; }
-  // The first `n` indexes (n <= size()).
-  [[nodiscard]] std::vector<std::uint32_t> first(std::size_t n) const;
 
  private:
   std::vector<Run> runs_;
@@ -46,42 +44,77 @@ struct Register {
   std::uint32_t size = 0;
 };
 
-// Lowers one Program into a Circuit: lays the declared registers out on one
-// flat range of qubits and one of classical bits (pass 1), then applies each
-// top-level statement in order (pass 2). Each call of `lower` starts from a
-// clean state.
-class Lowerer {
+// The registers of one kind by name; a later declaration of a name replaces
+// the earlier one.
+class RegisterTable {
  public:
-  // Builds the circuit "qasm_circuit", or the first error. Throws
-  // std::bad_alloc when the declared registers cannot be allocated.
-  [[nodiscard]] ParseResult<ir::Circuit> lower(const Program& program);
-
-  // The qubits `refs` denote, in order, appended to `out`. Fails with
-  // UndefinedIdentifier for a name that is no qubit register and with
-  // IndexOutOfBounds for an index at or beyond the register's size.
-  [[nodiscard]] ParseResult<void> resolve_qubits(
-      const std::vector<BitRef>& refs, BitRuns& out) const;
-  // The same against the classical-bit registers.
-  [[nodiscard]] ParseResult<void> resolve_clbits(
-      const std::vector<BitRef>& refs, BitRuns& out) const;
+  void assign(std::string_view name, Register reg);
+  // The register named `name`, or nullptr. Valid until the next assign.
+  [[nodiscard]] const Register* find(std::string_view name) const;
 
  private:
-  using RegisterMap = std::unordered_map<std::string, Register>;
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  using Map = std::unordered_map<std::string, Register, Hash, std::equal_to<>>;
 
-  [[nodiscard]] ParseResult<void> declare(const Statement& statement);
-  [[nodiscard]] ParseResult<void> lower_statement(ir::Circuit& circuit,
-                                                  const Statement& statement);
+  Map map_;
+  // Programs name the same register over and over; the last one found is
+  // checked before hashing.
+  mutable const Map::value_type* last_ = nullptr;
+};
+
+// Lowers a program into a Circuit one top-level statement at a time, in two
+// passes over the statements: `declare` lays the declared registers out on
+// one flat range of qubits and one of classical bits (pass 1), and `lower`
+// applies each statement once every declaration is known (pass 2).
+class Lowerer {
+ public:
+  // Pass 1. Adds a QubitDecl or BitDecl to its namespace and ignores every
+  // other statement. Fails when a size or a running total exceeds 32 bits.
+  [[nodiscard]] ParseResult<void> declare(const SyntaxStmt& statement);
+
+  // The circuit "qasm_circuit" with every qubit and classical bit declared
+  // so far. Throws std::bad_alloc when they cannot be allocated.
+  [[nodiscard]] ir::Circuit make_circuit() const;
+
+  // Pass 2 for one statement of `tree`: applies gates, measurements,
+  // resets and barriers to `circuit`; includes, declarations and
+  // assignments do nothing; if, for and gate definitions fail. Within a
+  // gate call the first failure among qubit references, parameters, the
+  // gate name and the counts is reported, in that order.
+  [[nodiscard]] ParseResult<void> lower(ir::Circuit& circuit,
+                                        const SyntaxTree& tree,
+                                        const SyntaxStmt& statement);
+
+  // True for the statements pass 2 does something with (applies or fails).
+  [[nodiscard]] static bool is_operation(const SyntaxStmt& statement);
+
+ private:
+  [[nodiscard]] ParseResult<void> resolve_qubits(const SyntaxTree& tree,
+                                                 SyntaxRange refs,
+                                                 BitRuns& out) const;
+  [[nodiscard]] ParseResult<void> resolve_clbits(const SyntaxTree& tree,
+                                                 SyntaxRange refs,
+                                                 BitRuns& out) const;
   [[nodiscard]] ParseResult<void> lower_gate(ir::Circuit& circuit,
-                                             const stmt::GateCall& call);
+                                             const SyntaxTree& tree,
+                                             const SyntaxStmt& call);
   [[nodiscard]] ParseResult<void> lower_measure(ir::Circuit& circuit,
-                                                const stmt::Measure& measure);
+                                                const SyntaxTree& tree,
+                                                const SyntaxStmt& measure);
   [[nodiscard]] ParseResult<void> lower_reset(ir::Circuit& circuit,
-                                              const stmt::Reset& reset);
+                                              const SyntaxTree& tree,
+                                              const SyntaxStmt& reset);
   [[nodiscard]] ParseResult<void> lower_barrier(ir::Circuit& circuit,
-                                                const stmt::Barrier& barrier);
+                                                const SyntaxTree& tree,
+                                                const SyntaxStmt& barrier);
 
-  RegisterMap qubit_registers_;
-  RegisterMap clbit_registers_;
+  RegisterTable qubit_registers_;
+  RegisterTable clbit_registers_;
   std::uint32_t num_qubits_ = 0;
   std::uint32_t num_clbits_ = 0;
   // Reused by every statement so that lowering one needs no allocation.
@@ -90,13 +123,13 @@ class Lowerer {
   std::vector<ir::ParameterExpression> params_;
 };
 
-// A gate parameter from a parsed expression: numbers become Constants
-// (tau and euler too), names Symbols, pi Pi, negation Neg, parentheses
-// vanish, and +, -, *, / the matching node. A call of sin, cos, tan, exp,
-// ln or sqrt becomes the Constant of its value when its one argument folds
-// to a number. Every other form is an Other error.
+// A gate parameter from a parsed expression of `tree`: numbers become
+// Constants (tau and euler too), names Symbols, pi Pi, negation Neg,
+// parentheses vanish, and +, -, *, / the matching node. A call of sin, cos,
+// tan, exp, ln or sqrt becomes the Constant of its value when its one
+// argument folds to a number. Every other form is an Other error.
 [[nodiscard]] ParseResult<ir::ParameterExpression> expr_to_param(
-    const Expression& expression);
+    const SyntaxTree& tree, std::uint32_t expression);
 
 // Succeed when `got == expected`; otherwise WrongParamCount /
 // WrongQubitCount naming `gate`.

@@ -132,15 +132,17 @@ ParseResult<void> applied(const ir::IrResult<ir::NodeIndex>& result) {
 // Qubit references, then parameters, then the name, then the counts: the
 // first failure in that order is the one reported.
 ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
-                                      const stmt::GateCall& call) {
+                                      const SyntaxTree& tree,
+                                      const SyntaxStmt& call) {
   qubits_.clear();
-  if (auto q = resolve_qubits(call.qubits, qubits_); !q) {
+  if (auto q = resolve_qubits(tree, call.qubits, qubits_); !q) {
     return q;
   }
   std::vector<ir::ParameterExpression>& params = params_;
   params.clear();
-  for (const Expression& expression : call.params) {
-    auto param = expr_to_param(expression);
+  for (std::uint32_t i = 0; i < call.params.count; ++i) {
+    auto param =
+        expr_to_param(tree, tree.expression_lists[call.params.first + i]);
     if (!param) {
       return std::unexpected(std::move(param.error()));
     }
@@ -160,8 +162,11 @@ ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
   }
   if (row->action == Action::Once) {
     ir::QubitList operands;
-    for (std::uint32_t index : qubits_.first(row->qubits)) {
-      operands.push_back(ir::QubitId{index});
+    for (const BitRuns::Run& run : qubits_.runs()) {
+      for (std::uint32_t i = 0; i < run.count && operands.size() < row->qubits;
+           ++i) {
+        operands.push_back(ir::QubitId{run.first + i});
+      }
     }
     return applied(circuit.apply(ir::Instruction{
         std::move(operands), {}, ir::Gate{make_gate(*row, params, true)}}));

@@ -1,6 +1,6 @@
 #include <array>
 #include <string_view>
-#include <type_traits>
+#include <string>
 
 #include "qasm3/lower.hpp"
 
@@ -41,31 +41,35 @@ ParseResult<Param> combine(BinOp op, Param left, Param right) {
 }
 
 // Both operands are converted first, so their errors win over the operator's.
-ParseResult<Param> binary(const expr::BinOp& e) {
-  auto left = expr_to_param(*e.left);
+ParseResult<Param> binary(const SyntaxTree& tree, const SyntaxExpr& e) {
+  auto left = expr_to_param(tree, e.left);
   if (!left) {
     return left;
   }
-  auto right = expr_to_param(*e.right);
+  auto right = expr_to_param(tree, e.right);
   if (!right) {
     return right;
   }
   return combine(e.op, std::move(*left), std::move(*right));
 }
 
-ParseResult<Param> call(const Expression& whole, const expr::FnCall& e) {
+// Calls are rare in gate parameters, so they are folded on an owning copy
+// of the call rather than on the flat form.
+ParseResult<Param> call(const SyntaxTree& tree, std::uint32_t whole,
+                        const SyntaxExpr& e) {
   if (!is_known_function(e.name)) {
-    return std::unexpected(Other{"Unknown function: " + e.name});
+    return std::unexpected(Other{"Unknown function: " + std::string(e.name)});
   }
-  if (auto value = whole.as_f64()) {
+  if (auto value = to_expression(tree, whole).as_f64()) {
     return Param::constant(*value);
   }
-  return std::unexpected(
-      Other{"Cannot evaluate function " + e.name + " with symbolic arguments"});
+  return std::unexpected(Other{"Cannot evaluate function " +
+                               std::string(e.name) +
+                               " with symbolic arguments"});
 }
 
-ParseResult<Param> negation(const expr::Neg& e) {
-  auto operand = expr_to_param(*e.operand);
+ParseResult<Param> negation(const SyntaxTree& tree, const SyntaxExpr& e) {
+  auto operand = expr_to_param(tree, e.left);
   if (!operand) {
     return operand;
   }
@@ -74,39 +78,36 @@ ParseResult<Param> negation(const expr::Neg& e) {
 
 }  // namespace
 
-ParseResult<ir::ParameterExpression> expr_to_param(
-    const Expression& expression) {
-  return std::visit(
-      [&](const auto& e) -> ParseResult<Param> {
-        using E = std::decay_t<decltype(e)>;
-        if constexpr (std::is_same_v<E, expr::Int>) {
-          // Nearest double, so literals beyond 2^63 keep their magnitude.
-          return Param::constant(static_cast<double>(e.value));
-        } else if constexpr (std::is_same_v<E, expr::Float>) {
-          return Param::constant(e.value);
-        } else if constexpr (std::is_same_v<E, expr::Identifier>) {
-          return Param::symbol(e.name);
-        } else if constexpr (std::is_same_v<E, expr::Pi>) {
-          return Param::pi();
-        } else if constexpr (std::is_same_v<E, expr::Tau>) {
-          return Param::constant(kTau);
-        } else if constexpr (std::is_same_v<E, expr::Euler>) {
-          return Param::constant(kEuler);
-        } else if constexpr (std::is_same_v<E, expr::Neg>) {
-          return negation(e);
-        } else if constexpr (std::is_same_v<E, expr::Paren>) {
-          return expr_to_param(*e.inner);
-        } else if constexpr (std::is_same_v<E, expr::BinOp>) {
-          return binary(e);
-        } else if constexpr (std::is_same_v<E, expr::FnCall>) {
-          return call(expression, e);
-        } else {
-          return std::unexpected(
-              Other{"Cannot convert expression to parameter: " +
-                    to_string(expression)});
-        }
-      },
-      expression.node);
+ParseResult<ir::ParameterExpression> expr_to_param(const SyntaxTree& tree,
+                                                   std::uint32_t expression) {
+  const SyntaxExpr& e = tree.expressions[expression];
+  switch (e.kind) {
+    case SyntaxExprKind::Int:
+      // Nearest double, so literals beyond 2^63 keep their magnitude.
+      return Param::constant(static_cast<double>(e.integer));
+    case SyntaxExprKind::Float:
+      return Param::constant(e.real);
+    case SyntaxExprKind::Identifier:
+      return Param::symbol(std::string(e.name));
+    case SyntaxExprKind::Pi:
+      return Param::pi();
+    case SyntaxExprKind::Tau:
+      return Param::constant(kTau);
+    case SyntaxExprKind::Euler:
+      return Param::constant(kEuler);
+    case SyntaxExprKind::Neg:
+      return negation(tree, e);
+    case SyntaxExprKind::Paren:
+      return expr_to_param(tree, e.left);
+    case SyntaxExprKind::BinOp:
+      return binary(tree, e);
+    case SyntaxExprKind::FnCall:
+      return call(tree, expression, e);
+    default:
+      return std::unexpected(
+          Other{"Cannot convert expression to parameter: " +
+                to_string(to_expression(tree, expression))});
+  }
 }
 
 ParseResult<void> check_param_count(std::string_view gate, std::uint64_t got,

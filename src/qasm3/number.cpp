@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <charconv>
+#include <cstddef>
 #include <limits>
 #include <system_error>
 
@@ -16,21 +17,6 @@ std::size_t skip_digits(std::string_view s, std::size_t i) {
     ++i;
   }
   return i;
-}
-
-// End of a complete exponent starting at `i`, or `i` if there is none.
-std::size_t exponent_end(std::string_view s, std::size_t i) {
-  if (i >= s.size() || (s[i] != 'e' && s[i] != 'E')) {
-    return i;
-  }
-  std::size_t j = i + 1;
-  if (j < s.size() && (s[j] == '+' || s[j] == '-')) {
-    ++j;
-  }
-  if (j >= s.size() || !is_digit(s[j])) {
-    return i;
-  }
-  return skip_digits(s, j);
 }
 
 // Decimal exponent of the leading significant digit of a nonzero float
@@ -74,15 +60,6 @@ long long decimal_magnitude(std::string_view lexeme) {
 
 }  // namespace
 
-NumberLexeme scan_number(std::string_view source, std::size_t start) {
-  std::size_t end = skip_digits(source, start);
-  if (end < source.size() && source[end] == '.') {
-    return {exponent_end(source, skip_digits(source, end + 1)), true};
-  }
-  const std::size_t exp_end = exponent_end(source, end);
-  return {exp_end, exp_end != end};
-}
-
 double parse_float(std::string_view lexeme) {
   double value = 0.0;
   const auto [ptr, ec] =
@@ -93,18 +70,6 @@ double parse_float(std::string_view lexeme) {
   }
   return decimal_magnitude(lexeme) > 0 ? std::numeric_limits<double>::infinity()
                                        : 0.0;
-}
-
-std::optional<std::uint64_t> parse_u64(std::string_view digits) {
-  std::uint64_t value = 0;
-  for (const char c : digits) {
-    const auto digit = static_cast<std::uint64_t>(c - '0');
-    if (__builtin_mul_overflow(value, 10u, &value) ||
-        __builtin_add_overflow(value, digit, &value)) {
-      return std::nullopt;
-    }
-  }
-  return value;
 }
 
 }  // namespace qelto::qasm3

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "qasm3/lexer.hpp"
-#include "qasm3/lower.hpp"
 #include "qasm3/number.hpp"
 
 namespace qelto::qasm3 {
@@ -35,12 +34,9 @@ void Parser::advance() {
       kind_ = TokenKind::StringLiteral;
       return;
     case LexemeClass::Integer:
-      if (auto value = parse_u64(text())) {
-        kind_ = TokenKind::IntLiteral;
-        int_value_ = *value;
-        return;
-      }
-      break;
+      kind_ = TokenKind::IntLiteral;
+      int_value_ = lexeme_.value;
+      return;
     case LexemeClass::Invalid:
       break;
   }
@@ -52,8 +48,8 @@ void Parser::advance() {
 }
 
 std::string_view Parser::text() const {
-  return source_.substr(lexeme_.span.start,
-                        lexeme_.span.end - lexeme_.span.start);
+  return std::string_view(source_.data() + lexeme_.span.start,
+                          lexeme_.span.end - lexeme_.span.start);
 }
 
 // The current token as the lexer would have built it, for error texts. A
@@ -111,6 +107,13 @@ ParseError Parser::too_deep() const {
                " levels is not supported"};
 }
 
+ParseError Parser::lexer_failure_or(ParseError error) {
+  if (auto failure = first_lexer_failure()) {
+    return std::move(*failure);
+  }
+  return error;
+}
+
 // The first lexing failure of the whole text: one already met, or else one
 // in the part the parser did not reach.
 std::optional<LexerError> Parser::first_lexer_failure() {
@@ -120,14 +123,14 @@ std::optional<LexerError> Parser::first_lexer_failure() {
   return first_failure_;
 }
 
-ParseResult<std::string> Parser::parse_identifier() {
+ParseResult<std::string_view> Parser::parse_identifier() {
   if (at_end()) {
     return std::unexpected(UnexpectedEof{"identifier"});
   }
   if (!next_is(TokenKind::Identifier)) {
     return std::unexpected(unexpected("identifier"));
   }
-  std::string name(text());
+  std::string_view name = text();
   advance();
   return name;
 }
@@ -155,44 +158,47 @@ ParseResult<std::uint64_t> Parser::parse_bracketed_int() {
   return value;
 }
 
-ParseResult<std::vector<std::string>> Parser::parse_identifier_list() {
-  std::vector<std::string> names;
+// Identifier lists hold nothing that nests, so they are appended in place.
+ParseResult<SyntaxRange> Parser::parse_identifier_list() {
+  const auto first = static_cast<std::uint32_t>(syntax_.names.size());
   do {
     auto name = parse_identifier();
     if (!name) {
       return std::unexpected(std::move(name.error()));
     }
-    names.push_back(std::move(*name));
+    syntax_.names.push_back(*name);
   } while (consume(TokenKind::Comma));
-  return names;
+  return SyntaxRange{first,
+                     static_cast<std::uint32_t>(syntax_.names.size()) - first};
 }
 
-ParseResult<BitRef> Parser::parse_bit_ref() {
+ParseResult<void> Parser::parse_bit_ref() {
   auto name = parse_identifier();
   if (!name) {
     return std::unexpected(std::move(name.error()));
   }
-  BitRef ref{std::move(*name), std::nullopt};
+  std::optional<std::uint64_t> index;
   if (consume(TokenKind::LBracket)) {
-    auto index = parse_bracketed_int();
-    if (!index) {
-      return std::unexpected(std::move(index.error()));
+    auto value = parse_bracketed_int();
+    if (!value) {
+      return std::unexpected(std::move(value.error()));
     }
-    ref.index = *index;
+    index = *value;
   }
-  return ref;
+  syntax_.refs.push_back(SyntaxRef{*name, index});
+  return {};
 }
 
-ParseResult<std::vector<BitRef>> Parser::parse_qubit_refs() {
-  std::vector<BitRef> refs;
+// References hold nothing that nests, so they are appended in place.
+ParseResult<SyntaxRange> Parser::parse_qubit_refs() {
+  const auto first = static_cast<std::uint32_t>(syntax_.refs.size());
   do {
-    auto ref = parse_bit_ref();
-    if (!ref) {
+    if (auto ref = parse_bit_ref(); !ref) {
       return std::unexpected(std::move(ref.error()));
     }
-    refs.push_back(std::move(*ref));
   } while (consume(TokenKind::Comma));
-  return refs;
+  return SyntaxRange{first,
+                     static_cast<std::uint32_t>(syntax_.refs.size()) - first};
 }
 
 ParseResult<std::string> Parser::parse_version() {
@@ -213,65 +219,105 @@ ParseResult<std::string> Parser::parse_version() {
   return version;
 }
 
-ParseResult<Program> Parser::parse_program() {
-  auto program = parse_header_and_statements();
-  if (auto failure = first_lexer_failure()) {
-    return std::unexpected(std::move(*failure));
-  }
-  return program;
-}
-
-// Growing the statement list by doublings would move every statement
-// several times and return freed blocks to the allocator in bulk. Most
-// statements end in a semicolon, so their count is a good first size. The
-// hint is capped in proportion to the text (no statement is shorter than a
-// few bytes, so only semicolons inside comments or strings can lead it
-// astray), and a reservation that cannot be had is simply skipped.
-void Parser::reserve_statements(std::vector<Statement>& statements) const {
-  constexpr std::size_t kMinBytesPerStatement = 8;
-  auto semicolons =
-      static_cast<std::size_t>(std::count(source_.begin(), source_.end(), ';'));
-  try {
-    statements.reserve(
-        std::min(semicolons, source_.size() / kMinBytesPerStatement));
-  } catch (const std::bad_alloc&) {
-    // Growing on demand still works; only the head start is lost.
-  }
-}
-
-ParseResult<Program> Parser::parse_header_and_statements() {
+ParseResult<std::string> Parser::parse_header() {
   if (auto header = expect(TokenKind::OpenQasm); !header) {
-    return std::unexpected(std::move(header.error()));
+    return std::unexpected(lexer_failure_or(std::move(header.error())));
   }
   auto version = parse_version();
   if (!version) {
-    return std::unexpected(std::move(version.error()));
+    return std::unexpected(lexer_failure_or(std::move(version.error())));
   }
   if (auto end = expect(TokenKind::Semicolon); !end) {
-    return std::unexpected(std::move(end.error()));
+    return std::unexpected(lexer_failure_or(std::move(end.error())));
+  }
+  return version;
+}
+
+ParseResult<const SyntaxStmt*> Parser::next_statement() {
+  syntax_.clear();
+  pending_expressions_.clear();
+  pending_statements_.clear();
+  if (at_end()) {
+    if (auto failure = first_lexer_failure()) {
+      return std::unexpected(std::move(*failure));
+    }
+    return nullptr;
+  }
+  auto statement = parse_statement();
+  if (!statement) {
+    return std::unexpected(lexer_failure_or(std::move(statement.error())));
+  }
+  return &syntax_.statements[*statement];
+}
+
+// Most statements end in a semicolon. No statement is shorter than a few
+// bytes, so only semicolons inside comments or strings can lead the count
+// astray, and the cap bounds how far.
+std::size_t Parser::statement_hint() const {
+  constexpr std::size_t kMinBytesPerStatement = 8;
+  auto semicolons =
+      static_cast<std::size_t>(std::count(source_.begin(), source_.end(), ';'));
+  return std::min(semicolons, source_.size() / kMinBytesPerStatement);
+}
+
+std::uint32_t Parser::add(SyntaxExpr expression) {
+  syntax_.expressions.push_back(expression);
+  return static_cast<std::uint32_t>(syntax_.expressions.size() - 1);
+}
+
+std::uint32_t Parser::add(SyntaxStmt statement) {
+  syntax_.statements.push_back(statement);
+  return static_cast<std::uint32_t>(syntax_.statements.size() - 1);
+}
+
+namespace {
+
+SyntaxRange take(std::vector<std::uint32_t>& pending, std::size_t mark,
+                 std::vector<std::uint32_t>& lists) {
+  const SyntaxRange range{static_cast<std::uint32_t>(lists.size()),
+                          static_cast<std::uint32_t>(pending.size() - mark)};
+  lists.insert(lists.end(), pending.begin() + static_cast<std::ptrdiff_t>(mark),
+               pending.end());
+  pending.resize(mark);
+  return range;
+}
+
+}  // namespace
+
+SyntaxRange Parser::take_expressions(std::size_t mark) {
+  return take(pending_expressions_, mark, syntax_.expression_lists);
+}
+
+SyntaxRange Parser::take_statements(std::size_t mark) {
+  return take(pending_statements_, mark, syntax_.statement_lists);
+}
+
+// Growing the statement list by doublings would move every statement
+// several times and return freed blocks to the allocator in bulk, so it is
+// sized from the parser's hint; a reservation that cannot be had is simply
+// skipped.
+ParseResult<Program> parse_program(std::string_view source) {
+  Parser parser(source);
+  auto version = parser.parse_header();
+  if (!version) {
+    return std::unexpected(std::move(version.error()));
   }
   Program program{std::move(*version), {}};
-  reserve_statements(program.statements);
-  while (!at_end()) {
-    auto statement = parse_statement();
+  try {
+    program.statements.reserve(parser.statement_hint());
+  } catch (const std::bad_alloc&) {
+    // Growing on demand still works; only the head start is lost.
+  }
+  for (;;) {
+    auto statement = parser.next_statement();
     if (!statement) {
       return std::unexpected(std::move(statement.error()));
     }
-    program.statements.push_back(std::move(*statement));
+    if (*statement == nullptr) {
+      return program;
+    }
+    program.statements.push_back(to_statement(parser.syntax(), **statement));
   }
-  return program;
-}
-
-ParseResult<Program> parse_program(std::string_view source) {
-  return Parser(source).parse_program();
-}
-
-ParseResult<ir::Circuit> parse(std::string_view source) {
-  auto program = parse_program(source);
-  if (!program) {
-    return std::unexpected(std::move(program.error()));
-  }
-  return Lowerer().lower(*program);
 }
 
 }  // namespace qelto::qasm3

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "qasm3/ast.hpp"
 #include "qasm3/error.hpp"
 #include "qasm3/scanner.hpp"
+#include "qasm3/syntax.hpp"
 #include "qasm3/token.hpp"
 
 namespace qelto::qasm3 {
@@ -28,26 +30,42 @@ inline constexpr std::size_t kMaxNestingDepth = 256;
 // Recursive-descent parser over the tokens of one source text. It pulls
 // tokens from the lexer's scanner one at a time instead of holding the whole
 // token list, which for a large program would be many times the size of the
-// text. The observable order of errors is the same as tokenizing first: a
-// lexing failure anywhere in the text is reported in preference to any
-// syntax error. One parser parses one program; the source must outlive it.
+// text, and hands out one top-level statement at a time in the flat form of
+// syntax.hpp, so that a reader that consumes statements as they come never
+// holds the whole program.
+//
+// The observable order of errors is the same as tokenizing first: every
+// error the parser returns is replaced by the first lexing failure of the
+// whole text, if there is one. One parser parses one program; the source
+// must outlive it.
 class Parser {
  public:
   explicit Parser(std::string_view source);
 
-  // Header, then statements until no token is left. The first error ends
-  // parsing; no partial tree is returned.
-  [[nodiscard]] ParseResult<Program> parse_program();
+  // The header (`OPENQASM`, the version number, `;`); returns the version
+  // text. Must come first.
+  [[nodiscard]] ParseResult<std::string> parse_header();
+
+  // The next top-level statement, or nullptr when no token is left. The
+  // statement and everything it refers to stay in `syntax()` until the next
+  // call. The first error ends parsing.
+  [[nodiscard]] ParseResult<const SyntaxStmt*> next_statement();
+
+  [[nodiscard]] const SyntaxTree& syntax() const noexcept { return syntax_; }
+
+  // How many statements the text holds at most, judged by its semicolons
+  // and capped in proportion to its length.
+  [[nodiscard]] std::size_t statement_hint() const;
 
  private:
   // An expression together with the height of its tree (a leaf is 1).
   struct Tree {
-    Expression expression;
+    std::uint32_t node = 0;
     std::size_t height = 1;
   };
   // A comma-separated list of expressions and the height of the tallest.
   struct Trees {
-    std::vector<Expression> expressions;
+    SyntaxRange roots;
     std::size_t height = 0;
   };
 
@@ -77,41 +95,50 @@ class Parser {
   [[nodiscard]] ParseResult<void> expect(TokenKind kind);
   [[nodiscard]] ParseError unexpected(std::string expected) const;
   [[nodiscard]] ParseError too_deep() const;
-  [[nodiscard]] ParseResult<Program> parse_header_and_statements();
-  void reserve_statements(std::vector<Statement>& statements) const;
+  // `error`, unless the text holds a lexing failure, which wins.
+  [[nodiscard]] ParseError lexer_failure_or(ParseError error);
   [[nodiscard]] std::optional<LexerError> first_lexer_failure();
 
+  // Appends to the syntax tree and returns the new entry's position.
+  std::uint32_t add(SyntaxExpr expression);
+  std::uint32_t add(SyntaxStmt statement);
+  // Lists whose items are parsed recursively are gathered on a stack first
+  // and moved to their array when complete, so each list is contiguous.
+  // `mark` is the stack height when the list began.
+  SyntaxRange take_expressions(std::size_t mark);
+  SyntaxRange take_statements(std::size_t mark);
+
   [[nodiscard]] ParseResult<std::string> parse_version();
-  [[nodiscard]] ParseResult<std::string> parse_identifier();
+  [[nodiscard]] ParseResult<std::string_view> parse_identifier();
   [[nodiscard]] ParseResult<std::uint64_t> parse_int_literal();
   [[nodiscard]] ParseResult<std::uint64_t> parse_bracketed_int();
-  [[nodiscard]] ParseResult<std::vector<std::string>> parse_identifier_list();
-  [[nodiscard]] ParseResult<BitRef> parse_bit_ref();
-  [[nodiscard]] ParseResult<std::vector<BitRef>> parse_qubit_refs();
+  [[nodiscard]] ParseResult<SyntaxRange> parse_identifier_list();
+  [[nodiscard]] ParseResult<void> parse_bit_ref();
+  [[nodiscard]] ParseResult<SyntaxRange> parse_qubit_refs();
 
-  [[nodiscard]] ParseResult<Statement> parse_statement();
-  [[nodiscard]] ParseResult<Statement> parse_include();
-  [[nodiscard]] ParseResult<Statement> parse_declaration(TokenKind kind);
-  [[nodiscard]] ParseResult<Statement> parse_measure();
-  [[nodiscard]] ParseResult<Statement> parse_reset();
-  [[nodiscard]] ParseResult<Statement> parse_barrier();
-  [[nodiscard]] ParseResult<Statement> parse_gate_def();
-  [[nodiscard]] ParseResult<Statement> parse_if();
-  [[nodiscard]] ParseResult<Statement> parse_for();
-  [[nodiscard]] ParseResult<Statement> parse_identifier_statement();
-  [[nodiscard]] ParseResult<Statement> parse_assignment(
-      std::string name, std::optional<std::uint64_t> index);
-  [[nodiscard]] ParseResult<Statement> parse_gate_call(
-      std::string name, std::vector<Expression> params);
-  [[nodiscard]] ParseResult<std::vector<Statement>> parse_block_or_statement();
-  [[nodiscard]] ParseResult<std::vector<Statement>> parse_block_rest();
+  [[nodiscard]] ParseResult<std::uint32_t> parse_statement();
+  [[nodiscard]] ParseResult<std::uint32_t> parse_include();
+  [[nodiscard]] ParseResult<std::uint32_t> parse_declaration(TokenKind kind);
+  [[nodiscard]] ParseResult<std::uint32_t> parse_measure();
+  [[nodiscard]] ParseResult<std::uint32_t> parse_reset();
+  [[nodiscard]] ParseResult<std::uint32_t> parse_barrier();
+  [[nodiscard]] ParseResult<std::uint32_t> parse_gate_def();
+  [[nodiscard]] ParseResult<std::uint32_t> parse_if();
+  [[nodiscard]] ParseResult<std::uint32_t> parse_for();
+  [[nodiscard]] ParseResult<std::uint32_t> parse_identifier_statement();
+  [[nodiscard]] ParseResult<std::uint32_t> parse_assignment(
+      std::string_view name, std::optional<std::uint64_t> index);
+  [[nodiscard]] ParseResult<std::uint32_t> parse_gate_call(
+      std::string_view name, SyntaxRange params);
+  [[nodiscard]] ParseResult<SyntaxRange> parse_block_or_statement();
+  [[nodiscard]] ParseResult<SyntaxRange> parse_block_rest();
 
-  [[nodiscard]] ParseResult<Expression> parse_expression();
+  [[nodiscard]] ParseResult<std::uint32_t> parse_expression();
   [[nodiscard]] ParseResult<Trees> parse_expression_list();
   [[nodiscard]] ParseResult<Tree> parse_binary_expr(int min_precedence);
   [[nodiscard]] ParseResult<Tree> parse_unary_expr();
   [[nodiscard]] ParseResult<Tree> parse_nested_unary();
-  [[nodiscard]] ParseResult<Tree> parse_call(std::string name);
+  [[nodiscard]] ParseResult<Tree> parse_call(std::string_view name);
 
   std::string_view source_;
   Scanner scanner_;
@@ -126,6 +153,9 @@ class Parser {
   // Bodies and unary operands currently open; bounds the recursion before
   // the tree exists to be measured.
   std::size_t depth_ = 0;
+  SyntaxTree syntax_;
+  std::vector<std::uint32_t> pending_expressions_;
+  std::vector<std::uint32_t> pending_statements_;
 };
 
 // Parses `source` into a Program. The lexer's first failure anywhere in the

@@ -58,17 +58,19 @@ std::optional<BinaryOperator> binary_operator(TokenKind kind) {
 
 }  // namespace
 
-ParseResult<Expression> Parser::parse_expression() {
+ParseResult<std::uint32_t> Parser::parse_expression() {
   auto tree = parse_binary_expr(0);
   if (!tree) {
     return std::unexpected(std::move(tree.error()));
   }
-  return std::move(tree->expression);
+  return tree->node;
 }
 
 ParseResult<Parser::Trees> Parser::parse_expression_list() {
   Trees list;
+  const std::size_t mark = pending_expressions_.size();
   if (next_is(TokenKind::RParen)) {
+    list.roots = take_expressions(mark);
     return list;
   }
   do {
@@ -77,8 +79,9 @@ ParseResult<Parser::Trees> Parser::parse_expression_list() {
       return std::unexpected(std::move(tree.error()));
     }
     list.height = std::max(list.height, tree->height);
-    list.expressions.push_back(std::move(tree->expression));
+    pending_expressions_.push_back(tree->node);
   } while (consume(TokenKind::Comma));
+  list.roots = take_expressions(mark);
   return list;
 }
 
@@ -105,8 +108,12 @@ ParseResult<Parser::Tree> Parser::parse_binary_expr(int min_precedence) {
     if (height > kMaxNestingDepth) {
       return std::unexpected(too_deep());
     }
-    left->expression = make_binop(std::move(left->expression), op->op,
-                                  std::move(right->expression));
+    SyntaxExpr node;
+    node.kind = SyntaxExprKind::BinOp;
+    node.op = op->op;
+    node.left = left->node;
+    node.right = right->node;
+    left->node = add(node);
     left->height = height;
   }
   return left;
@@ -119,44 +126,49 @@ ParseResult<Parser::Tree> Parser::parse_unary_expr() {
   if (!readable()) {
     return std::unexpected(unexpected("expression"));
   }
-  Expression leaf;
+  SyntaxExpr leaf;
   switch (kind_) {
     case TokenKind::Minus:
     case TokenKind::Bang:
     case TokenKind::LParen:
       return parse_nested_unary();
     case TokenKind::Identifier: {
-      std::string name(text());
+      std::string_view name = text();
       advance();
       if (consume(TokenKind::LParen)) {
-        return parse_call(std::move(name));
+        return parse_call(name);
       }
-      return Tree{{expr::Identifier{std::move(name)}}};
+      leaf.kind = SyntaxExprKind::Identifier;
+      leaf.name = name;
+      return Tree{add(leaf)};
     }
     case TokenKind::Pi:
-      leaf = {expr::Pi{}};
+      leaf.kind = SyntaxExprKind::Pi;
       break;
     case TokenKind::Tau:
-      leaf = {expr::Tau{}};
+      leaf.kind = SyntaxExprKind::Tau;
       break;
     case TokenKind::Euler:
-      leaf = {expr::Euler{}};
+      leaf.kind = SyntaxExprKind::Euler;
       break;
     case TokenKind::True:
     case TokenKind::False:
-      leaf = {expr::Bool{kind_ == TokenKind::True}};
+      leaf.kind = SyntaxExprKind::Bool;
+      leaf.truth = kind_ == TokenKind::True;
       break;
     case TokenKind::FloatLiteral:
-      leaf = {expr::Float{parse_float(text())}};
+      leaf.kind = SyntaxExprKind::Float;
+      leaf.real = parse_float(text());
       break;
     case TokenKind::IntLiteral:
-      leaf = {expr::Int{int_value_}};
+      leaf.kind = SyntaxExprKind::Int;
+      leaf.integer = int_value_;
       break;
     default:
       return std::unexpected(unexpected("expression"));
   }
   advance();
-  return Tree{std::move(leaf)};
+  return Tree{add(leaf)};
 }
 
 // Negation (`-` and `!` alike) and parentheses: the forms that recurse
@@ -180,13 +192,14 @@ ParseResult<Parser::Tree> Parser::parse_nested_unary() {
   if (inner->height + 1 > kMaxNestingDepth) {
     return std::unexpected(too_deep());
   }
-  Expression node = paren ? make_paren(std::move(inner->expression))
-                          : make_neg(std::move(inner->expression));
-  return Tree{std::move(node), inner->height + 1};
+  SyntaxExpr node;
+  node.kind = paren ? SyntaxExprKind::Paren : SyntaxExprKind::Neg;
+  node.left = inner->node;
+  return Tree{add(node), inner->height + 1};
 }
 
 // Arguments of a call; the name and the opening parenthesis are consumed.
-ParseResult<Parser::Tree> Parser::parse_call(std::string name) {
+ParseResult<Parser::Tree> Parser::parse_call(std::string_view name) {
   if (depth_ >= kMaxNestingDepth) {
     return std::unexpected(too_deep());
   }
@@ -201,8 +214,11 @@ ParseResult<Parser::Tree> Parser::parse_call(std::string name) {
   if (args->height + 1 > kMaxNestingDepth) {
     return std::unexpected(too_deep());
   }
-  return Tree{{expr::FnCall{std::move(name), std::move(args->expressions)}},
-              args->height + 1};
+  SyntaxExpr node;
+  node.kind = SyntaxExprKind::FnCall;
+  node.args = args->roots;
+  node.name = name;
+  return Tree{add(node), args->height + 1};
 }
 
 }  // namespace qelto::qasm3

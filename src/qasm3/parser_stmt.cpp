@@ -1,18 +1,10 @@
-#include <memory>
 #include <utility>
 
 #include "qasm3/parser.hpp"
 
 namespace qelto::qasm3 {
-namespace {
 
-std::unique_ptr<Expression> box(Expression expression) {
-  return std::make_unique<Expression>(std::move(expression));
-}
-
-}  // namespace
-
-ParseResult<Statement> Parser::parse_statement() {
+ParseResult<std::uint32_t> Parser::parse_statement() {
   if (at_end()) {
     return std::unexpected(UnexpectedEof{"statement"});
   }
@@ -44,7 +36,7 @@ ParseResult<Statement> Parser::parse_statement() {
   }
 }
 
-ParseResult<Statement> Parser::parse_include() {
+ParseResult<std::uint32_t> Parser::parse_include() {
   advance();
   if (at_end()) {
     return std::unexpected(UnexpectedEof{"include path"});
@@ -52,15 +44,18 @@ ParseResult<Statement> Parser::parse_include() {
   if (!next_is(TokenKind::StringLiteral)) {
     return std::unexpected(unexpected("string literal"));
   }
-  std::string path(text().substr(1, text().size() - 2));
+  std::string_view path = text().substr(1, text().size() - 2);
   advance();
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
-  return Statement{stmt::Include{std::move(path)}};
+  SyntaxStmt include;
+  include.kind = SyntaxStmtKind::Include;
+  include.name = path;
+  return add(include);
 }
 
-ParseResult<Statement> Parser::parse_declaration(TokenKind kind) {
+ParseResult<std::uint32_t> Parser::parse_declaration(TokenKind kind) {
   advance();
   std::optional<std::uint64_t> size;
   if (consume(TokenKind::LBracket)) {
@@ -77,33 +72,38 @@ ParseResult<Statement> Parser::parse_declaration(TokenKind kind) {
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
-  if (kind == TokenKind::Qubit) {
-    return Statement{stmt::QubitDecl{std::move(*name), size}};
-  }
-  return Statement{stmt::BitDecl{std::move(*name), size}};
+  SyntaxStmt decl;
+  decl.kind = kind == TokenKind::Qubit ? SyntaxStmtKind::QubitDecl
+                                       : SyntaxStmtKind::BitDecl;
+  decl.name = *name;
+  decl.number = size;
+  return add(decl);
 }
 
-ParseResult<Statement> Parser::parse_measure() {
+ParseResult<std::uint32_t> Parser::parse_measure() {
   advance();
+  SyntaxStmt measure;
+  measure.kind = SyntaxStmtKind::Measure;
   auto qubits = parse_qubit_refs();
   if (!qubits) {
     return std::unexpected(std::move(qubits.error()));
   }
-  stmt::Measure measure{std::move(*qubits), {}};
+  measure.qubits = *qubits;
+  measure.bits.first = qubits->first + qubits->count;
   if (consume(TokenKind::Arrow)) {
     auto bits = parse_qubit_refs();
     if (!bits) {
       return std::unexpected(std::move(bits.error()));
     }
-    measure.bits = std::move(*bits);
+    measure.bits = *bits;
   }
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
-  return Statement{std::move(measure)};
+  return add(measure);
 }
 
-ParseResult<Statement> Parser::parse_reset() {
+ParseResult<std::uint32_t> Parser::parse_reset() {
   advance();
   auto qubits = parse_qubit_refs();
   if (!qubits) {
@@ -112,13 +112,19 @@ ParseResult<Statement> Parser::parse_reset() {
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
-  return Statement{stmt::Reset{std::move(*qubits)}};
+  SyntaxStmt reset;
+  reset.kind = SyntaxStmtKind::Reset;
+  reset.qubits = *qubits;
+  return add(reset);
 }
 
-ParseResult<Statement> Parser::parse_barrier() {
+ParseResult<std::uint32_t> Parser::parse_barrier() {
   advance();
+  SyntaxStmt barrier;
+  barrier.kind = SyntaxStmtKind::Barrier;
+  barrier.qubits.first = static_cast<std::uint32_t>(syntax_.refs.size());
   if (consume(TokenKind::Semicolon)) {
-    return Statement{stmt::Barrier{}};
+    return add(barrier);
   }
   auto qubits = parse_qubit_refs();
   if (!qubits) {
@@ -127,22 +133,26 @@ ParseResult<Statement> Parser::parse_barrier() {
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
-  return Statement{stmt::Barrier{std::move(*qubits)}};
+  barrier.qubits = *qubits;
+  return add(barrier);
 }
 
-ParseResult<Statement> Parser::parse_gate_def() {
+ParseResult<std::uint32_t> Parser::parse_gate_def() {
   advance();
   auto name = parse_identifier();
   if (!name) {
     return std::unexpected(std::move(name.error()));
   }
-  stmt::GateDef def{std::move(*name), {}, {}, {}};
+  SyntaxStmt def;
+  def.kind = SyntaxStmtKind::GateDef;
+  def.name = *name;
+  def.gate_params.first = static_cast<std::uint32_t>(syntax_.names.size());
   if (consume(TokenKind::LParen)) {
     auto params = parse_identifier_list();
     if (!params) {
       return std::unexpected(std::move(params.error()));
     }
-    def.params = std::move(*params);
+    def.gate_params = *params;
     if (auto closed = expect(TokenKind::RParen); !closed) {
       return std::unexpected(std::move(closed.error()));
     }
@@ -151,7 +161,7 @@ ParseResult<Statement> Parser::parse_gate_def() {
   if (!qubits) {
     return std::unexpected(std::move(qubits.error()));
   }
-  def.qubits = std::move(*qubits);
+  def.gate_qubits = *qubits;
   if (auto open = expect(TokenKind::LBrace); !open) {
     return std::unexpected(std::move(open.error()));
   }
@@ -159,11 +169,11 @@ ParseResult<Statement> Parser::parse_gate_def() {
   if (!body) {
     return std::unexpected(std::move(body.error()));
   }
-  def.body = std::move(*body);
-  return Statement{std::move(def)};
+  def.body = *body;
+  return add(def);
 }
 
-ParseResult<Statement> Parser::parse_if() {
+ParseResult<std::uint32_t> Parser::parse_if() {
   advance();
   if (auto open = expect(TokenKind::LParen); !open) {
     return std::unexpected(std::move(open.error()));
@@ -179,18 +189,21 @@ ParseResult<Statement> Parser::parse_if() {
   if (!then_body) {
     return std::unexpected(std::move(then_body.error()));
   }
-  stmt::If statement{box(std::move(*condition)), std::move(*then_body), {}};
+  SyntaxStmt statement;
+  statement.kind = SyntaxStmtKind::If;
+  statement.expr[0] = *condition;
+  statement.body = *then_body;
   if (consume(TokenKind::Else)) {
     auto else_body = parse_block_or_statement();
     if (!else_body) {
       return std::unexpected(std::move(else_body.error()));
     }
-    statement.else_body = std::move(*else_body);
+    statement.else_body = *else_body;
   }
-  return Statement{std::move(statement)};
+  return add(statement);
 }
 
-ParseResult<Statement> Parser::parse_for() {
+ParseResult<std::uint32_t> Parser::parse_for() {
   advance();
   auto variable = parse_identifier();
   if (!variable) {
@@ -212,17 +225,18 @@ ParseResult<Statement> Parser::parse_for() {
   if (!end) {
     return std::unexpected(std::move(end.error()));
   }
-  stmt::For loop{std::move(*variable),
-                 box(std::move(*start)),
-                 box(std::move(*end)),
-                 nullptr,
-                 {}};
+  SyntaxStmt loop;
+  loop.kind = SyntaxStmtKind::For;
+  loop.name = *variable;
+  loop.expr[0] = *start;
+  loop.expr[1] = *end;
   if (consume(TokenKind::Colon)) {
     auto step = parse_expression();
     if (!step) {
       return std::unexpected(std::move(step.error()));
     }
-    loop.step = box(std::move(*step));
+    loop.expr[2] = *step;
+    loop.has_step = true;
   }
   if (auto closed = expect(TokenKind::RBracket); !closed) {
     return std::unexpected(std::move(closed.error()));
@@ -231,11 +245,11 @@ ParseResult<Statement> Parser::parse_for() {
   if (!body) {
     return std::unexpected(std::move(body.error()));
   }
-  loop.body = std::move(*body);
-  return Statement{std::move(loop)};
+  loop.body = *body;
+  return add(loop);
 }
 
-ParseResult<std::vector<Statement>> Parser::parse_block_or_statement() {
+ParseResult<SyntaxRange> Parser::parse_block_or_statement() {
   if (consume(TokenKind::LBrace)) {
     return parse_block_rest();
   }
@@ -243,34 +257,34 @@ ParseResult<std::vector<Statement>> Parser::parse_block_or_statement() {
     return std::unexpected(too_deep());
   }
   DepthGuard guard(depth_);
+  const std::size_t mark = pending_statements_.size();
   auto statement = parse_statement();
   if (!statement) {
     return std::unexpected(std::move(statement.error()));
   }
-  std::vector<Statement> body;
-  body.push_back(std::move(*statement));
-  return body;
+  pending_statements_.push_back(*statement);
+  return take_statements(mark);
 }
 
 // Statements up to and including the closing brace; the opening brace has
 // been consumed.
-ParseResult<std::vector<Statement>> Parser::parse_block_rest() {
+ParseResult<SyntaxRange> Parser::parse_block_rest() {
   if (depth_ >= kMaxNestingDepth) {
     return std::unexpected(too_deep());
   }
   DepthGuard guard(depth_);
-  std::vector<Statement> body;
+  const std::size_t mark = pending_statements_.size();
   while (!consume(TokenKind::RBrace)) {
     auto statement = parse_statement();
     if (!statement) {
       return std::unexpected(std::move(statement.error()));
     }
-    body.push_back(std::move(*statement));
+    pending_statements_.push_back(*statement);
   }
-  return body;
+  return take_statements(mark);
 }
 
-ParseResult<Statement> Parser::parse_identifier_statement() {
+ParseResult<std::uint32_t> Parser::parse_identifier_statement() {
   auto name = parse_identifier();
   if (!name) {
     return std::unexpected(std::move(name.error()));
@@ -280,10 +294,10 @@ ParseResult<Statement> Parser::parse_identifier_statement() {
     if (!index) {
       return std::unexpected(std::move(index.error()));
     }
-    return parse_assignment(std::move(*name), *index);
+    return parse_assignment(*name, *index);
   }
   if (next_is(TokenKind::Equals)) {
-    return parse_assignment(std::move(*name), std::nullopt);
+    return parse_assignment(*name, std::nullopt);
   }
   if (consume(TokenKind::LParen)) {
     auto params = parse_expression_list();
@@ -293,16 +307,22 @@ ParseResult<Statement> Parser::parse_identifier_statement() {
     if (auto closed = expect(TokenKind::RParen); !closed) {
       return std::unexpected(std::move(closed.error()));
     }
-    return parse_gate_call(std::move(*name), std::move(params->expressions));
+    return parse_gate_call(*name, params->roots);
   }
-  return parse_gate_call(std::move(*name), {});
+  return parse_gate_call(
+      *name,
+      SyntaxRange{static_cast<std::uint32_t>(syntax_.expression_lists.size()),
+                  0});
 }
 
-ParseResult<Statement> Parser::parse_assignment(
-    std::string name, std::optional<std::uint64_t> index) {
+ParseResult<std::uint32_t> Parser::parse_assignment(
+    std::string_view name, std::optional<std::uint64_t> index) {
   if (auto equals = expect(TokenKind::Equals); !equals) {
     return std::unexpected(std::move(equals.error()));
   }
+  SyntaxStmt statement;
+  statement.name = name;
+  statement.number = index;
   if (consume(TokenKind::Measure)) {
     auto qubits = parse_qubit_refs();
     if (!qubits) {
@@ -311,9 +331,11 @@ ParseResult<Statement> Parser::parse_assignment(
     if (auto end = expect(TokenKind::Semicolon); !end) {
       return std::unexpected(std::move(end.error()));
     }
-    std::vector<BitRef> bits;
-    bits.push_back(BitRef{std::move(name), index});
-    return Statement{stmt::Measure{std::move(*qubits), std::move(bits)}};
+    syntax_.refs.push_back(SyntaxRef{name, index});
+    statement.kind = SyntaxStmtKind::Measure;
+    statement.qubits = *qubits;
+    statement.bits = SyntaxRange{qubits->first + qubits->count, 1};
+    return add(statement);
   }
   auto value = parse_expression();
   if (!value) {
@@ -322,12 +344,13 @@ ParseResult<Statement> Parser::parse_assignment(
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
-  return Statement{
-      stmt::Assign{std::move(name), index, box(std::move(*value))}};
+  statement.kind = SyntaxStmtKind::Assign;
+  statement.expr[0] = *value;
+  return add(statement);
 }
 
-ParseResult<Statement> Parser::parse_gate_call(std::string name,
-                                               std::vector<Expression> params) {
+ParseResult<std::uint32_t> Parser::parse_gate_call(std::string_view name,
+                                                   SyntaxRange params) {
   auto qubits = parse_qubit_refs();
   if (!qubits) {
     return std::unexpected(std::move(qubits.error()));
@@ -335,8 +358,12 @@ ParseResult<Statement> Parser::parse_gate_call(std::string name,
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
-  return Statement{stmt::GateCall{
-      std::move(name), std::move(params), std::move(*qubits), {}}};
+  SyntaxStmt call;
+  call.kind = SyntaxStmtKind::GateCall;
+  call.name = name;
+  call.params = params;
+  call.qubits = *qubits;
+  return add(call);
 }
 
 }  // namespace qelto::qasm3

@@ -4,25 +4,65 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <utility>
-
-#include "qasm3/number.hpp"
 
 namespace qelto::qasm3 {
 namespace {
 
-constexpr bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
+enum class ByteClass : std::uint8_t {
+  Invalid,
+  Space,
+  Letter,
+  Digit,
+  Quote,
+  Operator,
+};
 
-constexpr bool is_ident_start(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+// The class of every byte value. Only the four ASCII blanks are whitespace;
+// bytes of non-ASCII characters are invalid.
+constexpr std::array<ByteClass, 256> make_byte_classes() {
+  std::array<ByteClass, 256> classes{};
+  for (unsigned char c : {' ', '\t', '\n', '\r'}) {
+    classes[c] = ByteClass::Space;
+  }
+  for (int c = 'a'; c <= 'z'; ++c) {
+    classes[static_cast<std::size_t>(c)] = ByteClass::Letter;
+    classes[static_cast<std::size_t>(c - 'a' + 'A')] = ByteClass::Letter;
+  }
+  classes['_'] = ByteClass::Letter;
+  for (int c = '0'; c <= '9'; ++c) {
+    classes[static_cast<std::size_t>(c)] = ByteClass::Digit;
+  }
+  classes['"'] = ByteClass::Quote;
+  for (unsigned char c : std::string_view("*/<>-+=!&|%^~@()[]{};:,.")) {
+    classes[c] = ByteClass::Operator;
+  }
+  return classes;
 }
 
-constexpr bool is_ident_char(unsigned char c) {
-  return is_ident_start(c) || is_digit(c);
+constexpr std::array<ByteClass, 256> kByteClasses = make_byte_classes();
+
+ByteClass byte_class(char c) {
+  return kByteClasses[static_cast<unsigned char>(c)];
 }
 
-constexpr bool is_space(unsigned char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+bool is_word_byte(char c) {
+  const ByteClass cls = byte_class(c);
+  return cls == ByteClass::Letter || cls == ByteClass::Digit;
+}
+
+// Up to eight bytes packed into one number, first byte lowest, so that a
+// keyword is found with one comparison per candidate. Identifier bytes are
+// never zero, so equal keys mean equal words.
+constexpr std::uint64_t pack(std::string_view word) {
+  std::uint64_t key = 0;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    key |= std::uint64_t{static_cast<unsigned char>(word[i])} << (8 * i);
+  }
+  return key;
 }
 
 struct Keyword {
@@ -31,7 +71,7 @@ struct Keyword {
 };
 
 // The 30 keywords, grouped by first byte so a lookup compares against at
-// most a handful of candidates.
+// most a handful of candidates. None is longer than eight bytes.
 constexpr std::array<Keyword, 30> kKeywords = {{
     {"CX", TokenKind::CX},         {"OPENQASM", TokenKind::OpenQasm},
     {"U", TokenKind::U},           {"barrier", TokenKind::Barrier},
@@ -49,6 +89,18 @@ constexpr std::array<Keyword, 30> kKeywords = {{
     {"return", TokenKind::Return}, {"tau", TokenKind::Tau},
     {"true", TokenKind::True},     {"while", TokenKind::While},
 }};
+
+constexpr std::size_t kLongestKeyword = 8;
+
+constexpr std::array<std::uint64_t, 30> make_keyword_keys() {
+  std::array<std::uint64_t, 30> keys{};
+  for (std::size_t i = 0; i < kKeywords.size(); ++i) {
+    keys[i] = pack(kKeywords[i].text);
+  }
+  return keys;
+}
+
+constexpr std::array<std::uint64_t, 30> kKeywordKeys = make_keyword_keys();
 
 struct KeywordRange {
   std::uint8_t begin = 0;
@@ -70,13 +122,36 @@ constexpr std::array<KeywordRange, 128> make_keyword_index() {
 constexpr std::array<KeywordRange, 128> kKeywordIndex = make_keyword_index();
 
 std::optional<TokenKind> keyword(std::string_view word) {
+  if (word.size() > kLongestKeyword) {
+    return std::nullopt;
+  }
+  const std::uint64_t key = pack(word);
   const KeywordRange range = kKeywordIndex[static_cast<unsigned char>(word[0])];
   for (std::size_t i = range.begin; i < range.end; ++i) {
-    if (kKeywords[i].text == word) {
+    if (kKeywordKeys[i] == key) {
       return kKeywords[i].kind;
     }
   }
   return std::nullopt;
+}
+
+// End of a complete exponent (`e` or `E`, an optional sign, at least one
+// digit) starting at `i`, or `i` if there is none.
+std::size_t exponent_end(std::string_view s, std::size_t i) {
+  if (i >= s.size() || (s[i] != 'e' && s[i] != 'E')) {
+    return i;
+  }
+  std::size_t j = i + 1;
+  if (j < s.size() && (s[j] == '+' || s[j] == '-')) {
+    ++j;
+  }
+  if (j >= s.size() || !is_digit(s[j])) {
+    return i;
+  }
+  while (j < s.size() && is_digit(s[j])) {
+    ++j;
+  }
+  return j;
 }
 
 // Bytes in a UTF-8 sequence announced by its lead byte; 1 for bytes that
@@ -135,94 +210,90 @@ constexpr std::array<OperatorRule, 128> make_operator_rules() {
 
 constexpr std::array<OperatorRule, 128> kOperatorRules = make_operator_rules();
 
-}  // namespace
-
-bool Scanner::next(Lexeme& lexeme) {
-  bool failed = false;
-  if (!skip_trivia(lexeme, failed)) {
-    return failed;
-  }
-  const unsigned char c = static_cast<unsigned char>(src_[pos_]);
-  if (is_ident_start(c)) {
-    scan_word(lexeme);
-  } else if (is_digit(c)) {
-    scan_number(lexeme);
-  } else if (c == '"') {
-    scan_string(lexeme);
-  } else if (!scan_operator(lexeme)) {
-    scan_invalid(lexeme);
-  }
-  return true;
+// Sets `lexeme` to the range [start, end) of class `cls`.
+void set(Lexeme& lexeme, LexemeClass cls, std::size_t start, std::size_t end) {
+  lexeme.cls = cls;
+  lexeme.span = Span{start, end};
 }
 
-// Skips whitespace and comments. False at the end of input, with `failed`
-// set when the end was reached inside an unterminated block comment (then
-// `lexeme` holds that failure).
-bool Scanner::skip_trivia(Lexeme& lexeme, bool& failed) {
-  for (;;) {
-    while (pos_ < src_.size() &&
-           is_space(static_cast<unsigned char>(src_[pos_]))) {
-      ++pos_;
-    }
-    if (pos_ >= src_.size()) {
-      return false;
-    }
-    if (src_[pos_] != '/' || pos_ + 1 >= src_.size()) {
-      return true;
-    }
-    if (src_[pos_ + 1] == '/') {
-      const std::size_t lf = src_.find('\n', pos_ + 2);
-      pos_ = lf == std::string_view::npos ? src_.size() : lf;
-    } else if (src_[pos_ + 1] == '*') {
-      const std::size_t close = src_.find("*/", pos_ + 2);
-      if (close == std::string_view::npos) {
-        take(lexeme, LexemeClass::Invalid, src_.size());
-        failed = true;
-        return false;
-      }
-      pos_ = close + 2;
-    } else {
-      return true;
-    }
+// End of the comment at `pos` (`//` or `/*`), or npos for a block comment
+// that is never closed.
+std::size_t comment_end(std::string_view src, std::size_t pos) {
+  if (src[pos + 1] == '/') {
+    const std::size_t lf = src.find('\n', pos + 2);
+    return lf == std::string_view::npos ? src.size() : lf;
   }
+  const std::size_t close = src.find("*/", pos + 2);
+  return close == std::string_view::npos ? close : close + 2;
 }
 
-void Scanner::scan_word(Lexeme& lexeme) {
-  std::size_t end = pos_ + 1;
-  while (end < src_.size() &&
-         is_ident_char(static_cast<unsigned char>(src_[end]))) {
+bool starts_comment(std::string_view src, std::size_t pos) {
+  return src[pos] == '/' && pos + 1 < src.size() &&
+         (src[pos + 1] == '/' || src[pos + 1] == '*');
+}
+
+void scan_word(std::string_view src, std::size_t pos, Lexeme& lexeme) {
+  std::size_t end = pos + 1;
+  while (end < src.size() && is_word_byte(src[end])) {
     ++end;
   }
-  if (const auto kind = keyword(src_.substr(pos_, end - pos_))) {
+  if (const auto kind = keyword(src.substr(pos, end - pos))) {
     lexeme.kind = *kind;
-    return take(lexeme, LexemeClass::Fixed, end);
+    return set(lexeme, LexemeClass::Fixed, pos, end);
   }
-  take(lexeme, LexemeClass::Identifier, end);
+  set(lexeme, LexemeClass::Identifier, pos, end);
 }
 
-void Scanner::scan_number(Lexeme& lexeme) {
-  const NumberLexeme number = qasm3::scan_number(src_, pos_);
-  take(lexeme, number.is_float ? LexemeClass::Float : LexemeClass::Integer,
-       number.end);
+// The integer part is read into its value as it goes; a float part after
+// it (a `.`, or a complete exponent) makes the whole lexeme a float, and a
+// digit run beyond 64 bits that stays an integer fails over its whole
+// length.
+void scan_number(std::string_view src, std::size_t pos, Lexeme& lexeme) {
+  std::uint64_t value = 0;
+  bool overflow = false;
+  std::size_t end = pos;
+  while (end < src.size() && is_digit(src[end])) {
+    const auto digit = static_cast<std::uint64_t>(src[end] - '0');
+    overflow |= __builtin_mul_overflow(value, 10u, &value);
+    overflow |= __builtin_add_overflow(value, digit, &value);
+    ++end;
+  }
+  if (end < src.size() && src[end] == '.') {
+    std::size_t fraction = end + 1;
+    while (fraction < src.size() && is_digit(src[fraction])) {
+      ++fraction;
+    }
+    return set(lexeme, LexemeClass::Float, pos, exponent_end(src, fraction));
+  }
+  if (const std::size_t exp_end = exponent_end(src, end); exp_end != end) {
+    return set(lexeme, LexemeClass::Float, pos, exp_end);
+  }
+  if (overflow) {
+    return set(lexeme, LexemeClass::Invalid, pos, end);
+  }
+  lexeme.value = value;
+  set(lexeme, LexemeClass::Integer, pos, end);
 }
 
-void Scanner::scan_string(Lexeme& lexeme) {
-  const std::size_t close = src_.find('"', pos_ + 1);
+// A string runs to the next double quote; without one it fails up to the
+// end of input.
+void scan_string(std::string_view src, std::size_t pos, Lexeme& lexeme) {
+  const std::size_t close = src.find('"', pos + 1);
   if (close == std::string_view::npos) {
-    return take(lexeme, LexemeClass::Invalid, src_.size());
+    return set(lexeme, LexemeClass::Invalid, pos, src.size());
   }
-  take(lexeme, LexemeClass::String, close + 1);
+  set(lexeme, LexemeClass::String, pos, close + 1);
 }
 
-// Takes the longest operator or punctuation spelling at the cursor; false if
-// the byte starts none.
-bool Scanner::scan_operator(Lexeme& lexeme) {
-  const unsigned char c = static_cast<unsigned char>(src_[pos_]);
-  const OperatorRule rule = c < 128 ? kOperatorRules[c] : OperatorRule{};
-  if (!rule.one) {
+// The longest operator or punctuation spelling at `pos`; false if the byte
+// starts none.
+bool scan_operator(std::string_view src, std::size_t pos, Lexeme& lexeme) {
+  const auto c = static_cast<unsigned char>(src[pos]);
+  const OperatorRule& rule = kOperatorRules[c & 0x7F];
+  if (c >= 128 || !rule.one) {
     return false;
   }
-  const char next = pos_ + 1 < src_.size() ? src_[pos_ + 1] : '\0';
+  const char next = pos + 1 < src.size() ? src[pos + 1] : '\0';
   std::size_t length = 2;
   if (rule.two && next == rule.second) {
     lexeme.kind = *rule.two;
@@ -232,27 +303,67 @@ bool Scanner::scan_operator(Lexeme& lexeme) {
     lexeme.kind = *rule.one;
     length = 1;
   }
-  take(lexeme, LexemeClass::Fixed, pos_ + length);
+  set(lexeme, LexemeClass::Fixed, pos, pos + length);
   return true;
 }
 
-// One whole character: the byte at the cursor and the continuation bytes
-// its UTF-8 lead byte announces, as far as they are present.
-void Scanner::scan_invalid(Lexeme& lexeme) {
-  const unsigned char lead = static_cast<unsigned char>(src_[pos_]);
-  const std::size_t limit = std::min(src_.size(), pos_ + utf8_length(lead));
-  std::size_t end = pos_ + 1;
-  while (end < limit &&
-         (static_cast<unsigned char>(src_[end]) & 0xC0) == 0x80) {
+// One whole character: the byte at `pos` and the continuation bytes its
+// UTF-8 lead byte announces, as far as they are present.
+void scan_invalid(std::string_view src, std::size_t pos, Lexeme& lexeme) {
+  const auto lead = static_cast<unsigned char>(src[pos]);
+  const std::size_t limit = std::min(src.size(), pos + utf8_length(lead));
+  std::size_t end = pos + 1;
+  while (end < limit && (static_cast<unsigned char>(src[end]) & 0xC0) == 0x80) {
     ++end;
   }
-  take(lexeme, LexemeClass::Invalid, end);
+  set(lexeme, LexemeClass::Invalid, pos, end);
 }
 
-void Scanner::take(Lexeme& lexeme, LexemeClass cls, std::size_t end) {
-  lexeme.cls = cls;
-  lexeme.span = Span{pos_, end};
-  pos_ = end;
+void scan_lexeme(std::string_view src, std::size_t pos, Lexeme& lexeme) {
+  switch (byte_class(src[pos])) {
+    case ByteClass::Letter:
+      return scan_word(src, pos, lexeme);
+    case ByteClass::Digit:
+      return scan_number(src, pos, lexeme);
+    case ByteClass::Quote:
+      return scan_string(src, pos, lexeme);
+    case ByteClass::Operator:
+      if (scan_operator(src, pos, lexeme)) {
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  scan_invalid(src, pos, lexeme);
+}
+
+}  // namespace
+
+bool Scanner::next(Lexeme& lexeme) {
+  std::size_t pos = pos_;
+  for (;;) {
+    while (pos < src_.size() && byte_class(src_[pos]) == ByteClass::Space) {
+      ++pos;
+    }
+    if (pos >= src_.size()) {
+      pos_ = pos;
+      return false;
+    }
+    if (!starts_comment(src_, pos)) {
+      break;
+    }
+    const std::size_t end = comment_end(src_, pos);
+    if (end == std::string_view::npos) {
+      set(lexeme, LexemeClass::Invalid, pos, src_.size());
+      pos_ = src_.size();
+      return true;
+    }
+    pos = end;
+  }
+  scan_lexeme(src_, pos, lexeme);
+  pos_ = lexeme.span.end;
+  return true;
 }
 
 }  // namespace qelto::qasm3

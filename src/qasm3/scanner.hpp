@@ -8,17 +8,17 @@
 
 namespace qelto::qasm3 {
 
-// What a lexeme is, before any value is converted.
+// What a lexeme is, before any text is copied.
 enum class LexemeClass : std::uint8_t {
   // A keyword, operator or punctuation token of kind `kind`.
   Fixed,
   Identifier,
-  // A digit run that still has to fit 64 bits.
+  // A digit run that fits 64 bits; its value is in `value`.
   Integer,
   Float,
   // A complete string literal, quotes included in the span.
   String,
-  // A range the lexer cannot read.
+  // A range the lexer cannot read (an integer above 64 bits among them).
   Invalid,
 };
 
@@ -26,11 +26,12 @@ struct Lexeme {
   LexemeClass cls = LexemeClass::Invalid;
   TokenKind kind = TokenKind::OpenQasm;
   Span span;
+  // Integer only.
+  std::uint64_t value = 0;
 };
 
-// Splits source text into lexemes without building any value, so a counting
-// pass is cheap. Whitespace and comments are skipped. The view must outlive
-// the scanner.
+// Splits source text into lexemes without copying any text. Whitespace and
+// comments are skipped. The view must outlive the scanner.
 class Scanner {
  public:
   explicit Scanner(std::string_view source) : src_(source) {}
@@ -39,14 +40,6 @@ class Scanner {
   [[nodiscard]] bool next(Lexeme& lexeme);
 
  private:
-  bool skip_trivia(Lexeme& lexeme, bool& failed);
-  void scan_word(Lexeme& lexeme);
-  void scan_number(Lexeme& lexeme);
-  void scan_string(Lexeme& lexeme);
-  bool scan_operator(Lexeme& lexeme);
-  void scan_invalid(Lexeme& lexeme);
-  void take(Lexeme& lexeme, LexemeClass cls, std::size_t end);
-
   std::string_view src_;
   std::size_t pos_ = 0;
 };

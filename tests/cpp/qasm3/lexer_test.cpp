@@ -33,12 +33,12 @@ std::vector<Entry> entries_of(std::string_view source) {
   LexResult lexed = tokenize(source);
   std::vector<Entry> entries;
   std::size_t f = 0;
-  for (SpannedToken& token : lexed.tokens) {
+  for (const LexedToken& token : lexed.tokens) {
     while (f < lexed.failures.size() &&
-           lexed.failures[f].span.start < token.span.start) {
+           lexed.failures[f].span.start < token.span().start) {
       entries.emplace_back(std::move(lexed.failures[f++]));
     }
-    entries.emplace_back(std::move(token));
+    entries.emplace_back(token.spanned(source));
   }
   for (; f < lexed.failures.size(); ++f) {
     entries.emplace_back(std::move(lexed.failures[f]));
@@ -51,8 +51,8 @@ std::vector<Token> tokens_of(std::string_view source) {
   LexResult lexed = tokenize(source);
   EXPECT_TRUE(lexed.failures.empty()) << "unexpected failure in: " << source;
   std::vector<Token> tokens;
-  for (SpannedToken& token : lexed.tokens) {
-    tokens.push_back(std::move(token.token));
+  for (const LexedToken& token : lexed.tokens) {
+    tokens.push_back(token.token(source));
   }
   return tokens;
 }
@@ -233,11 +233,12 @@ TEST(CollectTokens, reports_first_failure_as_lexer_error) {
 }
 
 TEST(CollectTokens, keeps_tokens_in_order) {
-  const auto result = collect_tokens(tokenize("h q;"));
+  const std::string_view source = "h q;";
+  const auto result = collect_tokens(tokenize(source));
   ASSERT_TRUE(result.has_value());
   ASSERT_EQ(result->size(), 3u);
-  EXPECT_EQ((*result)[1].token, ident("q"));
-  EXPECT_EQ((*result)[2].span, (Span{3, 4}));
+  EXPECT_EQ((*result)[1].token(source), ident("q"));
+  EXPECT_EQ((*result)[2].span(), (Span{3, 4}));
 }
 
 TEST(LineOf, counts_line_feeds_before_offset) {

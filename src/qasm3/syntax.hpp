@@ -1,0 +1,129 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "qasm3/ast.hpp"
+
+namespace qelto::qasm3 {
+
+// The parser's working form of one top-level statement: flat arrays whose
+// entries refer to each other by position, so that parsing a statement
+// allocates nothing once the arrays have grown to fit the largest one. The
+// reader lowers this form directly; `to_statement` builds the owning syntax
+// tree of ast.hpp from it.
+//
+// Names and texts are views into the source text: a SyntaxTree is only valid
+// while that text lives, and its entries only until the parser clears it for
+// the next statement.
+
+// Positions [first, first + count) of one of the list arrays.
+struct SyntaxRange {
+  std::uint32_t first = 0;
+  std::uint32_t count = 0;
+};
+
+// The variants of Expression that the parser produces, in the same order.
+enum class SyntaxExprKind : std::uint8_t {
+  Int,
+  Float,
+  Bool,
+  Identifier,
+  Pi,
+  Tau,
+  Euler,
+  Neg,
+  BinOp,
+  FnCall,
+  Paren,
+};
+
+struct SyntaxExpr {
+  SyntaxExprKind kind = SyntaxExprKind::Int;
+  // BinOp only.
+  BinOp op = BinOp::Add;
+  // Bool only.
+  bool truth = false;
+  // Neg and Paren: the operand; BinOp: the left operand.
+  std::uint32_t left = 0;
+  // BinOp: the right operand.
+  std::uint32_t right = 0;
+  // FnCall: the argument roots, in `SyntaxTree::expression_lists`.
+  SyntaxRange args;
+  // Int only; the literal's full 64 bits.
+  std::uint64_t integer = 0;
+  // Float only.
+  double real = 0.0;
+  // Identifier and FnCall.
+  std::string_view name;
+};
+
+struct SyntaxRef {
+  std::string_view name;
+  std::optional<std::uint64_t> index;
+};
+
+// The variants of Statement that the parser produces, in the same order.
+enum class SyntaxStmtKind : std::uint8_t {
+  Include,
+  QubitDecl,
+  BitDecl,
+  GateCall,
+  Measure,
+  Reset,
+  Barrier,
+  If,
+  For,
+  GateDef,
+  Assign,
+};
+
+struct SyntaxStmt {
+  SyntaxStmtKind kind = SyntaxStmtKind::Include;
+  // Include: the path; declarations, GateCall, GateDef and Assign: the
+  // name; For: the loop variable.
+  std::string_view name;
+  // Declarations: the size; Assign: the index.
+  std::optional<std::uint64_t> number;
+  // GateCall: the parameter roots, in `expression_lists`.
+  SyntaxRange params;
+  // GateCall, Measure, Reset, Barrier: the qubit references, in `refs`.
+  SyntaxRange qubits;
+  // Measure: the targets, in `refs`.
+  SyntaxRange bits;
+  // If: the condition; For: start, end and (when `has_step`) step; Assign:
+  // the value.
+  std::uint32_t expr[3] = {0, 0, 0};
+  bool has_step = false;
+  // If: the then branch; For and GateDef: the body; in `statement_lists`.
+  SyntaxRange body;
+  std::optional<SyntaxRange> else_body;
+  // GateDef: the parameter and qubit names, in `names`.
+  SyntaxRange gate_params;
+  SyntaxRange gate_qubits;
+};
+
+// One top-level statement and everything below it. A node's children come
+// before it in its array; list arrays hold positions in the node arrays.
+struct SyntaxTree {
+  std::vector<SyntaxExpr> expressions;
+  std::vector<std::uint32_t> expression_lists;
+  std::vector<SyntaxRef> refs;
+  std::vector<SyntaxStmt> statements;
+  std::vector<std::uint32_t> statement_lists;
+  std::vector<std::string_view> names;
+
+  // Empties every array, keeping its capacity.
+  void clear() noexcept;
+};
+
+// Owning syntax-tree copies of a statement or an expression of `tree`.
+// Recursive, to the depth the parser allows (kMaxNestingDepth).
+[[nodiscard]] Statement to_statement(const SyntaxTree& tree,
+                                     const SyntaxStmt& statement);
+[[nodiscard]] Expression to_expression(const SyntaxTree& tree,
+                                       std::uint32_t expression);
+
+}  // namespace qelto::qasm3
