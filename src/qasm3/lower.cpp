@@ -54,6 +54,19 @@ ParseResult<void> resolve(const RegisterTable& table, const SyntaxTree& tree,
   return {};
 }
 
+// Register names are short: comparing bytes in line beats calling memcmp.
+bool same_name(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
 ParseResult<void> circuit_result(const ir::BuildResult& result) {
   if (!result) {
     return std::unexpected(to_parse_error(result.error()));
@@ -93,7 +106,7 @@ void RegisterTable::assign(std::string_view name, Register reg) {
 }
 
 const Register* RegisterTable::find(std::string_view name) const {
-  if (last_ != nullptr && last_->first == name) {
+  if (last_ != nullptr && same_name(last_->first, name)) {
     return &last_->second;
   }
   auto found = map_.find(name);

@@ -69,20 +69,59 @@ constexpr std::array kGateTable = {
     GateRow{"fredkin", "cswap", Action::Once, Kind::CSwap, kNoCheck, 3},
 };
 
+constexpr char lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 std::string lower_case(std::string_view name) {
   std::string out(name);
   for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
+    c = lower(c);
   }
   return out;
 }
 
+// Every gate name fits in eight bytes, so a name packs into one number
+// (lower case, first byte lowest) and a lookup compares numbers. Identifier
+// bytes are never zero, so equal keys mean equal names.
+constexpr std::size_t kLongestGateName = 8;
+
+static_assert(std::all_of(kGateTable.begin(), kGateTable.end(),
+                          [](const GateRow& row) {
+                            return row.name.size() <= kLongestGateName;
+                          }));
+
+constexpr std::uint64_t lower_key(std::string_view name) {
+  std::uint64_t key = 0;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    key |= std::uint64_t{static_cast<unsigned char>(lower(name[i]))} << (8 * i);
+  }
+  return key;
+}
+
+constexpr std::array<std::uint64_t, kGateTable.size()> make_gate_keys() {
+  std::array<std::uint64_t, kGateTable.size()> keys{};
+  for (std::size_t i = 0; i < kGateTable.size(); ++i) {
+    keys[i] = lower_key(kGateTable[i].name);
+  }
+  return keys;
+}
+
+constexpr std::array<std::uint64_t, kGateTable.size()> kGateKeys =
+    make_gate_keys();
+
+// The row of a gate name in any mix of cases, or nullptr.
 const GateRow* find_gate(std::string_view name) {
-  auto row = std::find_if(kGateTable.begin(), kGateTable.end(),
-                          [&](const GateRow& r) { return r.name == name; });
-  return row == kGateTable.end() ? nullptr : &*row;
+  if (name.size() > kLongestGateName) {
+    return nullptr;
+  }
+  const std::uint64_t key = lower_key(name);
+  for (std::size_t i = 0; i < kGateTable.size(); ++i) {
+    if (kGateKeys[i] == key) {
+      return &kGateTable[i];
+    }
+  }
+  return nullptr;
 }
 
 ParseResult<void> check_counts(const GateRow& row, std::size_t params,
@@ -148,10 +187,9 @@ ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
     }
     params.push_back(std::move(*param));
   }
-  std::string name = lower_case(call.name);
-  const GateRow* row = find_gate(name);
+  const GateRow* row = find_gate(call.name);
   if (row == nullptr) {
-    return std::unexpected(UnknownGate{std::move(name)});
+    return std::unexpected(UnknownGate{lower_case(call.name)});
   }
   if (auto counts = check_counts(*row, params.size(), qubits_.size());
       !counts) {

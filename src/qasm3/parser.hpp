@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <expected>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,13 @@ namespace qelto::qasm3 {
 // 8 MiB that Linux gives the main thread and new threads, while hand-written
 // programs never come near it.
 inline constexpr std::size_t kMaxNestingDepth = 256;
+
+// The outcome of one private step of the parser. Parsing stops at the first
+// error and the parser keeps that error itself, so a step only says whether
+// it succeeded and its result stays small enough to pass in registers.
+struct ParseFailed {};
+template <class T>
+using ParseStep = std::expected<T, ParseFailed>;
 
 // Recursive-descent parser over the tokens of one source text. It pulls
 // tokens from the lexer's scanner one at a time instead of holding the whole
@@ -61,12 +69,12 @@ class Parser {
   // An expression together with the height of its tree (a leaf is 1).
   struct Tree {
     std::uint32_t node = 0;
-    std::size_t height = 1;
+    std::uint32_t height = 1;
   };
   // A comma-separated list of expressions and the height of the tallest.
   struct Trees {
     SyntaxRange roots;
-    std::size_t height = 0;
+    std::uint32_t height = 0;
   };
 
   // Counts one open body or operand for as long as it lives.
@@ -92,53 +100,58 @@ class Parser {
   [[nodiscard]] std::string_view text() const;
   [[nodiscard]] Token current_token() const;
   [[nodiscard]] bool consume(TokenKind kind);
-  [[nodiscard]] ParseResult<void> expect(TokenKind kind);
+  [[nodiscard]] ParseStep<void> expect(TokenKind kind);
   [[nodiscard]] ParseError unexpected(std::string expected) const;
   [[nodiscard]] ParseError too_deep() const;
-  // `error`, unless the text holds a lexing failure, which wins.
-  [[nodiscard]] ParseError lexer_failure_or(ParseError error);
+  // Keeps `error` as the error that ends parsing.
+  [[nodiscard]] std::unexpected<ParseFailed> fail(ParseError error);
+  // The error that ended parsing, unless the text holds a lexing failure,
+  // which wins.
+  [[nodiscard]] ParseError reported_error();
   [[nodiscard]] std::optional<LexerError> first_lexer_failure();
 
   // Appends to the syntax tree and returns the new entry's position.
-  std::uint32_t add(SyntaxExpr expression);
-  std::uint32_t add(SyntaxStmt statement);
+  std::uint32_t add(const SyntaxExpr& expression);
+  std::uint32_t add(const SyntaxStmt& statement);
+  // A statement of a kind with its parts in `SyntaxTree::details`.
+  std::uint32_t add(SyntaxStmt statement, const SyntaxDetail& detail);
   // Lists whose items are parsed recursively are gathered on a stack first
   // and moved to their array when complete, so each list is contiguous.
   // `mark` is the stack height when the list began.
   SyntaxRange take_expressions(std::size_t mark);
   SyntaxRange take_statements(std::size_t mark);
 
-  [[nodiscard]] ParseResult<std::string> parse_version();
-  [[nodiscard]] ParseResult<std::string_view> parse_identifier();
-  [[nodiscard]] ParseResult<std::uint64_t> parse_int_literal();
-  [[nodiscard]] ParseResult<std::uint64_t> parse_bracketed_int();
-  [[nodiscard]] ParseResult<SyntaxRange> parse_identifier_list();
-  [[nodiscard]] ParseResult<void> parse_bit_ref();
-  [[nodiscard]] ParseResult<SyntaxRange> parse_qubit_refs();
+  [[nodiscard]] ParseStep<std::string> parse_version();
+  [[nodiscard]] ParseStep<std::string_view> parse_identifier();
+  [[nodiscard]] ParseStep<std::uint64_t> parse_int_literal();
+  [[nodiscard]] ParseStep<std::uint64_t> parse_bracketed_int();
+  [[nodiscard]] ParseStep<SyntaxRange> parse_identifier_list();
+  [[nodiscard]] ParseStep<void> parse_bit_ref();
+  [[nodiscard]] ParseStep<SyntaxRange> parse_qubit_refs();
 
-  [[nodiscard]] ParseResult<std::uint32_t> parse_statement();
-  [[nodiscard]] ParseResult<std::uint32_t> parse_include();
-  [[nodiscard]] ParseResult<std::uint32_t> parse_declaration(TokenKind kind);
-  [[nodiscard]] ParseResult<std::uint32_t> parse_measure();
-  [[nodiscard]] ParseResult<std::uint32_t> parse_reset();
-  [[nodiscard]] ParseResult<std::uint32_t> parse_barrier();
-  [[nodiscard]] ParseResult<std::uint32_t> parse_gate_def();
-  [[nodiscard]] ParseResult<std::uint32_t> parse_if();
-  [[nodiscard]] ParseResult<std::uint32_t> parse_for();
-  [[nodiscard]] ParseResult<std::uint32_t> parse_identifier_statement();
-  [[nodiscard]] ParseResult<std::uint32_t> parse_assignment(
+  [[nodiscard]] ParseStep<std::uint32_t> parse_statement();
+  [[nodiscard]] ParseStep<std::uint32_t> parse_include();
+  [[nodiscard]] ParseStep<std::uint32_t> parse_declaration(TokenKind kind);
+  [[nodiscard]] ParseStep<std::uint32_t> parse_measure();
+  [[nodiscard]] ParseStep<std::uint32_t> parse_reset();
+  [[nodiscard]] ParseStep<std::uint32_t> parse_barrier();
+  [[nodiscard]] ParseStep<std::uint32_t> parse_gate_def();
+  [[nodiscard]] ParseStep<std::uint32_t> parse_if();
+  [[nodiscard]] ParseStep<std::uint32_t> parse_for();
+  [[nodiscard]] ParseStep<std::uint32_t> parse_identifier_statement();
+  [[nodiscard]] ParseStep<std::uint32_t> parse_assignment(
       std::string_view name, std::optional<std::uint64_t> index);
-  [[nodiscard]] ParseResult<std::uint32_t> parse_gate_call(
+  [[nodiscard]] ParseStep<std::uint32_t> parse_gate_call(
       std::string_view name, SyntaxRange params);
-  [[nodiscard]] ParseResult<SyntaxRange> parse_block_or_statement();
-  [[nodiscard]] ParseResult<SyntaxRange> parse_block_rest();
+  [[nodiscard]] ParseStep<SyntaxRange> parse_block_or_statement();
+  [[nodiscard]] ParseStep<SyntaxRange> parse_block_rest();
 
-  [[nodiscard]] ParseResult<std::uint32_t> parse_expression();
-  [[nodiscard]] ParseResult<Trees> parse_expression_list();
-  [[nodiscard]] ParseResult<Tree> parse_binary_expr(int min_precedence);
-  [[nodiscard]] ParseResult<Tree> parse_unary_expr();
-  [[nodiscard]] ParseResult<Tree> parse_nested_unary();
-  [[nodiscard]] ParseResult<Tree> parse_call(std::string_view name);
+  [[nodiscard]] ParseStep<std::uint32_t> parse_expression();
+  [[nodiscard]] ParseStep<Trees> parse_expression_list();
+  [[nodiscard]] ParseStep<Tree> parse_binary_expr(int min_precedence);
+  [[nodiscard]] ParseStep<Tree> parse_unary_expr();
+  [[nodiscard]] ParseStep<Tree> parse_nested_unary();
+  [[nodiscard]] ParseStep<Tree> parse_call(std::string_view name);
 
   std::string_view source_;
   Scanner scanner_;
@@ -150,6 +163,7 @@ class Parser {
   bool at_end_ = false;
   bool failed_ = false;
   std::optional<LexerError> first_failure_;
+  std::optional<ParseError> error_;
   // Bodies and unary operands currently open; bounds the recursion before
   // the tree exists to be measured.
   std::size_t depth_ = 0;

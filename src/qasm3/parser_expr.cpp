@@ -58,7 +58,7 @@ std::optional<BinaryOperator> binary_operator(TokenKind kind) {
 
 }  // namespace
 
-ParseResult<std::uint32_t> Parser::parse_expression() {
+ParseStep<std::uint32_t> Parser::parse_expression() {
   auto tree = parse_binary_expr(0);
   if (!tree) {
     return std::unexpected(std::move(tree.error()));
@@ -66,7 +66,7 @@ ParseResult<std::uint32_t> Parser::parse_expression() {
   return tree->node;
 }
 
-ParseResult<Parser::Trees> Parser::parse_expression_list() {
+ParseStep<Parser::Trees> Parser::parse_expression_list() {
   Trees list;
   const std::size_t mark = pending_expressions_.size();
   if (next_is(TokenKind::RParen)) {
@@ -87,7 +87,7 @@ ParseResult<Parser::Trees> Parser::parse_expression_list() {
 
 // Every operator is left-associative, `**` included: the right operand is
 // parsed one level tighter than the operator itself.
-ParseResult<Parser::Tree> Parser::parse_binary_expr(int min_precedence) {
+ParseStep<Parser::Tree> Parser::parse_binary_expr(int min_precedence) {
   auto left = parse_unary_expr();
   if (!left) {
     return left;
@@ -104,9 +104,9 @@ ParseResult<Parser::Tree> Parser::parse_binary_expr(int min_precedence) {
     }
     // A chain of operators nests leftwards without any parentheses, so the
     // height is checked here, not only where the parser recurses.
-    std::size_t height = std::max(left->height, right->height) + 1;
+    const std::uint32_t height = std::max(left->height, right->height) + 1;
     if (height > kMaxNestingDepth) {
-      return std::unexpected(too_deep());
+      return fail(too_deep());
     }
     SyntaxExpr node;
     node.kind = SyntaxExprKind::BinOp;
@@ -119,12 +119,12 @@ ParseResult<Parser::Tree> Parser::parse_binary_expr(int min_precedence) {
   return left;
 }
 
-ParseResult<Parser::Tree> Parser::parse_unary_expr() {
+ParseStep<Parser::Tree> Parser::parse_unary_expr() {
   if (at_end()) {
-    return std::unexpected(UnexpectedEof{"expression"});
+    return fail(UnexpectedEof{"expression"});
   }
   if (!readable()) {
-    return std::unexpected(unexpected("expression"));
+    return fail(unexpected("expression"));
   }
   SyntaxExpr leaf;
   switch (kind_) {
@@ -165,7 +165,7 @@ ParseResult<Parser::Tree> Parser::parse_unary_expr() {
       leaf.integer = int_value_;
       break;
     default:
-      return std::unexpected(unexpected("expression"));
+      return fail(unexpected("expression"));
   }
   advance();
   return Tree{add(leaf)};
@@ -173,9 +173,9 @@ ParseResult<Parser::Tree> Parser::parse_unary_expr() {
 
 // Negation (`-` and `!` alike) and parentheses: the forms that recurse
 // before their node exists, so the open depth is bounded up front.
-ParseResult<Parser::Tree> Parser::parse_nested_unary() {
+ParseStep<Parser::Tree> Parser::parse_nested_unary() {
   if (depth_ >= kMaxNestingDepth) {
-    return std::unexpected(too_deep());
+    return fail(too_deep());
   }
   DepthGuard guard(depth_);
   bool paren = kind_ == TokenKind::LParen;
@@ -190,7 +190,7 @@ ParseResult<Parser::Tree> Parser::parse_nested_unary() {
     }
   }
   if (inner->height + 1 > kMaxNestingDepth) {
-    return std::unexpected(too_deep());
+    return fail(too_deep());
   }
   SyntaxExpr node;
   node.kind = paren ? SyntaxExprKind::Paren : SyntaxExprKind::Neg;
@@ -199,9 +199,9 @@ ParseResult<Parser::Tree> Parser::parse_nested_unary() {
 }
 
 // Arguments of a call; the name and the opening parenthesis are consumed.
-ParseResult<Parser::Tree> Parser::parse_call(std::string_view name) {
+ParseStep<Parser::Tree> Parser::parse_call(std::string_view name) {
   if (depth_ >= kMaxNestingDepth) {
-    return std::unexpected(too_deep());
+    return fail(too_deep());
   }
   DepthGuard guard(depth_);
   auto args = parse_expression_list();
@@ -212,7 +212,7 @@ ParseResult<Parser::Tree> Parser::parse_call(std::string_view name) {
     return std::unexpected(std::move(closed.error()));
   }
   if (args->height + 1 > kMaxNestingDepth) {
-    return std::unexpected(too_deep());
+    return fail(too_deep());
   }
   SyntaxExpr node;
   node.kind = SyntaxExprKind::FnCall;

@@ -4,12 +4,12 @@
 
 namespace qelto::qasm3 {
 
-ParseResult<std::uint32_t> Parser::parse_statement() {
+ParseStep<std::uint32_t> Parser::parse_statement() {
   if (at_end()) {
-    return std::unexpected(UnexpectedEof{"statement"});
+    return fail(UnexpectedEof{"statement"});
   }
   if (!readable()) {
-    return std::unexpected(unexpected("statement"));
+    return fail(unexpected("statement"));
   }
   switch (kind_) {
     case TokenKind::Include:
@@ -32,17 +32,17 @@ ParseResult<std::uint32_t> Parser::parse_statement() {
     case TokenKind::Identifier:
       return parse_identifier_statement();
     default:
-      return std::unexpected(unexpected("statement"));
+      return fail(unexpected("statement"));
   }
 }
 
-ParseResult<std::uint32_t> Parser::parse_include() {
+ParseStep<std::uint32_t> Parser::parse_include() {
   advance();
   if (at_end()) {
-    return std::unexpected(UnexpectedEof{"include path"});
+    return fail(UnexpectedEof{"include path"});
   }
   if (!next_is(TokenKind::StringLiteral)) {
-    return std::unexpected(unexpected("string literal"));
+    return fail(unexpected("string literal"));
   }
   std::string_view path = text().substr(1, text().size() - 2);
   advance();
@@ -55,7 +55,7 @@ ParseResult<std::uint32_t> Parser::parse_include() {
   return add(include);
 }
 
-ParseResult<std::uint32_t> Parser::parse_declaration(TokenKind kind) {
+ParseStep<std::uint32_t> Parser::parse_declaration(TokenKind kind) {
   advance();
   std::optional<std::uint64_t> size;
   if (consume(TokenKind::LBracket)) {
@@ -80,7 +80,7 @@ ParseResult<std::uint32_t> Parser::parse_declaration(TokenKind kind) {
   return add(decl);
 }
 
-ParseResult<std::uint32_t> Parser::parse_measure() {
+ParseStep<std::uint32_t> Parser::parse_measure() {
   advance();
   SyntaxStmt measure;
   measure.kind = SyntaxStmtKind::Measure;
@@ -103,7 +103,7 @@ ParseResult<std::uint32_t> Parser::parse_measure() {
   return add(measure);
 }
 
-ParseResult<std::uint32_t> Parser::parse_reset() {
+ParseStep<std::uint32_t> Parser::parse_reset() {
   advance();
   auto qubits = parse_qubit_refs();
   if (!qubits) {
@@ -118,7 +118,7 @@ ParseResult<std::uint32_t> Parser::parse_reset() {
   return add(reset);
 }
 
-ParseResult<std::uint32_t> Parser::parse_barrier() {
+ParseStep<std::uint32_t> Parser::parse_barrier() {
   advance();
   SyntaxStmt barrier;
   barrier.kind = SyntaxStmtKind::Barrier;
@@ -137,7 +137,7 @@ ParseResult<std::uint32_t> Parser::parse_barrier() {
   return add(barrier);
 }
 
-ParseResult<std::uint32_t> Parser::parse_gate_def() {
+ParseStep<std::uint32_t> Parser::parse_gate_def() {
   advance();
   auto name = parse_identifier();
   if (!name) {
@@ -146,13 +146,14 @@ ParseResult<std::uint32_t> Parser::parse_gate_def() {
   SyntaxStmt def;
   def.kind = SyntaxStmtKind::GateDef;
   def.name = *name;
-  def.gate_params.first = static_cast<std::uint32_t>(syntax_.names.size());
+  SyntaxDetail detail;
+  detail.gate_params.first = static_cast<std::uint32_t>(syntax_.names.size());
   if (consume(TokenKind::LParen)) {
     auto params = parse_identifier_list();
     if (!params) {
       return std::unexpected(std::move(params.error()));
     }
-    def.gate_params = *params;
+    detail.gate_params = *params;
     if (auto closed = expect(TokenKind::RParen); !closed) {
       return std::unexpected(std::move(closed.error()));
     }
@@ -161,7 +162,7 @@ ParseResult<std::uint32_t> Parser::parse_gate_def() {
   if (!qubits) {
     return std::unexpected(std::move(qubits.error()));
   }
-  def.gate_qubits = *qubits;
+  detail.gate_qubits = *qubits;
   if (auto open = expect(TokenKind::LBrace); !open) {
     return std::unexpected(std::move(open.error()));
   }
@@ -169,11 +170,11 @@ ParseResult<std::uint32_t> Parser::parse_gate_def() {
   if (!body) {
     return std::unexpected(std::move(body.error()));
   }
-  def.body = *body;
-  return add(def);
+  detail.body = *body;
+  return add(def, detail);
 }
 
-ParseResult<std::uint32_t> Parser::parse_if() {
+ParseStep<std::uint32_t> Parser::parse_if() {
   advance();
   if (auto open = expect(TokenKind::LParen); !open) {
     return std::unexpected(std::move(open.error()));
@@ -191,19 +192,20 @@ ParseResult<std::uint32_t> Parser::parse_if() {
   }
   SyntaxStmt statement;
   statement.kind = SyntaxStmtKind::If;
-  statement.expr[0] = *condition;
-  statement.body = *then_body;
+  SyntaxDetail detail;
+  detail.expr[0] = *condition;
+  detail.body = *then_body;
   if (consume(TokenKind::Else)) {
     auto else_body = parse_block_or_statement();
     if (!else_body) {
       return std::unexpected(std::move(else_body.error()));
     }
-    statement.else_body = *else_body;
+    detail.else_body = *else_body;
   }
-  return add(statement);
+  return add(statement, detail);
 }
 
-ParseResult<std::uint32_t> Parser::parse_for() {
+ParseStep<std::uint32_t> Parser::parse_for() {
   advance();
   auto variable = parse_identifier();
   if (!variable) {
@@ -228,15 +230,16 @@ ParseResult<std::uint32_t> Parser::parse_for() {
   SyntaxStmt loop;
   loop.kind = SyntaxStmtKind::For;
   loop.name = *variable;
-  loop.expr[0] = *start;
-  loop.expr[1] = *end;
+  SyntaxDetail detail;
+  detail.expr[0] = *start;
+  detail.expr[1] = *end;
   if (consume(TokenKind::Colon)) {
     auto step = parse_expression();
     if (!step) {
       return std::unexpected(std::move(step.error()));
     }
-    loop.expr[2] = *step;
-    loop.has_step = true;
+    detail.expr[2] = *step;
+    detail.has_step = true;
   }
   if (auto closed = expect(TokenKind::RBracket); !closed) {
     return std::unexpected(std::move(closed.error()));
@@ -245,16 +248,16 @@ ParseResult<std::uint32_t> Parser::parse_for() {
   if (!body) {
     return std::unexpected(std::move(body.error()));
   }
-  loop.body = *body;
-  return add(loop);
+  detail.body = *body;
+  return add(loop, detail);
 }
 
-ParseResult<SyntaxRange> Parser::parse_block_or_statement() {
+ParseStep<SyntaxRange> Parser::parse_block_or_statement() {
   if (consume(TokenKind::LBrace)) {
     return parse_block_rest();
   }
   if (depth_ >= kMaxNestingDepth) {
-    return std::unexpected(too_deep());
+    return fail(too_deep());
   }
   DepthGuard guard(depth_);
   const std::size_t mark = pending_statements_.size();
@@ -268,9 +271,9 @@ ParseResult<SyntaxRange> Parser::parse_block_or_statement() {
 
 // Statements up to and including the closing brace; the opening brace has
 // been consumed.
-ParseResult<SyntaxRange> Parser::parse_block_rest() {
+ParseStep<SyntaxRange> Parser::parse_block_rest() {
   if (depth_ >= kMaxNestingDepth) {
-    return std::unexpected(too_deep());
+    return fail(too_deep());
   }
   DepthGuard guard(depth_);
   const std::size_t mark = pending_statements_.size();
@@ -284,7 +287,7 @@ ParseResult<SyntaxRange> Parser::parse_block_rest() {
   return take_statements(mark);
 }
 
-ParseResult<std::uint32_t> Parser::parse_identifier_statement() {
+ParseStep<std::uint32_t> Parser::parse_identifier_statement() {
   auto name = parse_identifier();
   if (!name) {
     return std::unexpected(std::move(name.error()));
@@ -315,7 +318,7 @@ ParseResult<std::uint32_t> Parser::parse_identifier_statement() {
                   0});
 }
 
-ParseResult<std::uint32_t> Parser::parse_assignment(
+ParseStep<std::uint32_t> Parser::parse_assignment(
     std::string_view name, std::optional<std::uint64_t> index) {
   if (auto equals = expect(TokenKind::Equals); !equals) {
     return std::unexpected(std::move(equals.error()));
@@ -345,11 +348,12 @@ ParseResult<std::uint32_t> Parser::parse_assignment(
     return std::unexpected(std::move(end.error()));
   }
   statement.kind = SyntaxStmtKind::Assign;
-  statement.expr[0] = *value;
-  return add(statement);
+  SyntaxDetail detail;
+  detail.expr[0] = *value;
+  return add(statement, detail);
 }
 
-ParseResult<std::uint32_t> Parser::parse_gate_call(std::string_view name,
+ParseStep<std::uint32_t> Parser::parse_gate_call(std::string_view name,
                                                    SyntaxRange params) {
   auto qubits = parse_qubit_refs();
   if (!qubits) {

@@ -52,23 +52,24 @@ std::vector<std::string> texts(const SyntaxTree& tree, SyntaxRange range) {
 }
 
 Statement control_flow(const SyntaxTree& tree, const SyntaxStmt& s) {
+  const SyntaxDetail& d = tree.details[s.detail];
   switch (s.kind) {
     case SyntaxStmtKind::If: {
-      stmt::If node{boxed(tree, s.expr[0]), statements(tree, s.body), {}};
-      if (s.else_body) {
-        node.else_body = statements(tree, *s.else_body);
+      stmt::If node{boxed(tree, d.expr[0]), statements(tree, d.body), {}};
+      if (d.else_body) {
+        node.else_body = statements(tree, *d.else_body);
       }
       return {std::move(node)};
     }
     case SyntaxStmtKind::For:
-      return {stmt::For{std::string(s.name), boxed(tree, s.expr[0]),
-                        boxed(tree, s.expr[1]),
-                        s.has_step ? boxed(tree, s.expr[2]) : nullptr,
-                        statements(tree, s.body)}};
+      return {stmt::For{std::string(s.name), boxed(tree, d.expr[0]),
+                        boxed(tree, d.expr[1]),
+                        d.has_step ? boxed(tree, d.expr[2]) : nullptr,
+                        statements(tree, d.body)}};
     default:
-      return {stmt::GateDef{std::string(s.name), texts(tree, s.gate_params),
-                            texts(tree, s.gate_qubits),
-                            statements(tree, s.body)}};
+      return {stmt::GateDef{std::string(s.name), texts(tree, d.gate_params),
+                            texts(tree, d.gate_qubits),
+                            statements(tree, d.body)}};
   }
 }
 
@@ -79,6 +80,7 @@ void SyntaxTree::clear() noexcept {
   expression_lists.clear();
   refs.clear();
   statements.clear();
+  details.clear();
   statement_lists.clear();
   names.clear();
 }
@@ -102,7 +104,7 @@ Statement to_statement(const SyntaxTree& tree, const SyntaxStmt& s) {
       return {stmt::Barrier{bit_refs(tree, s.qubits)}};
     case SyntaxStmtKind::Assign:
       return {stmt::Assign{std::string(s.name), s.number,
-                           boxed(tree, s.expr[0])}};
+                           boxed(tree, tree.details[s.detail].expr[0])}};
     default:
       return control_flow(tree, s);
   }

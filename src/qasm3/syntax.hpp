@@ -80,19 +80,9 @@ enum class SyntaxStmtKind : std::uint8_t {
   Assign,
 };
 
-struct SyntaxStmt {
-  SyntaxStmtKind kind = SyntaxStmtKind::Include;
-  // Include: the path; declarations, GateCall, GateDef and Assign: the
-  // name; For: the loop variable.
-  std::string_view name;
-  // Declarations: the size; Assign: the index.
-  std::optional<std::uint64_t> number;
-  // GateCall: the parameter roots, in `expression_lists`.
-  SyntaxRange params;
-  // GateCall, Measure, Reset, Barrier: the qubit references, in `refs`.
-  SyntaxRange qubits;
-  // Measure: the targets, in `refs`.
-  SyntaxRange bits;
+// The parts of the rarer statements, kept apart so that the records of the
+// common ones stay small.
+struct SyntaxDetail {
   // If: the condition; For: start, end and (when `has_step`) step; Assign:
   // the value.
   std::uint32_t expr[3] = {0, 0, 0};
@@ -105,6 +95,23 @@ struct SyntaxStmt {
   SyntaxRange gate_qubits;
 };
 
+struct SyntaxStmt {
+  SyntaxStmtKind kind = SyntaxStmtKind::Include;
+  // If, For, GateDef and Assign: their parts, in `details`.
+  std::uint32_t detail = 0;
+  // Include: the path; declarations, GateCall, GateDef and Assign: the
+  // name; For: the loop variable.
+  std::string_view name;
+  // Declarations: the size; Assign: the index.
+  std::optional<std::uint64_t> number;
+  // GateCall: the parameter roots, in `expression_lists`.
+  SyntaxRange params;
+  // GateCall, Measure, Reset, Barrier: the qubit references, in `refs`.
+  SyntaxRange qubits;
+  // Measure: the targets, in `refs`.
+  SyntaxRange bits;
+};
+
 // One top-level statement and everything below it. A node's children come
 // before it in its array; list arrays hold positions in the node arrays.
 struct SyntaxTree {
@@ -112,6 +119,7 @@ struct SyntaxTree {
   std::vector<std::uint32_t> expression_lists;
   std::vector<SyntaxRef> refs;
   std::vector<SyntaxStmt> statements;
+  std::vector<SyntaxDetail> details;
   std::vector<std::uint32_t> statement_lists;
   std::vector<std::string_view> names;
 
