@@ -1,8 +1,8 @@
 #include "qasm3/lexer.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cassert>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -19,69 +19,72 @@ void add_failure(LexResult& out, std::string_view source, Span span) {
   out.failures.push_back(LexFailure{span, std::move(message)});
 }
 
-void add_lexeme(LexResult& out, std::string_view source, const Lexeme& lexeme) {
-  const Span span = lexeme.span;
-  switch (lexeme.cls) {
-    case LexemeClass::Fixed:
-      out.tokens.emplace_back(lexeme.kind, span);
-      return;
-    case LexemeClass::Identifier:
-      out.tokens.emplace_back(TokenKind::Identifier, span);
-      return;
-    case LexemeClass::Float: {
-      const double value =
-          parse_float(source.substr(span.start, span.end - span.start));
-      out.tokens.emplace_back(TokenKind::FloatLiteral, span,
-                              std::bit_cast<std::uint64_t>(value));
-      return;
-    }
-    case LexemeClass::String:
-      out.tokens.emplace_back(TokenKind::StringLiteral, span);
-      return;
-    case LexemeClass::Integer:
-      out.tokens.emplace_back(TokenKind::IntLiteral, span, lexeme.value);
-      return;
-    case LexemeClass::Invalid:
-      return add_failure(out, source, span);
+// Every lexeme is at least a byte long, so the length of the text bounds
+// the list. Reserving the bound costs address space only (pages the list
+// never reaches are never touched) and saves both a counting pass and the
+// copies of growing; where even the address space cannot be had, the
+// lexemes are counted first.
+void reserve_tokens(std::vector<LexedToken>& tokens, std::string_view source) {
+  try {
+    tokens.reserve(source.size());
+    return;
+  } catch (const std::bad_alloc&) {
+    // Counted below.
   }
+  Scanner scanner(source);
+  Lexeme lexeme;
+  std::size_t count = 0;
+  while (scanner.next(lexeme)) {
+    count += lexeme.failed ? 0 : 1;
+  }
+  tokens.reserve(count);
 }
 
 }  // namespace
 
-LexedToken::LexedToken(TokenKind kind, Span span, std::uint64_t value) noexcept
-    : value_(value),
-      start_(span.start),
+LexedToken::LexedToken(TokenKind kind, Span span) noexcept
+    : start_(span.start),
       end_and_kind_(span.end |
                     std::uint64_t{static_cast<std::uint8_t>(kind)}
                         << kKindShift) {
   assert(span.end <= kEndMask && "offset beyond 2^56");
 }
 
-std::uint64_t LexedToken::int_value() const {
-  assert(kind() == TokenKind::IntLiteral && "not an IntLiteral");
-  return value_;
+std::string_view LexedToken::slice(std::string_view source) const {
+  const Span s = span();
+  return source.substr(s.start, s.end - s.start);
 }
 
-double LexedToken::float_value() const {
+// The lexer only lists integers that fit 64 bits.
+std::uint64_t LexedToken::int_value(std::string_view source) const {
+  assert(kind() == TokenKind::IntLiteral && "not an IntLiteral");
+  std::uint64_t value = 0;
+  for (const char digit : slice(source)) {
+    value = value * 10 + static_cast<std::uint64_t>(digit - '0');
+  }
+  return value;
+}
+
+double LexedToken::float_value(std::string_view source) const {
   assert(kind() == TokenKind::FloatLiteral && "not a FloatLiteral");
-  return std::bit_cast<double>(value_);
+  return parse_float(slice(source));
 }
 
 std::string_view LexedToken::text(std::string_view source) const {
-  const Span s = span();
   if (kind() == TokenKind::StringLiteral) {
-    return source.substr(s.start + 1, s.end - s.start - 2);
+    const std::string_view quoted = slice(source);
+    return quoted.substr(1, quoted.size() - 2);
   }
   assert(kind() == TokenKind::Identifier && "token carries no text");
-  return source.substr(s.start, s.end - s.start);
+  return slice(source);
 }
 
 Token LexedToken::token(std::string_view source) const {
   switch (kind()) {
     case TokenKind::FloatLiteral:
-      return Token::float_literal(float_value());
+      return Token::float_literal(float_value(source));
     case TokenKind::IntLiteral:
-      return Token::int_literal(int_value());
+      return Token::int_literal(int_value(source));
     case TokenKind::StringLiteral:
       return Token::string_literal(std::string(text(source)));
     case TokenKind::Identifier:
@@ -95,21 +98,17 @@ SpannedToken LexedToken::spanned(std::string_view source) const {
   return SpannedToken{token(source), span()};
 }
 
-// The list grows by doubling: entries are plain bytes, so each growth is
-// one block copy, cheaper than a counting pass over the text.
 LexResult tokenize(std::string_view source) {
   LexResult out;
-  {
-    Scanner counter(source);
-    Lexeme l;
-    std::size_t n = 0;
-    while (counter.next(l)) ++n;
-    out.tokens.reserve(n);
-  }
+  reserve_tokens(out.tokens, source);
   Scanner scanner(source);
   Lexeme lexeme;
   while (scanner.next(lexeme)) {
-    add_lexeme(out, source, lexeme);
+    if (lexeme.failed) {
+      add_failure(out, source, lexeme.span);
+    } else {
+      out.tokens.emplace_back(lexeme.kind, lexeme.span);
+    }
   }
   return out;
 }

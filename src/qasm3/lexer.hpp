@@ -20,15 +20,14 @@ struct LexFailure {
   friend bool operator==(const LexFailure&, const LexFailure&) = default;
 };
 
-// One entry of a token list, in 24 bytes: the token's kind, its span and,
-// for the two numeric kinds, its value. Texts are not copied: the text of
-// an Identifier is the source slice of its span, that of a StringLiteral
-// the slice without its quotes, so the source must be at hand to read them.
+// One entry of a token list, in 16 bytes: the token's kind and its span.
+// Nothing is copied out of the source: the text of an Identifier is the
+// slice of its span, that of a StringLiteral the slice without its quotes,
+// and the value of a literal is read from its slice, so the source must be
+// at hand to read them.
 class LexedToken {
  public:
-  // `value` is the bit pattern of a FloatLiteral's double, an IntLiteral's
-  // value, and 0 for every other kind.
-  LexedToken(TokenKind kind, Span span, std::uint64_t value = 0) noexcept;
+  LexedToken(TokenKind kind, Span span) noexcept;
 
   [[nodiscard]] TokenKind kind() const noexcept {
     return static_cast<TokenKind>(end_and_kind_ >> kKindShift);
@@ -36,14 +35,15 @@ class LexedToken {
   [[nodiscard]] Span span() const noexcept {
     return Span{start_, end_and_kind_ & kEndMask};
   }
-  // Payload accessors; calling one on a token of another kind is a bug.
-  [[nodiscard]] std::uint64_t int_value() const;
-  [[nodiscard]] double float_value() const;
-  // The text of an Identifier or a StringLiteral (without quotes), as a
-  // view into `source`, the text the list was made from.
-  [[nodiscard]] std::string_view text(std::string_view source) const;
 
-  // The token with its text copied out of `source`.
+  // Reading a token needs `source`, the text the list was made from.
+  // Payload accessors; calling one on a token of another kind is a bug.
+  [[nodiscard]] std::uint64_t int_value(std::string_view source) const;
+  [[nodiscard]] double float_value(std::string_view source) const;
+  // The text of an Identifier or a StringLiteral (without quotes), as a
+  // view into `source`.
+  [[nodiscard]] std::string_view text(std::string_view source) const;
+  // The token with its payload read and its text copied out.
   [[nodiscard]] Token token(std::string_view source) const;
   [[nodiscard]] SpannedToken spanned(std::string_view source) const;
 
@@ -55,7 +55,8 @@ class LexedToken {
   static constexpr int kKindShift = 56;
   static constexpr std::uint64_t kEndMask = (std::uint64_t{1} << 56) - 1;
 
-  std::uint64_t value_;
+  [[nodiscard]] std::string_view slice(std::string_view source) const;
+
   std::uint64_t start_;
   std::uint64_t end_and_kind_;
 };
@@ -64,7 +65,7 @@ class LexedToken {
 // exactly one entry of one of the two lists; each list is in source order,
 // so merging them by span start gives the lexemes in order. Whitespace and
 // comments produce no entry. Failures own their messages; tokens refer to
-// the source for their texts.
+// the source for their texts and values.
 struct LexResult {
   std::vector<LexedToken> tokens;
   std::vector<LexFailure> failures;

@@ -32,34 +32,7 @@ Parser::Parser(std::string_view source) : source_(source), scanner_(source) {
   advance();
 }
 
-void Parser::advance() {
-  if (!scanner_.next(lexeme_)) {
-    at_end_ = true;
-    failed_ = false;
-    return;
-  }
-  failed_ = false;
-  switch (lexeme_.cls) {
-    case LexemeClass::Fixed:
-      kind_ = lexeme_.kind;
-      return;
-    case LexemeClass::Identifier:
-      kind_ = TokenKind::Identifier;
-      return;
-    case LexemeClass::Float:
-      kind_ = TokenKind::FloatLiteral;
-      return;
-    case LexemeClass::String:
-      kind_ = TokenKind::StringLiteral;
-      return;
-    case LexemeClass::Integer:
-      kind_ = TokenKind::IntLiteral;
-      int_value_ = lexeme_.value;
-      return;
-    case LexemeClass::Invalid:
-      break;
-  }
-  failed_ = true;
+void Parser::note_failure() {
   if (!first_failure_) {
     first_failure_ = LexerError{"Invalid token: '" + std::string(text()) + "'",
                                 lexeme_.span.start};
@@ -78,18 +51,18 @@ Token Parser::current_token() const {
   if (!readable()) {
     return Token::identifier(at_end_ ? std::string() : std::string(text()));
   }
-  switch (kind_) {
+  switch (lexeme_.kind) {
     case TokenKind::Identifier:
       return Token::identifier(std::string(text()));
     case TokenKind::IntLiteral:
-      return Token::int_literal(int_value_);
+      return Token::int_literal(lexeme_.value);
     case TokenKind::FloatLiteral:
       return Token::float_literal(parse_float(text()));
     case TokenKind::StringLiteral:
       return Token::string_literal(
           std::string(text().substr(1, text().size() - 2)));
     default:
-      return Token::of(kind_);
+      return Token::of(lexeme_.kind);
   }
 }
 
@@ -166,7 +139,7 @@ ParseStep<std::uint64_t> Parser::parse_int_literal() {
   if (!next_is(TokenKind::IntLiteral)) {
     return fail(unexpected("integer"));
   }
-  std::uint64_t value = int_value_;
+  std::uint64_t value = lexeme_.value;
   advance();
   return value;
 }
@@ -233,7 +206,7 @@ ParseStep<std::string> Parser::parse_version() {
   if (next_is(TokenKind::FloatLiteral)) {
     version = format_float(parse_float(text()));
   } else if (next_is(TokenKind::IntLiteral)) {
-    version = std::to_string(int_value_) + ".0";
+    version = std::to_string(lexeme_.value) + ".0";
   } else {
     auto error = InvalidVersion{to_string(current_token())};
     advance();

@@ -90,12 +90,20 @@ class Parser {
   };
 
   // Loads the next lexeme as the current token, noting the first failure.
-  void advance();
+  // Inline: it runs once per token.
+  void advance() {
+    if (!scanner_.next(lexeme_)) {
+      at_end_ = true;
+    } else if (lexeme_.failed) {
+      note_failure();
+    }
+  }
+  void note_failure();
   // False at the end of input and on a lexeme that failed to lex.
-  [[nodiscard]] bool readable() const { return !at_end_ && !failed_; }
+  [[nodiscard]] bool readable() const { return !at_end_ && !lexeme_.failed; }
   [[nodiscard]] bool at_end() const { return at_end_; }
   [[nodiscard]] bool next_is(TokenKind kind) const {
-    return readable() && kind_ == kind;
+    return readable() && lexeme_.kind == kind;
   }
   [[nodiscard]] std::string_view text() const;
   [[nodiscard]] Token current_token() const;
@@ -155,13 +163,9 @@ class Parser {
 
   std::string_view source_;
   Scanner scanner_;
-  // The current token: its lexeme, its kind (valid when readable()) and,
-  // for an IntLiteral, its value.
+  // The current token; its kind is valid when readable().
   Lexeme lexeme_;
-  TokenKind kind_ = TokenKind::OpenQasm;
-  std::uint64_t int_value_ = 0;
   bool at_end_ = false;
-  bool failed_ = false;
   std::optional<LexerError> first_failure_;
   std::optional<ParseError> error_;
   // Bodies and unary operands currently open; bounds the recursion before

@@ -93,7 +93,7 @@ ParseStep<Parser::Tree> Parser::parse_binary_expr(int min_precedence) {
     return left;
   }
   while (readable()) {
-    auto op = binary_operator(kind_);
+    auto op = binary_operator(lexeme_.kind);
     if (!op || op->precedence < min_precedence) {
       break;
     }
@@ -127,7 +127,7 @@ ParseStep<Parser::Tree> Parser::parse_unary_expr() {
     return fail(unexpected("expression"));
   }
   SyntaxExpr leaf;
-  switch (kind_) {
+  switch (lexeme_.kind) {
     case TokenKind::Minus:
     case TokenKind::Bang:
     case TokenKind::LParen:
@@ -154,7 +154,7 @@ ParseStep<Parser::Tree> Parser::parse_unary_expr() {
     case TokenKind::True:
     case TokenKind::False:
       leaf.kind = SyntaxExprKind::Bool;
-      leaf.truth = kind_ == TokenKind::True;
+      leaf.truth = lexeme_.kind == TokenKind::True;
       break;
     case TokenKind::FloatLiteral:
       leaf.kind = SyntaxExprKind::Float;
@@ -162,7 +162,7 @@ ParseStep<Parser::Tree> Parser::parse_unary_expr() {
       break;
     case TokenKind::IntLiteral:
       leaf.kind = SyntaxExprKind::Int;
-      leaf.integer = int_value_;
+      leaf.integer = lexeme_.value;
       break;
     default:
       return fail(unexpected("expression"));
@@ -178,7 +178,7 @@ ParseStep<Parser::Tree> Parser::parse_nested_unary() {
     return fail(too_deep());
   }
   DepthGuard guard(depth_);
-  bool paren = kind_ == TokenKind::LParen;
+  bool paren = lexeme_.kind == TokenKind::LParen;
   advance();
   auto inner = paren ? parse_binary_expr(0) : parse_unary_expr();
   if (!inner) {

@@ -11,12 +11,12 @@ ParseStep<std::uint32_t> Parser::parse_statement() {
   if (!readable()) {
     return fail(unexpected("statement"));
   }
-  switch (kind_) {
+  switch (lexeme_.kind) {
     case TokenKind::Include:
       return parse_include();
     case TokenKind::Qubit:
     case TokenKind::Bit:
-      return parse_declaration(kind_);
+      return parse_declaration(lexeme_.kind);
     case TokenKind::Measure:
       return parse_measure();
     case TokenKind::Reset:

@@ -210,9 +210,16 @@ constexpr std::array<OperatorRule, 128> make_operator_rules() {
 
 constexpr std::array<OperatorRule, 128> kOperatorRules = make_operator_rules();
 
-// Sets `lexeme` to the range [start, end) of class `cls`.
-void set(Lexeme& lexeme, LexemeClass cls, std::size_t start, std::size_t end) {
-  lexeme.cls = cls;
+// Sets `lexeme` to a token of `kind` over [start, end).
+void set(Lexeme& lexeme, TokenKind kind, std::size_t start, std::size_t end) {
+  lexeme.kind = kind;
+  lexeme.failed = false;
+  lexeme.span = Span{start, end};
+}
+
+// Sets `lexeme` to a failure over [start, end).
+void set_failed(Lexeme& lexeme, std::size_t start, std::size_t end) {
+  lexeme.failed = true;
   lexeme.span = Span{start, end};
 }
 
@@ -237,11 +244,8 @@ void scan_word(std::string_view src, std::size_t pos, Lexeme& lexeme) {
   while (end < src.size() && is_word_byte(src[end])) {
     ++end;
   }
-  if (const auto kind = keyword(src.substr(pos, end - pos))) {
-    lexeme.kind = *kind;
-    return set(lexeme, LexemeClass::Fixed, pos, end);
-  }
-  set(lexeme, LexemeClass::Identifier, pos, end);
+  const auto kind = keyword(src.substr(pos, end - pos));
+  set(lexeme, kind.value_or(TokenKind::Identifier), pos, end);
 }
 
 // The integer part is read into its value as it goes; a float part after
@@ -263,16 +267,17 @@ void scan_number(std::string_view src, std::size_t pos, Lexeme& lexeme) {
     while (fraction < src.size() && is_digit(src[fraction])) {
       ++fraction;
     }
-    return set(lexeme, LexemeClass::Float, pos, exponent_end(src, fraction));
+    return set(lexeme, TokenKind::FloatLiteral, pos,
+               exponent_end(src, fraction));
   }
   if (const std::size_t exp_end = exponent_end(src, end); exp_end != end) {
-    return set(lexeme, LexemeClass::Float, pos, exp_end);
+    return set(lexeme, TokenKind::FloatLiteral, pos, exp_end);
   }
   if (overflow) {
-    return set(lexeme, LexemeClass::Invalid, pos, end);
+    return set_failed(lexeme, pos, end);
   }
   lexeme.value = value;
-  set(lexeme, LexemeClass::Integer, pos, end);
+  set(lexeme, TokenKind::IntLiteral, pos, end);
 }
 
 // A string runs to the next double quote; without one it fails up to the
@@ -280,9 +285,9 @@ void scan_number(std::string_view src, std::size_t pos, Lexeme& lexeme) {
 void scan_string(std::string_view src, std::size_t pos, Lexeme& lexeme) {
   const std::size_t close = src.find('"', pos + 1);
   if (close == std::string_view::npos) {
-    return set(lexeme, LexemeClass::Invalid, pos, src.size());
+    return set_failed(lexeme, pos, src.size());
   }
-  set(lexeme, LexemeClass::String, pos, close + 1);
+  set(lexeme, TokenKind::StringLiteral, pos, close + 1);
 }
 
 // The longest operator or punctuation spelling at `pos`; false if the byte
@@ -294,16 +299,13 @@ bool scan_operator(std::string_view src, std::size_t pos, Lexeme& lexeme) {
     return false;
   }
   const char next = pos + 1 < src.size() ? src[pos + 1] : '\0';
-  std::size_t length = 2;
   if (rule.two && next == rule.second) {
-    lexeme.kind = *rule.two;
+    set(lexeme, *rule.two, pos, pos + 2);
   } else if (rule.alt && next == rule.alt_second) {
-    lexeme.kind = *rule.alt;
+    set(lexeme, *rule.alt, pos, pos + 2);
   } else {
-    lexeme.kind = *rule.one;
-    length = 1;
+    set(lexeme, *rule.one, pos, pos + 1);
   }
-  set(lexeme, LexemeClass::Fixed, pos, pos + length);
   return true;
 }
 
@@ -316,7 +318,7 @@ void scan_invalid(std::string_view src, std::size_t pos, Lexeme& lexeme) {
   while (end < limit && (static_cast<unsigned char>(src[end]) & 0xC0) == 0x80) {
     ++end;
   }
-  set(lexeme, LexemeClass::Invalid, pos, end);
+  set_failed(lexeme, pos, end);
 }
 
 void scan_lexeme(std::string_view src, std::size_t pos, Lexeme& lexeme) {
@@ -355,7 +357,7 @@ bool Scanner::next(Lexeme& lexeme) {
     }
     const std::size_t end = comment_end(src_, pos);
     if (end == std::string_view::npos) {
-      set(lexeme, LexemeClass::Invalid, pos, src_.size());
+      set_failed(lexeme, pos, src_.size());
       pos_ = src_.size();
       return true;
     }

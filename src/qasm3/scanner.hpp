@@ -8,25 +8,15 @@
 
 namespace qelto::qasm3 {
 
-// What a lexeme is, before any text is copied.
-enum class LexemeClass : std::uint8_t {
-  // A keyword, operator or punctuation token of kind `kind`.
-  Fixed,
-  Identifier,
-  // A digit run that fits 64 bits; its value is in `value`.
-  Integer,
-  Float,
-  // A complete string literal, quotes included in the span.
-  String,
-  // A range the lexer cannot read (an integer above 64 bits among them).
-  Invalid,
-};
-
+// One lexeme: a token's kind and place, or a range the lexer cannot read.
 struct Lexeme {
-  LexemeClass cls = LexemeClass::Invalid;
+  // Meaningless when `failed`.
   TokenKind kind = TokenKind::OpenQasm;
+  // A range the lexer cannot read, an integer above 64 bits among them.
+  bool failed = false;
+  // A string literal's span includes its quotes.
   Span span;
-  // Integer only.
+  // IntLiteral only.
   std::uint64_t value = 0;
 };
 

@@ -126,6 +126,10 @@ INSTANTIATE_TEST_SUITE_P(
              "qubit[2] a; qubit[3] b; x b[0]; x a[1]; x b;",
              "q=5 c=0 | x 2; x 1; x 2; x 3; x 4;"},
         Case{"use_before_declaration", "h q[1]; qubit[2] q;", "q=2 c=0 | h 1;"},
+        Case{"redeclaration_after_use_moves_earlier_operations",
+             "qubit[2] q; h q[1]; qubit[3] q;", "q=5 c=0 | h 3;"},
+        Case{"redeclaration_after_use_widens_the_register",
+             "qubit q; h q[1]; qubit[2] q;", "q=3 c=0 | h 2;"},
         Case{"later_declaration_wins_and_both_count",
              "qubit[2] q; qubit[3] q; x q;", "q=5 c=0 | x 2; x 3; x 4;"},
         Case{"qubit_and_bit_namespaces_are_separate",
@@ -290,8 +294,16 @@ INSTANTIATE_TEST_SUITE_P(
              "Lexer error at position 26: Invalid token: '$'"},
         Case{"parser_over_lowering", "foo q; x = ;",
              "Unexpected token at line 2: expected expression, found ;"},
+        Case{"lexer_over_lowering", "qubit q; foo q; $",
+             "Lexer error at position 30: Invalid token: '$'"},
         Case{"declarations_before_operations", "foo q; qubit[4294967296] q;",
              "Parse error: Register size 4294967296 of 'q' is out of range"},
+        Case{"declarations_after_failed_operations",
+             "qubit q; h r; bit[4294967296] c;",
+             "Parse error: Register size 4294967296 of 'c' is out of range"},
+        Case{"operation_error_kept_past_later_declarations",
+             "qubit q; h q[1]; bit c;",
+             "Index 1 out of bounds for register 'q' of size 1"},
         Case{"statements_in_order", "qubit q; foo q; if (c) x q;",
              "Unknown gate: foo"},
         Case{"references_before_parameters", "qubit q; rx(true) r;",
@@ -327,6 +339,23 @@ TEST(Lower, unallocatable_declaration_throws_bad_alloc) {
   EXPECT_THROW((void)parse("OPENQASM 3.0; qubit[4294967295] q;"),
                std::bad_alloc);
   EXPECT_THROW((void)parse("OPENQASM 3.0; bit[4294967295] c;"), std::bad_alloc);
+#endif
+}
+
+// Operations are lowered as they are read, but registers that cannot be
+// allocated must not hide an error that a later part of the text holds.
+TEST(Lower, later_errors_win_over_unallocatable_registers) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer aborts on oversized allocations";
+#else
+  EXPECT_EQ(lowered("qubit[4294967295] q; h q[0]; x = ;"),
+            "Unexpected token at line 2: expected expression, found ;");
+  EXPECT_EQ(lowered("qubit[4294967295] q; h q[0]; $"),
+            "Lexer error at position 43: Invalid token: '$'");
+  EXPECT_EQ(lowered("qubit[4294967295] q; h q[0]; bit[4294967296] c;"),
+            "Parse error: Register size 4294967296 of 'c' is out of range");
+  EXPECT_THROW((void)parse("OPENQASM 3.0; qubit[4294967295] q; h q[0];"),
+               std::bad_alloc);
 #endif
 }
 
