@@ -108,20 +108,6 @@ std::optional<StandardGate> StandardGate::make(
   }
 }
 
-StandardGate::StandardGate(StandardGate&& other) noexcept
-    : kind_(std::exchange(other.kind_, Kind::Id)),
-      params_(std::move(other.params_)) {}
-
-StandardGate& StandardGate::operator=(StandardGate&& other) noexcept {
-  if (this != &other) {
-    kind_ = std::exchange(other.kind_, Kind::Id);
-    params_ = std::move(other.params_);
-  }
-  return *this;
-}
-
-StandardGate::~StandardGate() = default;
-
 StandardGate StandardGate::clone() const {
   StandardGate copy;
   const std::uint32_t n = num_params(kind_);

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -87,11 +88,21 @@ class StandardGate {
   [[nodiscard]] static std::optional<StandardGate> make(
       Kind kind, std::vector<ParameterExpression> params);
 
-  StandardGate(StandardGate&& other) noexcept;
-  StandardGate& operator=(StandardGate&& other) noexcept;
+  // Moves and destruction are defined here so that they inline: every
+  // instruction moves its gate several times on its way into a circuit.
+  StandardGate(StandardGate&& other) noexcept
+      : kind_(std::exchange(other.kind_, Kind::Id)),
+        params_(std::move(other.params_)) {}
+  StandardGate& operator=(StandardGate&& other) noexcept {
+    if (this != &other) {
+      kind_ = std::exchange(other.kind_, Kind::Id);
+      params_ = std::move(other.params_);
+    }
+    return *this;
+  }
   StandardGate(const StandardGate&) = delete;
   StandardGate& operator=(const StandardGate&) = delete;
-  ~StandardGate();
+  ~StandardGate() = default;
 
   [[nodiscard]] StandardGate clone() const;
 
