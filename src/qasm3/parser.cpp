@@ -169,20 +169,22 @@ ParseStep<SyntaxRange> Parser::parse_identifier_list() {
                      static_cast<std::uint32_t>(syntax_.names.size()) - first};
 }
 
+// The reference is built in place: copying it in from values just returned
+// stalls on memory that is still being written.
 ParseStep<void> Parser::parse_bit_ref() {
-  auto name = parse_identifier();
-  if (!name) {
-    return std::unexpected(std::move(name.error()));
+  if (!next_is(TokenKind::Identifier)) {
+    return std::unexpected(parse_identifier().error());
   }
-  std::optional<std::uint64_t> index;
+  SyntaxRef& ref = syntax_.refs.emplace_back();
+  ref.name = text();
+  advance();
   if (consume(TokenKind::LBracket)) {
     auto value = parse_bracketed_int();
     if (!value) {
       return std::unexpected(std::move(value.error()));
     }
-    index = *value;
+    ref.index = *value;
   }
-  syntax_.refs.push_back(SyntaxRef{*name, index});
   return {};
 }
 
@@ -256,20 +258,23 @@ std::size_t Parser::statement_hint() const {
                   source_.size() / kMinBytesPerStatement);
 }
 
-std::uint32_t Parser::add(const SyntaxExpr& expression) {
-  syntax_.expressions.push_back(expression);
-  return static_cast<std::uint32_t>(syntax_.expressions.size() - 1);
+SyntaxExpr& Parser::new_expression(SyntaxExprKind kind) {
+  SyntaxExpr& expression = syntax_.expressions.emplace_back();
+  expression.kind = kind;
+  return expression;
 }
 
-std::uint32_t Parser::add(const SyntaxStmt& statement) {
-  syntax_.statements.push_back(statement);
-  return static_cast<std::uint32_t>(syntax_.statements.size() - 1);
+SyntaxStmt& Parser::new_statement(SyntaxStmtKind kind) {
+  SyntaxStmt& statement = syntax_.statements.emplace_back();
+  statement.kind = kind;
+  return statement;
 }
 
 std::uint32_t Parser::add(SyntaxStmt statement, const SyntaxDetail& detail) {
   statement.detail = static_cast<std::uint32_t>(syntax_.details.size());
   syntax_.details.push_back(detail);
-  return add(statement);
+  syntax_.statements.push_back(statement);
+  return last_statement();
 }
 
 namespace {

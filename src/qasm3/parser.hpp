@@ -118,10 +118,19 @@ class Parser {
   [[nodiscard]] ParseError reported_error();
   [[nodiscard]] std::optional<LexerError> first_lexer_failure();
 
-  // Appends to the syntax tree and returns the new entry's position.
-  std::uint32_t add(const SyntaxExpr& expression);
-  std::uint32_t add(const SyntaxStmt& statement);
-  // A statement of a kind with its parts in `SyntaxTree::details`.
+  // Appends a record of `kind` to the syntax tree, to be filled in place:
+  // copying in a record just built stalls on memory still being written.
+  // The new record is the last of its array.
+  SyntaxExpr& new_expression(SyntaxExprKind kind);
+  SyntaxStmt& new_statement(SyntaxStmtKind kind);
+  [[nodiscard]] std::uint32_t last_expression() const {
+    return static_cast<std::uint32_t>(syntax_.expressions.size() - 1);
+  }
+  [[nodiscard]] std::uint32_t last_statement() const {
+    return static_cast<std::uint32_t>(syntax_.statements.size() - 1);
+  }
+  // Appends a statement of a kind with its parts in `SyntaxTree::details`;
+  // returns its position.
   std::uint32_t add(SyntaxStmt statement, const SyntaxDetail& detail);
   // Lists whose items are parsed recursively are gathered on a stack first
   // and moved to their array when complete, so each list is contiguous.

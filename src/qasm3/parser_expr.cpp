@@ -108,12 +108,11 @@ ParseStep<Parser::Tree> Parser::parse_binary_expr(int min_precedence) {
     if (height > kMaxNestingDepth) {
       return fail(too_deep());
     }
-    SyntaxExpr node;
-    node.kind = SyntaxExprKind::BinOp;
+    SyntaxExpr& node = new_expression(SyntaxExprKind::BinOp);
     node.op = op->op;
     node.left = left->node;
     node.right = right->node;
-    left->node = add(node);
+    left->node = last_expression();
     left->height = height;
   }
   return left;
@@ -126,7 +125,6 @@ ParseStep<Parser::Tree> Parser::parse_unary_expr() {
   if (!readable()) {
     return fail(unexpected("expression"));
   }
-  SyntaxExpr leaf;
   switch (lexeme_.kind) {
     case TokenKind::Minus:
     case TokenKind::Bang:
@@ -138,37 +136,34 @@ ParseStep<Parser::Tree> Parser::parse_unary_expr() {
       if (consume(TokenKind::LParen)) {
         return parse_call(name);
       }
-      leaf.kind = SyntaxExprKind::Identifier;
-      leaf.name = name;
-      return Tree{add(leaf)};
+      new_expression(SyntaxExprKind::Identifier).name = name;
+      return Tree{last_expression()};
     }
     case TokenKind::Pi:
-      leaf.kind = SyntaxExprKind::Pi;
+      new_expression(SyntaxExprKind::Pi);
       break;
     case TokenKind::Tau:
-      leaf.kind = SyntaxExprKind::Tau;
+      new_expression(SyntaxExprKind::Tau);
       break;
     case TokenKind::Euler:
-      leaf.kind = SyntaxExprKind::Euler;
+      new_expression(SyntaxExprKind::Euler);
       break;
     case TokenKind::True:
     case TokenKind::False:
-      leaf.kind = SyntaxExprKind::Bool;
-      leaf.truth = lexeme_.kind == TokenKind::True;
+      new_expression(SyntaxExprKind::Bool).truth =
+          lexeme_.kind == TokenKind::True;
       break;
     case TokenKind::FloatLiteral:
-      leaf.kind = SyntaxExprKind::Float;
-      leaf.real = parse_float(text());
+      new_expression(SyntaxExprKind::Float).real = parse_float(text());
       break;
     case TokenKind::IntLiteral:
-      leaf.kind = SyntaxExprKind::Int;
-      leaf.integer = lexeme_.value;
+      new_expression(SyntaxExprKind::Int).integer = lexeme_.value;
       break;
     default:
       return fail(unexpected("expression"));
   }
   advance();
-  return Tree{add(leaf)};
+  return Tree{last_expression()};
 }
 
 // Negation (`-` and `!` alike) and parentheses: the forms that recurse
@@ -192,10 +187,9 @@ ParseStep<Parser::Tree> Parser::parse_nested_unary() {
   if (inner->height + 1 > kMaxNestingDepth) {
     return fail(too_deep());
   }
-  SyntaxExpr node;
-  node.kind = paren ? SyntaxExprKind::Paren : SyntaxExprKind::Neg;
-  node.left = inner->node;
-  return Tree{add(node), inner->height + 1};
+  new_expression(paren ? SyntaxExprKind::Paren : SyntaxExprKind::Neg).left =
+      inner->node;
+  return Tree{last_expression(), inner->height + 1};
 }
 
 // Arguments of a call; the name and the opening parenthesis are consumed.
@@ -214,11 +208,10 @@ ParseStep<Parser::Tree> Parser::parse_call(std::string_view name) {
   if (args->height + 1 > kMaxNestingDepth) {
     return fail(too_deep());
   }
-  SyntaxExpr node;
-  node.kind = SyntaxExprKind::FnCall;
+  SyntaxExpr& node = new_expression(SyntaxExprKind::FnCall);
   node.args = args->roots;
   node.name = name;
-  return Tree{add(node), args->height + 1};
+  return Tree{last_expression(), args->height + 1};
 }
 
 }  // namespace qelto::qasm3

@@ -49,10 +49,8 @@ ParseStep<std::uint32_t> Parser::parse_include() {
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
-  SyntaxStmt include;
-  include.kind = SyntaxStmtKind::Include;
-  include.name = path;
-  return add(include);
+  new_statement(SyntaxStmtKind::Include).name = path;
+  return last_statement();
 }
 
 ParseStep<std::uint32_t> Parser::parse_declaration(TokenKind kind) {
@@ -72,35 +70,35 @@ ParseStep<std::uint32_t> Parser::parse_declaration(TokenKind kind) {
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
-  SyntaxStmt decl;
-  decl.kind = kind == TokenKind::Qubit ? SyntaxStmtKind::QubitDecl
-                                       : SyntaxStmtKind::BitDecl;
+  SyntaxStmt& decl = new_statement(kind == TokenKind::Qubit
+                                       ? SyntaxStmtKind::QubitDecl
+                                       : SyntaxStmtKind::BitDecl);
   decl.name = *name;
   decl.number = size;
-  return add(decl);
+  return last_statement();
 }
 
 ParseStep<std::uint32_t> Parser::parse_measure() {
   advance();
-  SyntaxStmt measure;
-  measure.kind = SyntaxStmtKind::Measure;
   auto qubits = parse_qubit_refs();
   if (!qubits) {
     return std::unexpected(std::move(qubits.error()));
   }
-  measure.qubits = *qubits;
-  measure.bits.first = qubits->first + qubits->count;
+  SyntaxRange bits{qubits->first + qubits->count, 0};
   if (consume(TokenKind::Arrow)) {
-    auto bits = parse_qubit_refs();
-    if (!bits) {
-      return std::unexpected(std::move(bits.error()));
+    auto targets = parse_qubit_refs();
+    if (!targets) {
+      return std::unexpected(std::move(targets.error()));
     }
-    measure.bits = *bits;
+    bits = *targets;
   }
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
-  return add(measure);
+  SyntaxStmt& measure = new_statement(SyntaxStmtKind::Measure);
+  measure.qubits = *qubits;
+  measure.bits = bits;
+  return last_statement();
 }
 
 ParseStep<std::uint32_t> Parser::parse_reset() {
@@ -112,19 +110,16 @@ ParseStep<std::uint32_t> Parser::parse_reset() {
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
-  SyntaxStmt reset;
-  reset.kind = SyntaxStmtKind::Reset;
-  reset.qubits = *qubits;
-  return add(reset);
+  new_statement(SyntaxStmtKind::Reset).qubits = *qubits;
+  return last_statement();
 }
 
 ParseStep<std::uint32_t> Parser::parse_barrier() {
   advance();
-  SyntaxStmt barrier;
-  barrier.kind = SyntaxStmtKind::Barrier;
-  barrier.qubits.first = static_cast<std::uint32_t>(syntax_.refs.size());
   if (consume(TokenKind::Semicolon)) {
-    return add(barrier);
+    new_statement(SyntaxStmtKind::Barrier).qubits.first =
+        static_cast<std::uint32_t>(syntax_.refs.size());
+    return last_statement();
   }
   auto qubits = parse_qubit_refs();
   if (!qubits) {
@@ -133,8 +128,8 @@ ParseStep<std::uint32_t> Parser::parse_barrier() {
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
-  barrier.qubits = *qubits;
-  return add(barrier);
+  new_statement(SyntaxStmtKind::Barrier).qubits = *qubits;
+  return last_statement();
 }
 
 ParseStep<std::uint32_t> Parser::parse_gate_def() {
@@ -323,9 +318,6 @@ ParseStep<std::uint32_t> Parser::parse_assignment(
   if (auto equals = expect(TokenKind::Equals); !equals) {
     return std::unexpected(std::move(equals.error()));
   }
-  SyntaxStmt statement;
-  statement.name = name;
-  statement.number = index;
   if (consume(TokenKind::Measure)) {
     auto qubits = parse_qubit_refs();
     if (!qubits) {
@@ -334,11 +326,13 @@ ParseStep<std::uint32_t> Parser::parse_assignment(
     if (auto end = expect(TokenKind::Semicolon); !end) {
       return std::unexpected(std::move(end.error()));
     }
-    syntax_.refs.push_back(SyntaxRef{name, index});
-    statement.kind = SyntaxStmtKind::Measure;
-    statement.qubits = *qubits;
-    statement.bits = SyntaxRange{qubits->first + qubits->count, 1};
-    return add(statement);
+    SyntaxRef& target = syntax_.refs.emplace_back();
+    target.name = name;
+    target.index = index;
+    SyntaxStmt& measure = new_statement(SyntaxStmtKind::Measure);
+    measure.qubits = *qubits;
+    measure.bits = SyntaxRange{qubits->first + qubits->count, 1};
+    return last_statement();
   }
   auto value = parse_expression();
   if (!value) {
@@ -347,7 +341,10 @@ ParseStep<std::uint32_t> Parser::parse_assignment(
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
+  SyntaxStmt statement;
   statement.kind = SyntaxStmtKind::Assign;
+  statement.name = name;
+  statement.number = index;
   SyntaxDetail detail;
   detail.expr[0] = *value;
   return add(statement, detail);
@@ -362,12 +359,11 @@ ParseStep<std::uint32_t> Parser::parse_gate_call(std::string_view name,
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
-  SyntaxStmt call;
-  call.kind = SyntaxStmtKind::GateCall;
+  SyntaxStmt& call = new_statement(SyntaxStmtKind::GateCall);
   call.name = name;
   call.params = params;
   call.qubits = *qubits;
-  return add(call);
+  return last_statement();
 }
 
 }  // namespace qelto::qasm3
