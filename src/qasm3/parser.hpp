@@ -189,10 +189,12 @@ class Parser {
 // text is reported before any syntax error.
 [[nodiscard]] ParseResult<Program> parse_program(std::string_view source);
 
-// Reads an OpenQASM 3 program into a new circuit named "qasm_circuit":
-// tokenizes the whole text, parses it, then lowers it. Returns the first
-// error of the first stage that fails (lexer, then parser, then lowering);
-// no partial circuit escapes. Keeps no state between calls.
+// Reads an OpenQASM 3 program into a new circuit named "qasm_circuit". The
+// outcome is that of tokenizing the whole text, parsing it, then lowering
+// it: the first error of the first stage that fails (lexer, then parser,
+// then lowering), and no partial circuit escapes. The stages actually run
+// statement by statement, without holding the program (see read.cpp).
+// Keeps no state between calls.
 //
 // Any byte string gives a circuit or an error. The one exception is
 // std::bad_alloc, thrown when the declared registers cannot be allocated
