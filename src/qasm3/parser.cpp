@@ -1,6 +1,7 @@
 #include "qasm3/parser.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <new>
 #include <utility>
 
@@ -163,7 +164,7 @@ ParseStep<SyntaxRange> Parser::parse_identifier_list() {
     if (!name) {
       return std::unexpected(std::move(name.error()));
     }
-    syntax_.names.push_back(*name);
+    append(syntax_.names) = *name;
   } while (consume(TokenKind::Comma));
   return SyntaxRange{first,
                      static_cast<std::uint32_t>(syntax_.names.size()) - first};
@@ -175,7 +176,7 @@ ParseStep<void> Parser::parse_bit_ref() {
   if (!next_is(TokenKind::Identifier)) {
     return std::unexpected(parse_identifier().error());
   }
-  SyntaxRef& ref = syntax_.refs.emplace_back();
+  SyntaxRef& ref = append(syntax_.refs);
   ref.name = text();
   advance();
   if (consume(TokenKind::LBracket)) {
@@ -259,28 +260,33 @@ std::size_t Parser::statement_hint() const {
 }
 
 SyntaxExpr& Parser::new_expression(SyntaxExprKind kind) {
-  SyntaxExpr& expression = syntax_.expressions.emplace_back();
+  SyntaxExpr& expression = append(syntax_.expressions);
   expression.kind = kind;
   return expression;
 }
 
 SyntaxStmt& Parser::new_statement(SyntaxStmtKind kind) {
-  SyntaxStmt& statement = syntax_.statements.emplace_back();
+  SyntaxStmt& statement = append(syntax_.statements);
   statement.kind = kind;
   return statement;
 }
 
 std::uint32_t Parser::add(SyntaxStmt statement, const SyntaxDetail& detail) {
   statement.detail = static_cast<std::uint32_t>(syntax_.details.size());
-  syntax_.details.push_back(detail);
-  syntax_.statements.push_back(statement);
+  append(syntax_.details) = detail;
+  append(syntax_.statements) = statement;
   return last_statement();
 }
 
 namespace {
 
+// Positions are 32-bit here too (see Parser::append).
 SyntaxRange take(std::vector<std::uint32_t>& pending, std::size_t mark,
                  std::vector<std::uint32_t>& lists) {
+  if (lists.size() + (pending.size() - mark) >=
+      std::numeric_limits<std::uint32_t>::max()) {
+    throw std::bad_alloc();
+  }
   const SyntaxRange range{static_cast<std::uint32_t>(lists.size()),
                           static_cast<std::uint32_t>(pending.size() - mark)};
   lists.insert(lists.end(), pending.begin() + static_cast<std::ptrdiff_t>(mark),

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <expected>
+#include <limits>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -118,6 +120,17 @@ class Parser {
   [[nodiscard]] ParseError reported_error();
   [[nodiscard]] std::optional<LexerError> first_lexer_failure();
 
+  // Appends a default entry to one of the syntax tree's arrays. Positions in
+  // the tree are 32-bit, so a statement that needs more entries is refused
+  // like one that exhausts memory (at tens of bytes an entry, it would need
+  // far more memory than that anyway).
+  template <class T>
+  static T& append(std::vector<T>& array) {
+    if (array.size() >= std::numeric_limits<std::uint32_t>::max()) {
+      throw std::bad_alloc();
+    }
+    return array.emplace_back();
+  }
   // Appends a record of `kind` to the syntax tree, to be filled in place:
   // copying in a record just built stalls on memory still being written.
   // The new record is the last of its array.

@@ -326,7 +326,7 @@ ParseStep<std::uint32_t> Parser::parse_assignment(
     if (auto end = expect(TokenKind::Semicolon); !end) {
       return std::unexpected(std::move(end.error()));
     }
-    SyntaxRef& target = syntax_.refs.emplace_back();
+    SyntaxRef& target = append(syntax_.refs);
     target.name = name;
     target.index = index;
     SyntaxStmt& measure = new_statement(SyntaxStmtKind::Measure);
