@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "qasm3/parser.hpp"
+#include "text_case.hpp"
 
 namespace qelto::qasm3 {
 namespace {
@@ -94,17 +95,8 @@ std::string lowered(const std::string& body) {
   return out;
 }
 
-struct Case {
-  std::string name;
-  std::string input;
-  std::string expected;
-};
-
-void PrintTo(const Case& c, std::ostream* os) { *os << c.input; }
-
-std::string case_name(const testing::TestParamInfo<Case>& info) {
-  return info.param.name;
-}
+using testing_support::Case;
+using testing_support::case_name;
 
 class Lowering : public testing::TestWithParam<Case> {};
 

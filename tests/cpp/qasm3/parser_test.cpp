@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "text_case.hpp"
+
 namespace qelto::qasm3 {
 namespace {
 
@@ -39,17 +41,8 @@ std::string expression(const std::string& text) {
       *std::get<stmt::Assign>(program->statements.at(0).node).value);
 }
 
-struct Case {
-  std::string name;
-  std::string input;
-  std::string expected;
-};
-
-void PrintTo(const Case& c, std::ostream* os) { *os << c.input; }
-
-std::string case_name(const testing::TestParamInfo<Case>& info) {
-  return info.param.name;
-}
+using testing_support::Case;
+using testing_support::case_name;
 
 class Header : public testing::TestWithParam<Case> {};
 
