@@ -1,44 +1,17 @@
 // Running out of memory must surface as std::bad_alloc and leave every value
-// as it was. This file replaces the global operator new for the whole test
-// binary so that a test can make the n-th allocation fail.
+// as it was. The test program's replaced global operator new lets a test make
+// the n-th allocation fail.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <functional>
 #include <new>
 #include <vector>
 
 #include "compile/coupling_map.hpp"
 #include "compile/layout.hpp"
-
-namespace {
-// Allocations still allowed before the next one fails; negative when off.
-std::int64_t allocations_left = -1;
-}  // namespace
-
-// These replacements pair malloc with free; GCC cannot see that and, once it
-// inlines them, reports each delete as a mismatch.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t size) {
-  if (allocations_left == 0) {
-    throw std::bad_alloc();
-  }
-  allocations_left -= allocations_left > 0 ? 1 : 0;
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) {
-    return memory;
-  }
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
+#include "support/failing_allocator.hpp"
 
 namespace qelto::compile {
 namespace {
@@ -83,14 +56,14 @@ void expect_unchanged_on_failure(const Value& start,
   change(reference);
   for (std::int64_t allowed = 0;; ++allowed) {
     Value value = start;
-    allocations_left = allowed;
+    testing_support::fail_after(allowed);
     try {
       change(value);
-      allocations_left = -1;
+      testing_support::allow_all();
       EXPECT_EQ(observe(value), observe(reference));
       return;
     } catch (const std::bad_alloc&) {
-      allocations_left = -1;
+      testing_support::allow_all();
     }
     ASSERT_EQ(observe(value), observe(start))
         << "failing allocation " << allowed;

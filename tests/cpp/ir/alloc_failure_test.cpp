@@ -1,44 +1,16 @@
 // Running out of memory: every IR operation that may allocate throws
 // std::bad_alloc before it changes anything, so the circuit or DAG is left
 // exactly as it was. Allocation failures are injected by replacing the
-// global operator new of this test program: once armed with k, the first
+// global operator new of the test program: once armed with k, the first
 // k allocations succeed and every later one throws until disarmed. Each
 // case is run with k = 0, 1, 2, ... until the operation completes.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <new>
 
 #include "describe.hpp"
 #include "ir/circuit.hpp"
-
-namespace {
-
-// -1: disarmed; otherwise the number of allocations still allowed.
-thread_local long g_allowed = -1;
-
-void* allocate(std::size_t size) {
-  if (g_allowed == 0) {
-    throw std::bad_alloc();
-  }
-  if (g_allowed > 0) {
-    --g_allowed;
-  }
-  void* p = std::malloc(size == 0 ? 1 : size);
-  if (p == nullptr) {
-    throw std::bad_alloc();
-  }
-  return p;
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "support/failing_allocator.hpp"
 
 namespace qelto::ir {
 namespace {
@@ -97,13 +69,13 @@ long check_all_failure_points(Make make, Operation operation) {
     auto object = make();
     const auto before = state(object);
     bool threw = false;
-    g_allowed = allowed;
+    testing_support::fail_after(allowed);
     try {
       operation(object);
     } catch (const std::bad_alloc&) {
       threw = true;
     }
-    g_allowed = -1;
+    testing_support::allow_all();
     if (!threw) {
       return allowed;
     }
@@ -126,9 +98,9 @@ CircuitDag dag_with(std::uint32_t qubits, std::uint32_t clbits) {
 }
 
 TEST(AllocationFailureTest, injection_works) {
-  g_allowed = 0;
+  testing_support::fail_after(0);
   EXPECT_THROW((void)std::make_unique<int>(1), std::bad_alloc);
-  g_allowed = -1;
+  testing_support::allow_all();
 }
 
 TEST(AllocationFailureTest, apply_leaves_dag_unchanged) {
@@ -206,13 +178,13 @@ TEST(AllocationFailureTest, builders_leave_circuit_unchanged) {
 
 TEST(AllocationFailureTest, with_size_throws_cleanly) {
   for (long allowed = 0; allowed < 8; ++allowed) {
-    g_allowed = allowed;
+    testing_support::fail_after(allowed);
     try {
       Circuit circuit = Circuit::with_size(std::string(30, 'n'), 5, 5);
-      g_allowed = -1;
+      testing_support::allow_all();
       EXPECT_EQ(circuit.num_qubits(), 5u);
     } catch (const std::bad_alloc&) {
-      g_allowed = -1;
+      testing_support::allow_all();
     }
   }
 }
