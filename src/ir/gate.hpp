@@ -47,7 +47,7 @@ class StandardGate {
   // Parameter count: 0 to kMaxParams.
   [[nodiscard]] static std::uint32_t num_params(Kind kind) noexcept;
   // The kind whose OpenQASM name is exactly `name` (lower case only; the
-  // reader's aliases and case folding live in gate_catalogue.hpp).
+  // reader's further names are the aliases of gate_catalogue.hpp).
   [[nodiscard]] static std::optional<Kind> from_name(
       std::string_view name) noexcept;
 

@@ -54,14 +54,12 @@ std::string inverse_text(Kind kind) {
   return out;
 }
 
-TEST(GateCatalogueTest, rows_agree_with_the_standard_gate_queries) {
-  for (std::size_t i = 0; i < kGateInfos.size(); ++i) {
-    const GateInfo& gate = kGateInfos[i];
+// The names and counts themselves are checked against a hand-written list
+// in gate_test.cpp.
+TEST(GateCatalogueTest, rows_name_their_operands_and_say_how_to_write_them) {
+  for (const GateInfo& gate : kGateInfos) {
     SCOPED_TRACE(gate.name);
-    EXPECT_EQ(static_cast<std::size_t>(gate.kind), i);
-    EXPECT_EQ(StandardGate::name(gate.kind), gate.name);
-    EXPECT_EQ(StandardGate::num_params(gate.kind), gate.num_params);
-    EXPECT_EQ(StandardGate::num_qubits(gate.kind), gate.num_qubits);
+    EXPECT_EQ(&gate_info(gate.kind), &gate);
     // Names are given for exactly the counted parameters and qubits.
     for (std::size_t k = 0; k < StandardGate::kMaxParams; ++k) {
       EXPECT_EQ(gate.param_names[k].empty(), k >= gate.num_params);
