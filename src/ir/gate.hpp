@@ -90,8 +90,8 @@ class StandardGate {
     return num_qubits(kind_);
   }
   // Read-only view of the stored parameters in catalogue order (theta, phi,
-  // lam, gamma); its length is the parameter count. Valid while the gate lives and
-  // is not moved from.
+  // lam, gamma); its length is the parameter count. Valid while the gate
+  // lives and is not moved from.
   [[nodiscard]] std::span<const ParameterExpression> parameters()
       const noexcept;
 

@@ -57,12 +57,14 @@
 #define QELTO_PP_LIST_COMMA_IF(list) QELTO_PP_APPLY(QELTO_PP_COMMA_IF, list)
 #define QELTO_PP_LIST_DECLS(T, list) QELTO_PP_APPLY_T(QELTO_PP_DECLS, T, list)
 // "a, b, ..." for the names of two lists one after the other.
-#define QELTO_PP_LISTS_JOINED(first, second)                    \
-  QELTO_PP_JOINED_I(QELTO_PP_UNPAREN first QELTO_PP_LIST_COMMA_IF(first) \
-                        QELTO_PP_UNPAREN second)
+#define QELTO_PP_LISTS_JOINED(first, second)              \
+  QELTO_PP_JOINED_I(QELTO_PP_UNPAREN first                 \
+                        QELTO_PP_LIST_COMMA_IF(first)      \
+                            QELTO_PP_UNPAREN second)
 #define QELTO_PP_JOINED_I(...) QELTO_PP_JOINED(__VA_ARGS__)
 
-#define QELTO_PP_APPLY(macro, list) QELTO_PP_APPLY_I(macro, QELTO_PP_UNPAREN list)
+#define QELTO_PP_APPLY(macro, list) \
+  QELTO_PP_APPLY_I(macro, QELTO_PP_UNPAREN list)
 #define QELTO_PP_APPLY_I(macro, ...) macro(__VA_ARGS__)
 #define QELTO_PP_APPLY_T(macro, T, list) \
   QELTO_PP_APPLY_T_I(macro, T, QELTO_PP_UNPAREN list)

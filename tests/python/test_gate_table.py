@@ -8,6 +8,8 @@ import re
 
 import numpy as np
 import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 from gate_table import read_table, statements
 
@@ -55,16 +57,11 @@ def controlled(matrix, controls=1):
 
 def on(matrix, operands, num_qubits):
     """`matrix` acting on the listed qubit positions of `num_qubits`."""
-    k = len(operands)
-    tensor = matrix.reshape([2] * (2 * k))
-    order = list(operands) + [q for q in range(num_qubits) if q not in operands]
-    full = np.tensordot(tensor, np.eye(2 ** (num_qubits - k)).reshape([2] * (2 * (num_qubits - k))), axes=0) if num_qubits > k else tensor
-    # full has axes (out ops, in ops, out rest, in rest); move to (out, in) in `order`.
-    outs = list(range(k)) + list(range(2 * k, 2 * k + num_qubits - k))
-    ins = list(range(k, 2 * k)) + list(range(2 * k + num_qubits - k, 2 * num_qubits))
-    full = full.transpose(outs + ins)
-    inverse_order = np.argsort(order)
-    full = full.transpose(list(inverse_order) + [num_qubits + i for i in inverse_order])
+    rest = [q for q in range(num_qubits) if q not in operands]
+    full = np.kron(matrix, np.eye(2 ** len(rest))).reshape([2] * (2 * num_qubits))
+    # The axes are outputs then inputs, each in the order operands + rest.
+    back = list(np.argsort(list(operands) + rest))
+    full = full.transpose(back + [num_qubits + i for i in back])
     return full.reshape(2**num_qubits, 2**num_qubits)
 
 
@@ -277,3 +274,17 @@ def test_alias_means_its_target(alias):
         np.asarray(REFERENCE[target["name"]](*mapped), dtype=complex),
         np.asarray(meaning(*values), dtype=complex),
     )
+
+
+@settings(max_examples=25, deadline=None)
+@given(st.lists(st.floats(-7.0, 7.0), min_size=4, max_size=4))
+def test_definitions_and_inverses_hold_for_any_angles(angles):
+    for gate in GATES:
+        if not gate["params"]:
+            continue
+        values = angles[: len(gate["params"])]
+        forward = np.asarray(REFERENCE[gate["name"]](*values), dtype=complex)
+        inverse = body_matrix(gate, gate["inverse"], values)
+        assert np.allclose(inverse @ forward, np.eye(forward.shape[0]), atol=1e-12)
+        if not gate["in_stdgates"]:
+            assert equal_up_to_phase(body_matrix(gate, gate["definition"], values), forward)
