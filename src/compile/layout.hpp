@@ -5,6 +5,9 @@
 #include <optional>
 #include <unordered_map>
 
+#include "compile/physical_qubit.hpp"
+#include "ir/ids.hpp"
+
 namespace qelto::compile {
 
 // Where the logical qubits of a circuit sit on the physical qubits of a
@@ -19,7 +22,8 @@ namespace qelto::compile {
 // the layout as it was.
 class Layout {
  public:
-  using Map = std::unordered_map<std::uint32_t, std::uint32_t>;
+  using Map = std::unordered_map<ir::QubitId, PhysicalQubit>;
+  using InverseMap = std::unordered_map<PhysicalQubit, ir::QubitId>;
 
   Layout() = default;
 
@@ -29,17 +33,17 @@ class Layout {
   // Places `logical` on `physical`. A placement either qubit had before is
   // dropped, so the logical qubit that `physical` held becomes unplaced and
   // the physical qubit that `logical` sat on becomes free.
-  void add(std::uint32_t logical, std::uint32_t physical);
+  void add(ir::QubitId logical, PhysicalQubit physical);
 
-  [[nodiscard]] std::optional<std::uint32_t> get_physical(
-      std::uint32_t logical) const;
-  [[nodiscard]] std::optional<std::uint32_t> get_logical(
-      std::uint32_t physical) const;
+  [[nodiscard]] std::optional<PhysicalQubit> get_physical(
+      ir::QubitId logical) const;
+  [[nodiscard]] std::optional<ir::QubitId> get_logical(
+      PhysicalQubit physical) const;
 
   // Exchanges the logical qubits held by two physical qubits. When only one
   // of them is occupied, its logical qubit moves to the other and it becomes
   // free; when neither is, nothing changes. Never changes len().
-  void swap(std::uint32_t p1, std::uint32_t p2);
+  void swap(PhysicalQubit p1, PhysicalQubit p2);
 
   // Number of placed logical qubits.
   [[nodiscard]] std::size_t len() const { return logical_to_physical_.size(); }
@@ -55,7 +59,7 @@ class Layout {
 
  private:
   Map logical_to_physical_;
-  Map physical_to_logical_;
+  InverseMap physical_to_logical_;
 };
 
 }  // namespace qelto::compile

@@ -41,7 +41,7 @@ PyObject* add_edge(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
       return nullptr;
     }
     auto [q1, q2] = *converted;
-    map.add_edge(q1, q2);
+    map.add_edge(compile::PhysicalQubit{q1}, compile::PhysicalQubit{q2});
     return PyRef::borrow(Py_None).release();
   });
 }
@@ -55,7 +55,7 @@ PyObject* is_connected(PyObject* self, PyObject* const* args,
       return nullptr;
     }
     auto [q1, q2] = *converted;
-    return PyBool_FromLong(map.is_connected(q1, q2));
+    return PyBool_FromLong(map.is_connected(compile::PhysicalQubit{q1}, compile::PhysicalQubit{q2}));
   });
 }
 
@@ -66,8 +66,8 @@ PyObject* get_num_qubits(PyObject* self, void*) {
 }
 
 PyObject* edge_tuple(compile::Edge edge) {
-  PyRef q1 = PyRef::steal(PyLong_FromUnsignedLong(edge.q1));
-  PyRef q2 = PyRef::steal(PyLong_FromUnsignedLong(edge.q2));
+  PyRef q1 = PyRef::steal(PyLong_FromUnsignedLong(edge.q1.index));
+  PyRef q2 = PyRef::steal(PyLong_FromUnsignedLong(edge.q2.index));
   if (!q1 || !q2) {
     return nullptr;
   }
@@ -106,7 +106,7 @@ PyObject* distance(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
       return nullptr;
     }
     auto [from, to] = *converted;
-    const auto found = map.distance(from, to);
+    const auto found = map.distance(compile::PhysicalQubit{from}, compile::PhysicalQubit{to});
     if (!found) {
       return PyRef::borrow(Py_None).release();
     }

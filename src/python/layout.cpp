@@ -53,7 +53,7 @@ PyObject* add(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
       return nullptr;
     }
     auto [logical, physical] = *converted;
-    layout.add(logical, physical);
+    layout.add(ir::QubitId{logical}, compile::PhysicalQubit{physical});
     return new_none();
   });
 }
@@ -66,8 +66,8 @@ PyObject* get_physical(PyObject* self, PyObject* const* args,
     if (!converted) {
       return nullptr;
     }
-    const auto physical = layout.get_physical(std::get<0>(*converted));
-    return physical ? PyLong_FromUnsignedLong(*physical) : new_none();
+    const auto physical = layout.get_physical(ir::QubitId{std::get<0>(*converted)});
+    return physical ? PyLong_FromUnsignedLong(physical->index) : new_none();
   });
 }
 
@@ -79,8 +79,8 @@ PyObject* get_logical(PyObject* self, PyObject* const* args,
     if (!converted) {
       return nullptr;
     }
-    const auto logical = layout.get_logical(std::get<0>(*converted));
-    return logical ? new_qubit_id(ir::QubitId{*logical}) : new_none();
+    const auto logical = layout.get_logical(compile::PhysicalQubit{std::get<0>(*converted)});
+    return logical ? new_qubit_id(*logical) : new_none();
   });
 }
 
@@ -93,7 +93,7 @@ PyObject* swap(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
       return nullptr;
     }
     auto [p1, p2] = *converted;
-    layout.swap(p1, p2);
+    layout.swap(compile::PhysicalQubit{p1}, compile::PhysicalQubit{p2});
     return new_none();
   });
 }
@@ -117,9 +117,9 @@ PyObject* layout_repr(PyObject* self) {
     const char* separator = "";
     for (const auto& [logical, physical] : layout) {
       text += separator;
-      text += std::to_string(logical);
+      text += std::to_string(logical.index);
       text += "\u2192";
-      text += std::to_string(physical);
+      text += std::to_string(physical.index);
       separator = ", ";
     }
     text += "})";
