@@ -2,14 +2,14 @@
 
 #include "compile/basis_gates.hpp"
 #include "python/binding/object.hpp"
+#include "python/binding/text.hpp"
 
 namespace qelto::python {
 
-using PyBasisGates = Instance<compile::BasisGates>;
-
-ClassDef& basis_gates_class();
-
-// A new BasisGates object owning `gates`, or null with an error set.
-PyObject* new_basis_gates(compile::BasisGates&& gates);
+template <>
+struct ClassOf<compile::BasisGates> {
+  static constexpr Text name{"BasisGates"};
+  static ClassDef& def();
+};
 
 }  // namespace qelto::python

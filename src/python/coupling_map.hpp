@@ -1,15 +1,28 @@
 #pragma once
 
 #include "compile/coupling_map.hpp"
+#include "compile/physical_qubit.hpp"
+#include "python/binding/convert.hpp"
 #include "python/binding/object.hpp"
+#include "python/binding/text.hpp"
+#include "python/binding/to_python.hpp"
 
 namespace qelto::python {
 
-using PyCouplingMap = Instance<compile::CouplingMap>;
+template <>
+struct ClassOf<compile::CouplingMap> {
+  static constexpr Text name{"CouplingMap"};
+  static ClassDef& def();
+};
 
-ClassDef& coupling_map_class();
+// A physical qubit goes both ways as a plain int (0 .. 4294967295).
+using Physical = As<U32, compile::PhysicalQubit>;
 
-// A new CouplingMap object owning `map`, or null with an error set.
-PyObject* new_coupling_map(compile::CouplingMap&& map);
+template <>
+struct ToPython<compile::PhysicalQubit> {
+  static PyObject* convert(compile::PhysicalQubit qubit) {
+    return PyLong_FromUnsignedLong(qubit.index);
+  }
+};
 
 }  // namespace qelto::python

@@ -2,14 +2,14 @@
 
 #include "compile/layout.hpp"
 #include "python/binding/object.hpp"
+#include "python/binding/text.hpp"
 
 namespace qelto::python {
 
-using PyLayout = Instance<compile::Layout>;
-
-ClassDef& layout_class();
-
-// A new Layout object owning `layout`, or null with an error set.
-PyObject* new_layout(compile::Layout&& layout);
+template <>
+struct ClassOf<compile::Layout> {
+  static constexpr Text name{"Layout"};
+  static ClassDef& def();
+};
 
 }  // namespace qelto::python

@@ -2,11 +2,14 @@
 
 #include "compile/property_set.hpp"
 #include "python/binding/object.hpp"
+#include "python/binding/text.hpp"
 
 namespace qelto::python {
 
-using PyPropertySet = Instance<compile::PropertySet>;
-
-ClassDef& property_set_class();
+template <>
+struct ClassOf<compile::PropertySet> {
+  static constexpr Text name{"PropertySet"};
+  static ClassDef& def();
+};
 
 }  // namespace qelto::python

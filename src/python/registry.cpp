@@ -12,13 +12,13 @@ namespace qelto::python {
 
 std::span<const Registration> registrations() {
   static const Registration table[] = {
-      {&qubit_id_class, nullptr},
-      {&clbit_id_class, nullptr},
-      {&circuit_class, nullptr},
-      {&layout_class, nullptr},
-      {&coupling_map_class, nullptr},
-      {&basis_gates_class, nullptr},
-      {&property_set_class, nullptr},
+      {&ClassOf<ir::QubitId>::def, nullptr},
+      {&ClassOf<ir::ClbitId>::def, nullptr},
+      {&ClassOf<ir::Circuit>::def, nullptr},
+      {&ClassOf<compile::Layout>::def, nullptr},
+      {&ClassOf<compile::CouplingMap>::def, nullptr},
+      {&ClassOf<compile::BasisGates>::def, nullptr},
+      {&ClassOf<compile::PropertySet>::def, nullptr},
       {nullptr, from_qasm_def()},
       {nullptr, to_qasm_def()},
   };
