@@ -1,4 +1,4 @@
-#include "python/basis_gates.hpp"
+#include "python/classes.hpp"
 
 #include <bit>
 #include <charconv>
@@ -25,18 +25,14 @@ struct GateNames {
   static std::optional<Value> convert(PyObject* value, const char* name) {
     if (PyUnicode_Check(value)) {
       PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
-      prefix_type_error(name);
-      return std::nullopt;
+      return argument_failed(name);
     }
     if (!PySequence_Check(value)) {
-      set_conversion_error(value, "Sequence");
-      prefix_type_error(name);
-      return std::nullopt;
+      return argument_refused(value, "Sequence", name);
     }
     PyRef iterator = PyRef::steal(PyObject_GetIter(value));
     if (!iterator) {
-      prefix_type_error(name);
-      return std::nullopt;
+      return argument_failed(name);
     }
     Value names;
     while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
@@ -47,8 +43,7 @@ struct GateNames {
       names.push_back(std::move(*text));
     }
     if (PyErr_Occurred() != nullptr) {
-      prefix_type_error(name);
-      return std::nullopt;
+      return argument_failed(name);
     }
     return names;
   }
@@ -223,12 +218,10 @@ PyMethodDef methods[] = {
 
 }  // namespace
 
-ClassDef& ClassOf<BasisGates>::def() {
-  static ClassDef& cls = define_class<BasisGates, New>({
-      {Py_tp_repr,
-       reinterpret_cast<void*>(entry<&read_slot<BasisGates, &gates_text>>)},
-      {Py_tp_methods, methods},
-  });
+template <>
+ClassDef& class_def<BasisGates>() {
+  static ClassDef& cls =
+      define_class<BasisGates, New, &gates_text>(methods);
   return cls;
 }
 

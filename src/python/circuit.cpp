@@ -4,6 +4,8 @@
 
 #include "python/circuit.hpp"
 
+#include "python/classes.hpp"
+
 #include <cassert>
 #include <string>
 #include <string_view>
@@ -162,7 +164,8 @@ std::vector<PyMethodDef> method_table() {
 
 }  // namespace
 
-ClassDef& ClassOf<Circuit>::def() {
+template <>
+ClassDef& class_def<Circuit>() {
   static std::vector<PyMethodDef> methods = method_table();
   static PyGetSetDef getset[] = {
       Getter<"name", Circuit, &Circuit::name,
@@ -173,13 +176,10 @@ ClassDef& ClassOf<Circuit>::def() {
              "Get the number of classical bits in the circuit.">::def(),
       {},
   };
-  constexpr auto repr = entry<&read_slot<Circuit, &circuit_text>>;
-  static ClassDef& cls = define_class<Circuit, New>({
-      {Py_tp_repr, reinterpret_cast<void*>(repr)},
-      {Py_tp_str, reinterpret_cast<void*>(repr)},
-      {Py_tp_methods, methods.data()},
-      {Py_tp_getset, getset},
-  });
+  static ClassDef& cls = define_class<Circuit, New, &circuit_text>(
+      methods.data(), getset,
+      {{Py_tp_str, reinterpret_cast<void*>(
+                       entry<&read_slot<Circuit, &circuit_text>>)}});
   return cls;
 }
 

@@ -8,6 +8,7 @@
 #include "python/binding/convert.hpp"
 #include "python/binding/method.hpp"
 #include "python/circuit.hpp"
+#include "python/classes.hpp"
 #include "python/error.hpp"
 #include "python/qubits.hpp"
 

@@ -1,4 +1,5 @@
-#include "python/coupling_map.hpp"
+#include "python/classes.hpp"
+#include "python/physical.hpp"
 
 #include <string>
 
@@ -72,13 +73,10 @@ PyGetSetDef getset[] = {
 
 }  // namespace
 
-ClassDef& ClassOf<CouplingMap>::def() {
-  static ClassDef& cls = define_class<CouplingMap, New>({
-      {Py_tp_repr,
-       reinterpret_cast<void*>(entry<&read_slot<CouplingMap, &map_text>>)},
-      {Py_tp_methods, methods},
-      {Py_tp_getset, getset},
-  });
+template <>
+ClassDef& class_def<CouplingMap>() {
+  static ClassDef& cls =
+      define_class<CouplingMap, New, &map_text>(methods, getset);
   return cls;
 }
 

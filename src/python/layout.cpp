@@ -1,4 +1,4 @@
-#include "python/layout.hpp"
+#include "python/classes.hpp"
 
 #include <optional>
 #include <string>
@@ -6,7 +6,7 @@
 #include "python/binding/convert.hpp"
 #include "python/binding/entry.hpp"
 #include "python/binding/method.hpp"
-#include "python/coupling_map.hpp"
+#include "python/physical.hpp"
 #include "python/qubits.hpp"
 
 namespace qelto::python {
@@ -95,13 +95,11 @@ PyMethodDef methods[] = {
 
 }  // namespace
 
-ClassDef& ClassOf<Layout>::def() {
-  static ClassDef& cls = define_class<Layout, New>({
-      {Py_tp_repr,
-       reinterpret_cast<void*>(entry<&read_slot<Layout, &layout_text>>)},
-      {Py_mp_length, reinterpret_cast<void*>(entry<&layout_len>)},
-      {Py_tp_methods, methods},
-  });
+template <>
+ClassDef& class_def<Layout>() {
+  static ClassDef& cls = define_class<Layout, New, &layout_text>(
+      methods, nullptr,
+      {{Py_mp_length, reinterpret_cast<void*>(entry<&layout_len>)}});
   return cls;
 }
 

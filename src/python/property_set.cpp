@@ -1,13 +1,8 @@
-#include "python/property_set.hpp"
-
 #include <string>
 
-#include "python/basis_gates.hpp"
 #include "python/binding/convert.hpp"
-#include "python/binding/entry.hpp"
 #include "python/binding/method.hpp"
-#include "python/coupling_map.hpp"
-#include "python/layout.hpp"
+#include "python/classes.hpp"
 
 namespace qelto::python {
 namespace {
@@ -63,12 +58,10 @@ PyMethodDef methods[] = {
 
 }  // namespace
 
-ClassDef& ClassOf<PropertySet>::def() {
-  static ClassDef& cls = define_class<PropertySet, New>({
-      {Py_tp_repr,
-       reinterpret_cast<void*>(entry<&read_slot<PropertySet, &set_text>>)},
-      {Py_tp_methods, methods},
-  });
+template <>
+ClassDef& class_def<PropertySet>() {
+  static ClassDef& cls =
+      define_class<PropertySet, New, &set_text>(methods);
   return cls;
 }
 

@@ -4,7 +4,7 @@
 
 #include "python/binding/convert.hpp"
 #include "python/binding/method.hpp"
-#include "python/circuit.hpp"
+#include "python/classes.hpp"
 #include "python/error.hpp"
 #include "qasm3/emitter.hpp"
 #include "qasm3/parser.hpp"

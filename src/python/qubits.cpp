@@ -2,6 +2,8 @@
 
 #include "python/qubits.hpp"
 
+#include "python/classes.hpp"
+
 #include <limits>
 #include <string>
 
@@ -44,7 +46,7 @@ struct IdTraits<ir::ClbitId> {
 
 template <class Id>
 std::string repr_text(const Id& id) {
-  return std::string(ClassOf<Id>::name.c_str()) + "(" +
+  return std::string(class_name<Id>) + "(" +
          std::to_string(id.index) + ")";
 }
 
@@ -94,7 +96,7 @@ PyObject* id_richcompare(PyObject* self, PyObject* other, int op) {
     }
     return PyBool_FromLong(!truth);
   }
-  PyTypeObject* type = ClassOf<Id>::def().type();
+  PyTypeObject* type = class_def<Id>().type();
   if (op != Py_EQ || type == nullptr || !PyObject_TypeCheck(other, type)) {
     return PyRef::borrow(Py_NotImplemented).release();
   }
@@ -128,7 +130,7 @@ std::optional<Id> id_from_int(PyObject* integer) {
 
 template <class Id>
 std::optional<Id> to_id(PyObject* value) {
-  PyTypeObject* type = ClassOf<Id>::def().type();
+  PyTypeObject* type = class_def<Id>().type();
   if (type == nullptr) {
     return std::nullopt;
   }
@@ -161,22 +163,31 @@ ClassDef& id_class() {
       Getter<"index", Id, &index_of<Id>, IdTraits<Id>::kIndexDoc>::def(),
       {},
   };
-  static ClassDef& cls = define_class<Id, IdNew<Id>>({
-      {Py_tp_repr, reinterpret_cast<void*>(entry<&read_slot<Id, &repr_text<Id>>>)},
-      {Py_tp_str, reinterpret_cast<void*>(entry<&read_slot<Id, &str_text<Id>>>)},
-      {Py_tp_hash, reinterpret_cast<void*>(entry<&id_hash<Id>>)},
-      {Py_tp_richcompare, reinterpret_cast<void*>(entry<&id_richcompare<Id>>)},
-      {Py_nb_int, reinterpret_cast<void*>(entry<&read_slot<Id, &index_of<Id>>>)},
-      {Py_tp_getset, getset},
-  });
+  static ClassDef& cls = define_class<Id, IdNew<Id>, &repr_text<Id>>(
+      nullptr, getset,
+      {
+          {Py_tp_str, reinterpret_cast<void*>(
+                          entry<&read_slot<Id, &str_text<Id>>>)},
+          {Py_tp_hash, reinterpret_cast<void*>(entry<&id_hash<Id>>)},
+          {Py_tp_richcompare,
+           reinterpret_cast<void*>(entry<&id_richcompare<Id>>)},
+          {Py_nb_int, reinterpret_cast<void*>(
+                          entry<&read_slot<Id, &index_of<Id>>>)},
+      });
   return cls;
 }
 
 }  // namespace
 
-ClassDef& ClassOf<ir::QubitId>::def() { return id_class<ir::QubitId>(); }
+template <>
+ClassDef& class_def<ir::QubitId>() {
+  return id_class<ir::QubitId>();
+}
 
-ClassDef& ClassOf<ir::ClbitId>::def() { return id_class<ir::ClbitId>(); }
+template <>
+ClassDef& class_def<ir::ClbitId>() {
+  return id_class<ir::ClbitId>();
+}
 
 std::optional<ir::QubitId> to_qubit_id(PyObject* value) {
   return to_id<ir::QubitId>(value);

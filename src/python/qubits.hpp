@@ -3,22 +3,9 @@
 #include <optional>
 
 #include "ir/ids.hpp"
-#include "python/binding/object.hpp"
-#include "python/binding/text.hpp"
+#include "python/binding/python.hpp"
 
 namespace qelto::python {
-
-template <>
-struct ClassOf<ir::QubitId> {
-  static constexpr Text name{"QubitId"};
-  static ClassDef& def();
-};
-
-template <>
-struct ClassOf<ir::ClbitId> {
-  static constexpr Text name{"ClbitId"};
-  static ClassDef& def();
-};
 
 // The conversion behind every parameter documented as "QubitId or int": a
 // QubitId object, or an int / __index__ object in 0 .. 4294967295. When the

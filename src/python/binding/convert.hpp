@@ -29,6 +29,14 @@ std::optional<std::string> to_utf8(PyObject* value, const char* name);
 // errors are left as they are.
 void prefix_type_error(const char* name);
 
+// The failure of the argument `name`'s conversion with the error already
+// set: prefixes a TypeError, and converts to any empty std::optional.
+std::nullopt_t argument_failed(const char* name);
+// The same after setting TypeError "'{type}' object cannot be converted to
+// '{expected}'" for `value`.
+std::nullopt_t argument_refused(PyObject* value, const char* expected,
+                                const char* name);
+
 // Converters for method parameters (see Param in declare.hpp).
 struct U32 {
   using Value = std::uint32_t;
@@ -92,8 +100,7 @@ struct CopyOf {
   static std::optional<Value> convert(PyObject* v, const char* name) {
     Instance<V>* object = receive<V>(v);
     if (object == nullptr) {
-      prefix_type_error(name);
-      return std::nullopt;
+      return argument_failed(name);
     }
     return copy_value(*object);
   }
@@ -119,8 +126,7 @@ struct Borrowed {
   static std::optional<Value> convert(PyObject* v, const char* name) {
     Instance<V>* object = receive<V>(v);
     if (object == nullptr) {
-      prefix_type_error(name);
-      return std::nullopt;
+      return argument_failed(name);
     }
     SharedBorrow borrow(object->borrow);
     if (!borrow.held()) {

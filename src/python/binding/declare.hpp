@@ -86,24 +86,24 @@ template <class Receiver, Text Name>
 struct QualifiedName {
   static constexpr void write(TextWriter& out) {
     if constexpr (!std::is_same_v<Receiver, Module>) {
-      out.add(ClassOf<typename Receiver::Value>::name.c_str());
+      out.add(class_name<typename Receiver::Value>);
       out.add('.');
     }
     out.add(Name.c_str());
   }
 };
 
-// The text signature "name($self, a, b=0)". A parameter named by a Python
+// The text signature "name($self, a, b=0)" of `Named::name`. A parameter named by a Python
 // keyword is shown with a trailing underscore, and then every parameter is
 // shown positional-only ("/"), since the shown names are not the keywords
 // the binder accepts.
-template <Text Name, bool Self, class... Params>
+template <class Named, bool Self, class... Params>
 struct TextSignature {
   static constexpr bool kPositionalOnly =
       (is_python_keyword(Params::name) || ...);
 
   static constexpr void write(TextWriter& out) {
-    out.add(Name.c_str());
+    out.add(Named::name);
     out.add('(');
     bool first = true;
     const auto separate = [&] {

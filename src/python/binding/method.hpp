@@ -14,7 +14,9 @@
 // the same way.
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
+#include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -115,8 +117,11 @@ struct Method {
   static constexpr Signature kSignature{kFunction.c_str(),
                                         {Params::name...},
                                         required_count<Params...>()};
+  struct Named {
+    static constexpr std::string_view name = Name.c_str();
+  };
   static constexpr auto kDoc = text_of<
-      DocString<TextSignature<Name, WithSelf<Receiver>, Params...>, Doc>>;
+      DocString<TextSignature<Named, WithSelf<Receiver>, Params...>, Doc>>;
 
   static PyObject* call(PyObject* self, PyObject* const* args,
                         Py_ssize_t nargs, PyObject* kwnames) {
@@ -222,8 +227,11 @@ struct Constructor {
   static constexpr Signature kSignature{kFunction.c_str(),
                                         {Params::name...},
                                         required_count<Params...>()};
+  struct Named {
+    static constexpr std::string_view name = class_name<Value>;
+  };
   static constexpr auto kDoc = text_of<
-      DocString<TextSignature<ClassOf<Value>::name, false, Params...>, Doc>>;
+      DocString<TextSignature<Named, false, Params...>, Doc>>;
 
   static PyObject* call(PyTypeObject*, PyObject* args, PyObject* kwargs) {
     BoundArgs bound;
@@ -241,23 +249,33 @@ template <class Value>
 struct QualifiedClassName {
   static constexpr void write(TextWriter& out) {
     out.add("builtins.");
-    out.add(ClassOf<Value>::name.c_str());
+    out.add(class_name<Value>);
   }
 };
 
 }  // namespace detail
 
-// The class of `Value`, made by `New` (a Constructor), with the further
-// `slots` (repr, methods, getters, ...).
-// Call it once, from ClassOf<Value>::def(), and keep the reference.
-template <class Value, class New>
-ClassDef& define_class(std::initializer_list<PyType_Slot> slots) {
+// The class of `Value`: made by `New` (a Constructor), shown by `Text` (a
+// function of the value returning its text form, for repr), with its
+// `methods` and `getset` tables (each ending with a sentinel, or null) and any
+// further `slots`. Call it once, from class_def<Value>(), and keep the
+// reference.
+template <class Value, class New, auto Text>
+ClassDef& define_class(PyMethodDef* methods, PyGetSetDef* getset = nullptr,
+                       std::initializer_list<PyType_Slot> slots = {}) {
   static constexpr auto kName = text_of<detail::QualifiedClassName<Value>>;
   std::vector<PyType_Slot> all = {
       {Py_tp_doc, const_cast<char*>(New::kDoc.c_str())},
       {Py_tp_new, reinterpret_cast<void*>(entry<&New::call>)},
       {Py_tp_dealloc, reinterpret_cast<void*>(&dealloc<Value>)},
+      {Py_tp_repr, reinterpret_cast<void*>(entry<&read_slot<Value, Text>>)},
   };
+  if (methods != nullptr) {
+    all.push_back({Py_tp_methods, methods});
+  }
+  if (getset != nullptr) {
+    all.push_back({Py_tp_getset, getset});
+  }
   all.insert(all.end(), slots.begin(), slots.end());
   static ClassDef cls(kName.c_str(), static_cast<int>(sizeof(Instance<Value>)),
                       std::move(all));

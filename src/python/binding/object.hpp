@@ -3,6 +3,7 @@
 #include <atomic>
 #include <new>
 #include <optional>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -43,15 +44,18 @@ class ClassDef {
   std::atomic<PyObject*> type_{nullptr};
 };
 
-// Which class of the module holds a library value of type `Value`. Each class
-// header specializes it with
-//   static constexpr Text name{"Circuit"};   // the Python class name
-//   static ClassDef& def();                   // the class itself
+// The Python name of the module's class that holds a library value of type
+// `Value`, empty for a type that no class holds. python/classes.hpp
+// specializes it, and declares class_def, for every class.
 template <class Value>
-struct ClassOf;
+inline constexpr std::string_view class_name{};
+
+// The class itself, defined in the class's own file.
+template <class Value>
+ClassDef& class_def();
 
 template <class Value>
-concept BoundClass = requires { ClassOf<Value>::def(); };
+concept BoundClass = !class_name<Value>.empty();
 
 // Error text "'{type}' object cannot be converted to '{Class}'".
 void set_conversion_error(PyObject* object, const char* class_name);
@@ -60,7 +64,7 @@ void set_conversion_error(PyObject* object, const char* class_name);
 // TypeError "'{type}' object cannot be converted to '{Class}'".
 template <BoundClass Value>
 Instance<Value>* receive(PyObject* object) {
-  ClassDef& cls = ClassOf<Value>::def();
+  ClassDef& cls = class_def<Value>();
   PyTypeObject* type = cls.type();
   if (type == nullptr) {
     return nullptr;
@@ -76,7 +80,7 @@ Instance<Value>* receive(PyObject* object) {
 // one. An error is set only when the class itself could not be made.
 template <BoundClass Value>
 Instance<Value>* instance_or_null(PyObject* object) {
-  PyTypeObject* type = ClassOf<Value>::def().type();
+  PyTypeObject* type = class_def<Value>().type();
   if (type == nullptr || !PyObject_TypeCheck(object, type)) {
     return nullptr;
   }
@@ -100,7 +104,7 @@ std::optional<Value> copy_value(Instance<Value>& instance) {
 template <BoundClass Value>
 PyObject* wrap(Value value) {
   static_assert(std::is_nothrow_move_constructible_v<Value>);
-  PyTypeObject* type = ClassOf<Value>::def().type();
+  PyTypeObject* type = class_def<Value>().type();
   if (type == nullptr) {
     return nullptr;
   }
