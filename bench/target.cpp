@@ -63,8 +63,9 @@ int main() {
 
   const std::uint32_t corner_index = kSide * kSide - 1;
   const PhysicalQubit corner{corner_index};
-  report("distance, corner to corner", 500,
-         [&](std::uint64_t) { return map.distance(PhysicalQubit{0}, corner).value_or(0); });
+  report("distance, corner to corner", 500, [&](std::uint64_t) {
+    return map.distance(PhysicalQubit{0}, corner).value_or(0);
+  });
 
   std::mt19937 rng(1);
   std::uniform_int_distribution<std::uint32_t> qubit(0, corner_index);

@@ -129,7 +129,8 @@ const PyMethodDef trailing_methods[] = {
            Param<"qubit", Qubit>, Param<"clbit", Clbit>>::def(),
     Method<"measure_all", Builds<Circuit>, &Circuit::measure_all,
            "Measure all qubits to corresponding classical bits.\n\n"
-           "If there are not enough classical bits, they will be added.">::def(),
+           "If there are not enough classical bits, they will be "
+           "added.">::def(),
     Method<"reset", Builds<Circuit>, &Circuit::reset,
            "Reset a qubit to |0\u27e9.", Param<"qubit", Qubit>>::def(),
     Method<"barrier_all", Builds<Circuit>, &Circuit::barrier_all,
@@ -147,7 +148,8 @@ const PyMethodDef trailing_methods[] = {
            Param<"n", U32>>::def(),
     Method<"qft", Static<Circuit>, &Circuit::qft,
            "Create a QFT circuit (without measurements).\n\nArgs:\n"
-           "    n: The number of qubits.\n\nReturns:\n    An n-qubit QFT circuit.",
+           "    n: The number of qubits.\n\nReturns:\n"
+           "    An n-qubit QFT circuit.",
            Param<"n", U32>>::def(),
 };
 

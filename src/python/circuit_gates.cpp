@@ -18,15 +18,24 @@ namespace {
 using ir::Circuit;
 
 // An angle parameter: a float (or int, or anything with __float__) taken as
-// a constant expression.
+// a constant expression. The expression is made only as the builder's
+// argument, so that it is never moved on the way.
+struct ConstantAngle {
+  double radians;
+  // Implicit: the builder operation takes the expression by value.
+  operator ir::ParameterExpression() const {
+    return ir::ParameterExpression::constant(radians);
+  }
+};
+
 struct Angle {
-  using Value = ir::ParameterExpression;
+  using Value = ConstantAngle;
   static std::optional<Value> convert(PyObject* v, const char* name) {
     const auto number = to_f64(v, name);
     if (!number) {
       return std::nullopt;
     }
-    return ir::ParameterExpression::constant(*number);
+    return ConstantAngle{*number};
   }
 };
 
@@ -41,6 +50,8 @@ struct GateParameter<ir::QubitId> {
   using Convert = Qubit;
 };
 
+// The builder of a gate row: a Circuit member, or a function taking the
+// circuit first; its parameters are angles, then qubits.
 template <class Builder>
 struct GateBuilder;
 template <class... Args>
@@ -50,9 +61,13 @@ struct GateBuilder<ir::BuildResult (Circuit::*)(Args...)> {
       python::Method<Name, Builds<Circuit>, Build, Doc,
                      Param<Names, typename GateParameter<Args>::Convert>...>;
 };
+template <class... Args>
+struct GateBuilder<ir::BuildResult (*)(Circuit&, Args...)>
+    : GateBuilder<ir::BuildResult (Circuit::*)(Args...)> {};
 
 // The method for one gate row: `Build` is the builder operation, `Names` the
-// Python names of its parameters.
+// Python names of its parameters, one per builder parameter after the
+// circuit.
 template <Text Name, Text Doc, auto Build, Text... Names>
 using GateMethod = typename GateBuilder<decltype(Build)>::template Method<
     Name, Doc, Build, Names...>;

@@ -93,10 +93,10 @@ struct QualifiedName {
   }
 };
 
-// The text signature "name($self, a, b=0)" of `Named::name`. A parameter named by a Python
-// keyword is shown with a trailing underscore, and then every parameter is
-// shown positional-only ("/"), since the shown names are not the keywords
-// the binder accepts.
+// The text signature "name($self, a, b=0)" of `Named::name`. A parameter
+// named by a Python keyword is shown with a trailing underscore, and then
+// every parameter is shown positional-only ("/"), since the shown names are
+// not the keywords the binder accepts.
 template <class Named, bool Self, class... Params>
 struct TextSignature {
   static constexpr bool kPositionalOnly =

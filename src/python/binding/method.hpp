@@ -177,16 +177,8 @@ struct Method {
     return call(self, nullptr, 0, nullptr);
   }
 
- private:
-  static bool bind_and_convert(PyObject* const* args, Py_ssize_t nargs,
-                               PyObject* kwnames, BoundArgs& bound,
-                               Converted<Params...>& values) {
-    return bind(kSignature, args, nargs, kwnames, bound) &&
-           values.convert(bound);
-  }
-
- public:
-
+  // The method-table row: METH_NOARGS without parameters, the fast call
+  // with keywords otherwise; METH_STATIC for a static method.
   static PyMethodDef def() {
     if constexpr (sizeof...(Params) == 0) {
       return {Name.c_str(), noargs<&call_noargs>(),
@@ -195,6 +187,14 @@ struct Method {
       return {Name.c_str(), fastcall<&call>(),
               kFastCall | detail::Flags<Receiver>::value, kDoc.c_str()};
     }
+  }
+
+ private:
+  static bool bind_and_convert(PyObject* const* args, Py_ssize_t nargs,
+                               PyObject* kwnames, BoundArgs& bound,
+                               Converted<Params...>& values) {
+    return bind(kSignature, args, nargs, kwnames, bound) &&
+           values.convert(bound);
   }
 };
 

@@ -46,9 +46,8 @@ std::string observe(const Layout& layout) {
     seen += std::to_string(logical) + ">" + std::to_string(physical) + " ";
   }
   for (const std::uint32_t p : kProbes) {
-    seen += std::to_string(
-                layout.get_logical(PhysicalQubit{p}).value_or(ir::QubitId{99}).index) +
-            " ";
+    const auto logical = layout.get_logical(PhysicalQubit{p});
+    seen += std::to_string(logical.value_or(ir::QubitId{99}).index) + " ";
   }
   return seen;
 }
