@@ -6,9 +6,7 @@
 namespace qelto::compile {
 namespace {
 
-template <class Map>
-std::optional<typename Map::mapped_type> lookup(const Map& map,
-                                               typename Map::key_type key) {
+std::optional<std::uint32_t> lookup(const Layout::Map& map, std::uint32_t key) {
   const auto found = map.find(key);
   if (found == map.end()) {
     return std::nullopt;
@@ -18,18 +16,15 @@ std::optional<typename Map::mapped_type> lookup(const Map& map,
 
 // Overwrites the value of a key that the inverse map guarantees is present;
 // unlike operator[] this can never allocate.
-template <class Map>
-void overwrite(Map& map, typename Map::key_type key,
-               typename Map::mapped_type value) {
+void overwrite(Layout::Map& map, std::uint32_t key, std::uint32_t value) {
   const auto found = map.find(key);
   assert(found != map.end() && "layout directions out of step");
   found->second = value;
 }
 
 // Removes a key that the inverse map guarantees maps back to `value`.
-template <class Map>
-void erase_back_reference(Map& map, typename Map::key_type key,
-                          [[maybe_unused]] typename Map::mapped_type value) {
+void erase_back_reference(Layout::Map& map, std::uint32_t key,
+                          [[maybe_unused]] std::uint32_t value) {
   const auto found = map.find(key);
   assert(found != map.end() && found->second == value &&
          "layout directions out of step");
@@ -44,16 +39,18 @@ Layout Layout::trivial(std::uint32_t num_qubits) {
   layout.logical_to_physical_.reserve(num_qubits);
   layout.physical_to_logical_.reserve(num_qubits);
   for (std::uint32_t i = 0; i < num_qubits; ++i) {
-    layout.logical_to_physical_.emplace(ir::QubitId{i}, PhysicalQubit{i});
-    layout.physical_to_logical_.emplace(PhysicalQubit{i}, ir::QubitId{i});
+    layout.logical_to_physical_.emplace(i, i);
+    layout.physical_to_logical_.emplace(i, i);
   }
   return layout;
 }
 
-void Layout::add(ir::QubitId logical, PhysicalQubit physical) {
+void Layout::add(ir::QubitId logical_id, PhysicalQubit physical_qubit) {
+  const std::uint32_t logical = logical_id.index;
+  const std::uint32_t physical = physical_qubit.index;
   const auto [to_physical, logical_is_new] =
       logical_to_physical_.try_emplace(logical, physical);
-  std::pair<InverseMap::iterator, bool> inserted;
+  std::pair<Map::iterator, bool> inserted;
   try {
     inserted = physical_to_logical_.try_emplace(physical, logical);
   } catch (...) {
@@ -77,16 +74,20 @@ void Layout::add(ir::QubitId logical, PhysicalQubit physical) {
 }
 
 std::optional<PhysicalQubit> Layout::get_physical(ir::QubitId logical) const {
-  return lookup(logical_to_physical_, logical);
+  const auto physical = lookup(logical_to_physical_, logical.index);
+  return physical ? std::optional(PhysicalQubit{*physical}) : std::nullopt;
 }
 
 std::optional<ir::QubitId> Layout::get_logical(PhysicalQubit physical) const {
-  return lookup(physical_to_logical_, physical);
+  const auto logical = lookup(physical_to_logical_, physical.index);
+  return logical ? std::optional(ir::QubitId{*logical}) : std::nullopt;
 }
 
-void Layout::swap(PhysicalQubit p1, PhysicalQubit p2) {
-  const auto l1 = get_logical(p1);
-  const auto l2 = get_logical(p2);
+void Layout::swap(PhysicalQubit first, PhysicalQubit second) {
+  const std::uint32_t p1 = first.index;
+  const std::uint32_t p2 = second.index;
+  const auto l1 = lookup(physical_to_logical_, p1);
+  const auto l2 = lookup(physical_to_logical_, p2);
   if (p1 == p2 || (!l1 && !l2)) {
     return;
   }
@@ -98,7 +99,7 @@ void Layout::swap(PhysicalQubit p1, PhysicalQubit p2) {
     return;
   }
   const auto [from, to] = l1 ? std::pair{p1, p2} : std::pair{p2, p1};
-  const ir::QubitId moving = l1 ? *l1 : *l2;
+  const std::uint32_t moving = l1 ? *l1 : *l2;
   // The one insertion comes first: if it throws, nothing has changed yet.
   physical_to_logical_.emplace(to, moving);
   erase_back_reference(physical_to_logical_, from, moving);

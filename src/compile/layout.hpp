@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 
 #include "compile/physical_qubit.hpp"
 #include "ir/ids.hpp"
@@ -22,8 +23,32 @@ namespace qelto::compile {
 // the layout as it was.
 class Layout {
  public:
-  using Map = std::unordered_map<ir::QubitId, PhysicalQubit>;
-  using InverseMap = std::unordered_map<PhysicalQubit, ir::QubitId>;
+  // Both directions are kept by bare index: the standard library treats a
+  // hash of an integer as cheap and stores no hash codes in the nodes, which
+  // it would for a hash of the wrapper types.
+  using Map = std::unordered_map<std::uint32_t, std::uint32_t>;
+
+  // Walks the placements, giving each as (logical, physical).
+  class Iterator {
+   public:
+    using value_type = std::pair<ir::QubitId, PhysicalQubit>;
+    using difference_type = std::ptrdiff_t;
+
+    Iterator() = default;
+    explicit Iterator(Map::const_iterator at) : at_(at) {}
+    value_type operator*() const {
+      return {ir::QubitId{at_->first}, PhysicalQubit{at_->second}};
+    }
+    Iterator& operator++() {
+      ++at_;
+      return *this;
+    }
+    Iterator operator++(int) { return Iterator(at_++); }
+    friend bool operator==(const Iterator&, const Iterator&) = default;
+
+   private:
+    Map::const_iterator at_;
+  };
 
   Layout() = default;
 
@@ -50,16 +75,16 @@ class Layout {
 
   // The (logical, physical) placements in the hash map's own order, which is
   // not sorted. Iterators stay valid until the next mutation.
-  [[nodiscard]] Map::const_iterator begin() const {
-    return logical_to_physical_.begin();
+  [[nodiscard]] Iterator begin() const {
+    return Iterator(logical_to_physical_.begin());
   }
-  [[nodiscard]] Map::const_iterator end() const {
-    return logical_to_physical_.end();
+  [[nodiscard]] Iterator end() const {
+    return Iterator(logical_to_physical_.end());
   }
 
  private:
   Map logical_to_physical_;
-  InverseMap physical_to_logical_;
+  Map physical_to_logical_;
 };
 
 }  // namespace qelto::compile
