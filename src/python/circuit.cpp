@@ -49,35 +49,26 @@ PyRef next_ids(std::uint64_t first, std::uint32_t size) {
   return list;
 }
 
-PyRef add_qreg(Circuit& c, std::string_view name, std::uint32_t size) {
-  PyRef ids = next_ids<ir::QubitId>(c.num_qubits(), size);
+// A register: its identifier objects first (see next_ids), then the bits.
+// `Count` is the circuit's count of such bits, `Add` add_qreg or add_creg.
+template <auto Count, auto Add>
+PyRef add_register(Circuit& c, std::string_view name, std::uint32_t size) {
+  using Id = typename decltype((c.*Add)(name, size))::value_type;
+  PyRef ids = next_ids<Id>((c.*Count)(), size);
   if (ids) {
-    c.add_qreg(name, size);
+    (c.*Add)(name, size);
   }
   return ids;
 }
 
-PyRef add_creg(Circuit& c, std::string_view name, std::uint32_t size) {
-  PyRef ids = next_ids<ir::ClbitId>(c.num_clbits(), size);
-  if (ids) {
-    c.add_creg(name, size);
-  }
-  return ids;
-}
-
-// A single new bit: its identifier object, made first like next_ids.
-ir::QubitId add_qubit(Circuit& c) { return c.add_qubit(); }
-ir::ClbitId add_clbit(Circuit& c) { return c.add_clbit(); }
-
-template <auto Add>
-PyRef add_one(Circuit& c) {
-  using Id = decltype(Add(c));
-  const std::uint64_t count = std::is_same_v<Id, ir::QubitId>
-                                  ? c.num_qubits()
-                                  : c.num_clbits();
+// A single bit: its identifier object first, then the bit.
+template <auto Count, auto Add>
+PyRef add_bit(Circuit& c) {
+  using Id = decltype((c.*Add)());
+  const std::uint64_t count = (c.*Count)();
   PyRef id = PyRef::steal(wrap(Id{static_cast<std::uint32_t>(count)}));
   if (id) {
-    [[maybe_unused]] const Id added = Add(c);
+    [[maybe_unused]] const Id added = (c.*Add)();
     assert(added.index == count);
   }
   return id;
@@ -101,19 +92,21 @@ using New = Constructor<
 const PyMethodDef leading_methods[] = {
     Method<"depth", Reads<Circuit>, &Circuit::depth,
            "Get the depth of the circuit.">::def(),
-    Method<"add_qubit", Changes<Circuit>, &add_one<&add_qubit>,
+    Method<"add_qubit", Changes<Circuit>, &add_bit<&Circuit::num_qubits, &Circuit::add_qubit>,
            "Add a qubit to the circuit.\n\nReturns:\n"
            "    The QubitId of the new qubit.">::def(),
-    Method<"add_clbit", Changes<Circuit>, &add_one<&add_clbit>,
+    Method<"add_clbit", Changes<Circuit>, &add_bit<&Circuit::num_clbits, &Circuit::add_clbit>,
            "Add a classical bit to the circuit.\n\n"
            "Returns:\n    The ClbitId of the new classical bit.">::def(),
-    Method<"add_qreg", Changes<Circuit>, &add_qreg,
+    Method<"add_qreg", Changes<Circuit>,
+           &add_register<&Circuit::num_qubits, &Circuit::add_qreg>,
            "Add a quantum register with multiple qubits.\n\nArgs:\n"
            "    name: The name of the register.\n"
            "    size: The number of qubits in the register.\n\nReturns:\n"
            "    A list of QubitIds for the new qubits.",
            Param<"name", Str>, Param<"size", U32>>::def(),
-    Method<"add_creg", Changes<Circuit>, &add_creg,
+    Method<"add_creg", Changes<Circuit>,
+           &add_register<&Circuit::num_clbits, &Circuit::add_creg>,
            "Add a classical register with multiple bits.\n\nArgs:\n"
            "    name: The name of the register.\n"
            "    size: The number of classical bits in the register.\n\n"

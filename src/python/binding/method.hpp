@@ -142,29 +142,26 @@ struct Method {
         return nullptr;
       }
       return detail::finish<Call, Value>(self, values, instance->value);
-    } else if constexpr (std::is_same_v<Receiver, Changes<Value>>) {
+    } else if constexpr (std::is_same_v<Receiver, Changes<Value>> ||
+                         std::is_same_v<Receiver, Reads<Value>>) {
+      constexpr bool kChanges = std::is_same_v<Receiver, Changes<Value>>;
+      using Borrow =
+          std::conditional_t<kChanges, ExclusiveBorrow, SharedBorrow>;
       auto* instance = receive<Value>(self);
       if (instance == nullptr) {
         return nullptr;
       }
-      ExclusiveBorrow borrow(instance->borrow);
+      Borrow borrow(instance->borrow);
       if (!borrow.held() ||
           !bind_and_convert(args, nargs, kwnames, bound, values)) {
         return nullptr;
       }
-      return detail::finish<Call, Value>(self, values, instance->value);
-    } else if constexpr (std::is_same_v<Receiver, Reads<Value>>) {
-      auto* instance = receive<Value>(self);
-      if (instance == nullptr) {
-        return nullptr;
+      if constexpr (kChanges) {
+        return detail::finish<Call, Value>(self, values, instance->value);
+      } else {
+        return detail::finish<Call, Value>(self, values,
+                                           std::as_const(instance->value));
       }
-      SharedBorrow borrow(instance->borrow);
-      if (!borrow.held() ||
-          !bind_and_convert(args, nargs, kwnames, bound, values)) {
-        return nullptr;
-      }
-      return detail::finish<Call, Value>(self, values,
-                                         std::as_const(instance->value));
     } else {
       if (!bind_and_convert(args, nargs, kwnames, bound, values)) {
         return nullptr;
