@@ -18,6 +18,8 @@ SAMPLES = {
     "physical": 1, "p1": 0, "p2": 1, "from_": 0, "to": 1, "gate": "cx",
     "gates": ["cx"], "qasm": "OPENQASM 3.0;\nqubit[1] q;\nh q[0];\n",
 }
+
+
 def sample(name):
     made = {
         "layout": lambda: Layout.trivial(2),
@@ -39,11 +41,16 @@ RECEIVERS = {
 }
 
 
+def public_methods(cls):
+    """Every method of a class, static ones included; properties are not."""
+    return [name for name in vars(cls)
+            if not name.startswith("_") and inspect.isroutine(getattr(cls, name))]
+
+
 def methods():
     for cls in RECEIVERS:
-        for name, member in vars(cls).items():
-            if not name.startswith("_") and callable(member):
-                yield pytest.param(cls, name, id=f"{cls.__name__}.{name}")
+        for name in public_methods(cls):
+            yield pytest.param(cls, name, id=f"{cls.__name__}.{name}")
 
 
 def call_with_reported_names(function, signature):
@@ -74,9 +81,9 @@ def test_every_constructor_takes_the_names_its_signature_shows(cls):
     try:
         signature = inspect.signature(cls)
     except ValueError:
-        # Python before 3.10 has no signature for a class whose constructor
-        # is only described by the class's own text signature; read that
-        # text the way inspect itself reads a method's.
+        # Some Python versions give no signature for a class whose
+        # constructor is described only by the class's own text signature
+        # (3.11 does); read that text the way inspect reads a method's.
         signature = inspect._signature_fromstr(inspect.Signature, cls, cls.__text_signature__)
     made = call_with_reported_names(cls, signature)
     assert type(made) is cls
@@ -101,9 +108,7 @@ IDENTIFIER_PARAMETERS = {
 
 def identifier_calls():
     for cls, make in RECEIVERS.items():
-        for name, member in vars(cls).items():
-            if name.startswith("_") or not callable(member):
-                continue
+        for name in public_methods(cls):
             parameters = inspect.signature(getattr(make(), name)).parameters
             for parameter in parameters:
                 if parameter in IDENTIFIER_PARAMETERS:
