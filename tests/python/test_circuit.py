@@ -34,7 +34,7 @@ def test_class_signature_and_doc():
         '    >>> qc = Circuit("bell", num_qubits=2)',
         "    >>> qc.h(0).cx(0, 1).measure_all()",
         "    >>> print(qc.depth())",
-        "    2",
+        "    3",
     ]
 
 
