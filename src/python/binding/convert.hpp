@@ -64,7 +64,9 @@ struct Optional {
   using Value = std::optional<typename Kind::Value>;
   static std::optional<Value> convert(PyObject* v, const char* name) {
     if (v == nullptr) {
-      return Value();
+      // Built in place: copying an empty Value in makes GCC 12 at -O2 warn
+      // that its unset payload may be used uninitialized.
+      return std::optional<Value>(std::in_place);
     }
     auto converted = Kind::convert(v, name);
     if (!converted) {

@@ -46,7 +46,7 @@ std::vector<PE> thetas(std::uint32_t n) {
   return out;
 }
 
-TEST(StandardGateTest, catalogue_matches_spec_table) {
+TEST(StandardGateTest, catalogue_rows_match_the_gate_queries) {
   ASSERT_EQ(std::size(kRows), StandardGate::kNumKinds);
   for (std::size_t i = 0; i < std::size(kRows); ++i) {
     const CatalogueRow& row = kRows[i];

@@ -18,7 +18,7 @@ PE sample() {
   return PE::add(PE::symbol("a"), PE::neg(PE::constant(1.5)));
 }
 
-TEST(ParameterExpressionTest, variants_keep_spec_order) {
+TEST(ParameterExpressionTest, variants_keep_their_declared_order) {
   EXPECT_EQ(PE::constant(1.0).index(), 0u);
   EXPECT_EQ(PE::symbol("x").index(), 1u);
   EXPECT_EQ(PE::pi().index(), 2u);
