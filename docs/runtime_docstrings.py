@@ -26,7 +26,7 @@ class RuntimeDocstrings(griffe.Extension):
         import qelto
 
         self._fill(pkg, qelto)
-        pkg.docstring = griffe.Docstring(inspect.cleandoc(qelto.__doc__), parent=pkg)
+        pkg.docstring = griffe.Docstring(inspect.cleandoc(qelto.__doc__), parent=pkg, parser="google")
 
     def _fill(self, obj, runtime):
         for name, member in obj.members.items():
@@ -36,6 +36,6 @@ class RuntimeDocstrings(griffe.Extension):
                 continue
             doc, runtime_member = _runtime_doc(runtime, name)
             if doc:
-                member.docstring = griffe.Docstring(inspect.cleandoc(doc), parent=member)
+                member.docstring = griffe.Docstring(inspect.cleandoc(doc), parent=member, parser="google")
             if member.is_class and runtime_member is not None:
                 self._fill(member, runtime_member)
