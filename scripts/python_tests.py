@@ -128,7 +128,17 @@ def main():
         if python is None:
             results[version] = ("not found, skipped", True)
             continue
-        results[version] = run_tests(version, prepare_env(version, python, wheel), args.quick)
+        try:
+            env_python = prepare_env(version, python, wheel)
+        except subprocess.CalledProcessError as error:
+            if version == default:
+                raise
+            # An interpreter without venv or pip support is not one to test
+            # on; say so instead of failing the run.
+            results[version] = ("found (%s) but could not set up its environment: %s"
+                                % (python, error), True)
+            continue
+        results[version] = run_tests(version, env_python, args.quick)
 
     print("\nPython tests%s:" % (" (quick: slow tests left out)" if args.quick else ""))
     for version in VERSIONS:

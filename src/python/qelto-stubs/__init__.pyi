@@ -20,6 +20,8 @@ __all__ = [
 
 __version__: str
 
+# QubitId and ClbitId repeat their members instead of sharing a stub-only
+# base class: stubtest checks only the members a class defines itself.
 @final
 class QubitId:
     def __new__(cls, index: int) -> QubitId: ...
