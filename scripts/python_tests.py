@@ -1,6 +1,7 @@
 """Runs the Python tests against one built wheel on every CPython 3.9-3.13 found.
 
     python scripts/python_tests.py WHEEL [--quick] [--default PYTHON]
+    python scripts/python_tests.py [--default PYTHON]   (environments only)
 
 Interpreters are looked up as a developer machine has them: `python3.X` on
 PATH, then a pyenv root ($PYENV_ROOT or ~/.pyenv). The default interpreter
@@ -60,24 +61,28 @@ def run(cmd, **kw):
     return subprocess.run(cmd, check=True, stdin=subprocess.DEVNULL, **kw)
 
 
-def prepare_env(version, python, wheel):
-    """The version's virtual environment with the test extra and the wheel."""
+def prepare_env(version, python, wheel=None):
+    """The version's virtual environment with the test extra, and the wheel
+    when one is given. Each part is redone only when its input changed."""
     env = os.path.join(ROOT, "build", "py", version)
     bin_python = os.path.join(env, "bin", "python")
     if not os.path.exists(bin_python):
         run([python, "-m", "venv", env])
-    stamp = os.path.join(env, "qelto-installed")
-    want = digest(wheel, os.path.join(ROOT, "pyproject.toml"))
-    if os.path.exists(stamp) and open(stamp).read() == want:
-        return bin_python
-    requirements = subprocess.run(
-        [bin_python, os.path.join(ROOT, "scripts", "requirements.py"), "test"],
-        check=True, capture_output=True, text=True, cwd=ROOT).stdout.split()
     pip = [bin_python, "-m", "pip", "install", "--quiet", "--disable-pip-version-check"]
-    run(pip + requirements)
-    run(pip + ["--no-deps", "--force-reinstall", wheel])
-    with open(stamp, "w") as f:
-        f.write(want)
+    for stamp, source, install in [
+        ("qelto-test-extra", os.path.join(ROOT, "pyproject.toml"), lambda: run(pip + subprocess.run(
+            [bin_python, os.path.join(ROOT, "scripts", "requirements.py"), "test"],
+            check=True, capture_output=True, text=True, cwd=ROOT).stdout.split())),
+        ("qelto-wheel", wheel, lambda: run(pip + ["--no-deps", "--force-reinstall", wheel])),
+    ]:
+        if source is None:
+            continue
+        stamp = os.path.join(env, stamp)
+        want = digest(source)
+        if not (os.path.exists(stamp) and open(stamp).read() == want):
+            install()
+            with open(stamp, "w") as f:
+                f.write(want)
     return bin_python
 
 
@@ -112,11 +117,11 @@ def run_tests(version, python, quick):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("wheel")
+    parser.add_argument("wheel", nargs="?", help="omit to only prepare the environments")
     parser.add_argument("--quick", action="store_true")
     parser.add_argument("--default", default="python3")
     args = parser.parse_args()
-    wheel = os.path.abspath(args.wheel)
+    wheel = os.path.abspath(args.wheel) if args.wheel else None
 
     default = version_of(args.default)
     if default not in VERSIONS:
@@ -130,6 +135,9 @@ def main():
             continue
         try:
             env_python = prepare_env(version, python, wheel)
+            if wheel is None:
+                results[version] = ("environment ready", True)
+                continue
         except subprocess.CalledProcessError as error:
             if version == default:
                 raise
@@ -140,7 +148,8 @@ def main():
             continue
         results[version] = run_tests(version, env_python, args.quick)
 
-    print("\nPython tests%s:" % (" (quick: slow tests left out)" if args.quick else ""))
+    title = "Python tests" if wheel else "Python environments"
+    print("\n%s%s:" % (title, " (quick: slow tests left out)" if args.quick else ""))
     for version in VERSIONS:
         summary, _ = results[version]
         mark = " (default)" if version == default else ""
