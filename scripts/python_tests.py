@@ -68,7 +68,7 @@ def prepare_env(version, python, wheel=None):
     bin_python = os.path.join(env, "bin", "python")
     if not os.path.exists(bin_python):
         run([python, "-m", "venv", env])
-    pip = [bin_python, "-m", "pip", "install", "--quiet", "--disable-pip-version-check"]
+    pip = [bin_python, "-m", "pip", "install", "--quiet", "--quiet", "--disable-pip-version-check"]
     for stamp, source, install in [
         ("qelto-test-extra", os.path.join(ROOT, "pyproject.toml"), lambda: run(pip + subprocess.run(
             [bin_python, os.path.join(ROOT, "scripts", "requirements.py"), "test"],
