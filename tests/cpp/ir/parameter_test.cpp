@@ -145,7 +145,7 @@ TEST(ParameterExpressionTest, slow_million_deep_add_chains_copy_and_drop) {
   EXPECT_FALSE(left_copy == right_copy);
 }
 
-TEST(ParameterExpressionTest, wide_balanced_tree_copies_and_drops) {
+TEST(ParameterExpressionTest, slow_wide_balanced_tree_copies_and_drops) {
   // 2^18 leaves; exercises the rotations on both sides.
   std::vector<PE> level;
   for (int i = 0; i < (1 << 18); ++i) {
