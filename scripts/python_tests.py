@@ -12,6 +12,7 @@ version; fails when any version fails or collects no tests.
 """
 
 import argparse
+import concurrent.futures
 import glob
 import hashlib
 import os
@@ -97,6 +98,7 @@ def counts(report):
 
 
 def run_tests(version, python, quick):
+    """Runs pytest on one version; returns (summary, ok, pytest's output)."""
     report = os.path.join(ROOT, "build", "py", version, "report.xml")
     if os.path.exists(report):
         os.remove(report)
@@ -104,15 +106,16 @@ def run_tests(version, python, quick):
            os.path.join(ROOT, "tests", "python")]
     if quick:
         cmd += ["-m", "not slow"]
-    print("--- Python %s: %s" % (version, " ".join(cmd)), flush=True)
     # The tests import the installed wheel: run them from outside the
     # repository so that nothing in it shadows the module.
-    code = subprocess.run(cmd, cwd=os.path.join(ROOT, "build"), stdin=subprocess.DEVNULL).returncode
-    if code == 5 or not os.path.exists(report):
-        return "no tests collected (pytest exit %d)" % code, False
+    done = subprocess.run(cmd, cwd=os.path.join(ROOT, "build"), stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    output = "--- Python %s: %s\n%s" % (version, " ".join(cmd), done.stdout)
+    if done.returncode == 5 or not os.path.exists(report):
+        return "no tests collected (pytest exit %d)" % done.returncode, False, output
     passed, failed, skipped = counts(report)
-    ok = code == 0 and failed == 0 and passed > 0
-    return "%d passed, %d failed, %d skipped" % (passed, failed, skipped), ok
+    ok = done.returncode == 0 and failed == 0 and passed > 0
+    return "%d passed, %d failed, %d skipped" % (passed, failed, skipped), ok, output
 
 
 def main():
@@ -127,7 +130,7 @@ def main():
     if default not in VERSIONS:
         sys.exit("scripts/test: the default interpreter %s is not CPython 3.9-3.13 (got %s)"
                  % (args.default, default))
-    results = {}
+    results, runs = {}, {}
     for version in VERSIONS:
         python = args.default if version == default else find_interpreter(version)
         if python is None:
@@ -146,7 +149,17 @@ def main():
             results[version] = ("found (%s) but could not set up its environment: %s"
                                 % (python, error), True)
             continue
-        results[version] = run_tests(version, env_python, args.quick)
+        runs[version] = env_python
+
+    # The versions' runs are independent processes: run as many at once as
+    # there are cores, and print each one's output whole.
+    with concurrent.futures.ThreadPoolExecutor(max_workers=os.cpu_count() or 2) as pool:
+        futures = {v: pool.submit(run_tests, v, python, args.quick) for v, python in runs.items()}
+        for version in VERSIONS:
+            if version in futures:
+                summary, ok, output = futures[version].result()
+                print(output, end="", flush=True)
+                results[version] = (summary, ok)
 
     title = "Python tests" if wheel else "Python environments"
     print("\n%s%s:" % (title, " (quick: slow tests left out)" if args.quick else ""))
