@@ -46,7 +46,7 @@ std::vector<PE> thetas(std::uint32_t n) {
   return out;
 }
 
-TEST(StandardGateTest, catalogue_rows_match_the_gate_queries) {
+TEST(StandardGateTest, catalogue_rows_in_enumerator_order) {
   ASSERT_EQ(std::size(kRows), StandardGate::kNumKinds);
   for (std::size_t i = 0; i < std::size(kRows); ++i) {
     const CatalogueRow& row = kRows[i];
