@@ -8,9 +8,9 @@ import griffe
 
 
 def _runtime_doc(owner, name):
-    # Read the class dictionary: attribute access would run a property's
-    # getter or unwrap a static method into its function (whose doc is
-    # right too, but a property's value has none).
+    # Read the class dictionary, not the attribute: reading a property on
+    # the class gives its descriptor here, and a static method's entry
+    # gives the function through __func__.
     if inspect.isclass(owner) and name in vars(owner):
         member = vars(owner)[name]
         member = getattr(member, "__func__", member)
