@@ -6,7 +6,7 @@
 #include "python/circuit.hpp"
 #include "python/error.hpp"
 #include "qasm3/emitter.hpp"
-#include "qasm3/parser.hpp"
+#include "qasm3/read.hpp"
 
 namespace qelto::python {
 namespace {

@@ -157,6 +157,11 @@ bool Lowerer::is_operation(const SyntaxStmt& statement) {
   }
 }
 
+bool Lowerer::is_register(const SyntaxStmt& statement) {
+  return statement.kind == SyntaxStmtKind::QubitDecl ||
+         statement.kind == SyntaxStmtKind::BitDecl;
+}
+
 ParseResult<void> Lowerer::lower(ir::Circuit& circuit, const SyntaxTree& tree,
                                  const SyntaxStmt& statement) {
   switch (statement.kind) {

@@ -93,6 +93,8 @@ class Lowerer {
 
   // True for the statements pass 2 does something with (applies or fails).
   [[nodiscard]] static bool is_operation(const SyntaxStmt& statement);
+  // True for the declarations of registers.
+  [[nodiscard]] static bool is_register(const SyntaxStmt& statement);
 
  private:
   [[nodiscard]] ParseResult<void> resolve_qubits(const SyntaxTree& tree,

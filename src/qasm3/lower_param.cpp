@@ -1,27 +1,109 @@
 #include <array>
-#include <string_view>
+#include <cmath>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "qasm3/lower.hpp"
+#include "qasm3/syntax_text.hpp"
 
 namespace qelto::qasm3 {
 namespace {
 
 using Param = ir::ParameterExpression;
 
+constexpr double kPi = 3.141592653589793;
 constexpr double kTau = 6.283185307179586;
 constexpr double kEuler = 2.718281828459045;
 
-constexpr std::array<std::string_view, 6> kFunctions = {"ln",  "sin", "cos",
-                                                        "tan", "exp", "sqrt"};
+using Function = double (*)(double);
 
-bool is_known_function(std::string_view name) {
-  for (std::string_view known : kFunctions) {
+// The one-argument functions a gate angle may apply to a number.
+constexpr std::array<std::pair<std::string_view, Function>, 6> kFunctions = {{
+    {"ln", [](double x) { return std::log(x); }},
+    {"sin", [](double x) { return std::sin(x); }},
+    {"cos", [](double x) { return std::cos(x); }},
+    {"tan", [](double x) { return std::tan(x); }},
+    {"exp", [](double x) { return std::exp(x); }},
+    {"sqrt", [](double x) { return std::sqrt(x); }},
+}};
+
+Function find_function(std::string_view name) {
+  for (const auto& [known, function] : kFunctions) {
     if (known == name) {
-      return true;
+      return function;
     }
   }
-  return false;
+  return nullptr;
+}
+
+std::optional<double> fold(const SyntaxTree& tree, std::uint32_t expression);
+
+std::optional<double> fold_binary(BinOp op, double left, double right) {
+  switch (op) {
+    case BinOp::Add:
+      return left + right;
+    case BinOp::Sub:
+      return left - right;
+    case BinOp::Mul:
+      return left * right;
+    case BinOp::Div:
+      return left / right;
+    case BinOp::Mod:
+      return std::fmod(left, right);
+    case BinOp::Pow:
+      return std::pow(left, right);
+    default:
+      return std::nullopt;
+  }
+}
+
+// The number an expression denotes, where it is one: literals, the three
+// constants, negation, parentheses, +, -, *, /, % (remainder with the sign
+// of the left operand) and ** over numbers, and a known function of one
+// number. Recursive, to the depth the parser allows (kMaxNestingDepth).
+std::optional<double> fold(const SyntaxTree& tree, std::uint32_t expression) {
+  const SyntaxExpr& e = tree.expressions[expression];
+  switch (e.kind) {
+    case SyntaxExprKind::Int:
+      return static_cast<double>(e.integer);
+    case SyntaxExprKind::Float:
+      return e.real;
+    case SyntaxExprKind::Pi:
+      return kPi;
+    case SyntaxExprKind::Tau:
+      return kTau;
+    case SyntaxExprKind::Euler:
+      return kEuler;
+    case SyntaxExprKind::Neg: {
+      auto value = fold(tree, e.left);
+      return value ? std::optional(-*value) : std::nullopt;
+    }
+    case SyntaxExprKind::Paren:
+      return fold(tree, e.left);
+    case SyntaxExprKind::BinOp: {
+      auto left = fold(tree, e.left);
+      if (!left) {
+        return std::nullopt;
+      }
+      auto right = fold(tree, e.right);
+      if (!right) {
+        return std::nullopt;
+      }
+      return fold_binary(e.op, *left, *right);
+    }
+    case SyntaxExprKind::FnCall: {
+      const Function function = find_function(e.name);
+      if (function == nullptr || e.args.count != 1) {
+        return std::nullopt;
+      }
+      auto argument = fold(tree, tree.expression_lists[e.args.first]);
+      return argument ? std::optional(function(*argument)) : std::nullopt;
+    }
+    default:
+      return std::nullopt;
+  }
 }
 
 ParseResult<Param> combine(BinOp op, Param left, Param right) {
@@ -53,14 +135,12 @@ ParseResult<Param> binary(const SyntaxTree& tree, const SyntaxExpr& e) {
   return combine(e.op, std::move(*left), std::move(*right));
 }
 
-// Calls are rare in gate parameters, so they are folded on an owning copy
-// of the call rather than on the flat form.
 ParseResult<Param> call(const SyntaxTree& tree, std::uint32_t whole,
                         const SyntaxExpr& e) {
-  if (!is_known_function(e.name)) {
+  if (find_function(e.name) == nullptr) {
     return std::unexpected(Other{"Unknown function: " + std::string(e.name)});
   }
-  if (auto value = to_expression(tree, whole).as_f64()) {
+  if (auto value = fold(tree, whole)) {
     return Param::constant(*value);
   }
   return std::unexpected(Other{"Cannot evaluate function " +
@@ -106,7 +186,7 @@ ParseResult<ir::ParameterExpression> expr_to_param(const SyntaxTree& tree,
     default:
       return std::unexpected(
           Other{"Cannot convert expression to parameter: " +
-                to_string(to_expression(tree, expression))});
+                expression_text(tree, expression)});
   }
 }
 

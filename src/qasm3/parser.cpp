@@ -253,10 +253,10 @@ ParseResult<const SyntaxStmt*> Parser::next_statement() {
 // Most statements end in a semicolon. No statement is shorter than a few
 // bytes, so only semicolons inside comments or strings can lead the count
 // astray, and the cap bounds how far.
-std::size_t Parser::statement_hint() const {
+std::size_t statement_hint(std::string_view source) {
   constexpr std::size_t kMinBytesPerStatement = 8;
-  return std::min(count_semicolons(source_),
-                  source_.size() / kMinBytesPerStatement);
+  return std::min(count_semicolons(source),
+                  source.size() / kMinBytesPerStatement);
 }
 
 SyntaxExpr& Parser::new_expression(SyntaxExprKind kind) {
@@ -303,34 +303,6 @@ SyntaxRange Parser::take_expressions(std::size_t mark) {
 
 SyntaxRange Parser::take_statements(std::size_t mark) {
   return take(pending_statements_, mark, syntax_.statement_lists);
-}
-
-// Growing the statement list by doublings would move every statement
-// several times and return freed blocks to the allocator in bulk, so it is
-// sized from the parser's hint; a reservation that cannot be had is simply
-// skipped.
-ParseResult<Program> parse_program(std::string_view source) {
-  Parser parser(source);
-  auto version = parser.parse_header();
-  if (!version) {
-    return std::unexpected(std::move(version.error()));
-  }
-  Program program{std::move(*version), {}};
-  try {
-    program.statements.reserve(parser.statement_hint());
-  } catch (const std::bad_alloc&) {
-    // Growing on demand still works; only the head start is lost.
-  }
-  for (;;) {
-    auto statement = parser.next_statement();
-    if (!statement) {
-      return std::unexpected(std::move(statement.error()));
-    }
-    if (*statement == nullptr) {
-      return program;
-    }
-    program.statements.push_back(to_statement(parser.syntax(), **statement));
-  }
 }
 
 }  // namespace qelto::qasm3

@@ -10,8 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "ir/circuit.hpp"
-#include "qasm3/ast.hpp"
 #include "qasm3/error.hpp"
 #include "qasm3/scanner.hpp"
 #include "qasm3/syntax.hpp"
@@ -62,10 +60,6 @@ class Parser {
   [[nodiscard]] ParseResult<const SyntaxStmt*> next_statement();
 
   [[nodiscard]] const SyntaxTree& syntax() const noexcept { return syntax_; }
-
-  // How many statements the text holds at most, judged by its semicolons
-  // and capped in proportion to its length.
-  [[nodiscard]] std::size_t statement_hint() const;
 
  private:
   // An expression together with the height of its tree (a leaf is 1).
@@ -198,20 +192,8 @@ class Parser {
   std::vector<std::uint32_t> pending_statements_;
 };
 
-// Parses `source` into a Program. The lexer's first failure anywhere in the
-// text is reported before any syntax error.
-[[nodiscard]] ParseResult<Program> parse_program(std::string_view source);
-
-// Reads an OpenQASM 3 program into a new circuit named "qasm_circuit". The
-// outcome is that of tokenizing the whole text, parsing it, then lowering
-// it: the first error of the first stage that fails (lexer, then parser,
-// then lowering), and no partial circuit escapes. The stages actually run
-// statement by statement, without holding the program (see read.cpp).
-// Keeps no state between calls.
-//
-// Any byte string gives a circuit or an error. The one exception is
-// std::bad_alloc, thrown when the declared registers cannot be allocated
-// (e.g. `qubit[4294967295] q;`) or memory otherwise runs out.
-[[nodiscard]] ParseResult<ir::Circuit> parse(std::string_view source);
+// How many statements `source` holds at most, judged by its semicolons and
+// capped in proportion to its length.
+[[nodiscard]] std::size_t statement_hint(std::string_view source);
 
 }  // namespace qelto::qasm3

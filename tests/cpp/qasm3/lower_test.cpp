@@ -9,7 +9,7 @@
 #include <type_traits>
 
 #include "ir/gate_catalogue.hpp"
-#include "qasm3/parser.hpp"
+#include "qasm3/read.hpp"
 #include "text_case.hpp"
 
 namespace qelto::qasm3 {

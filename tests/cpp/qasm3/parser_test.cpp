@@ -1,5 +1,7 @@
 #include "qasm3/parser.hpp"
 
+#include "qasm3/syntax_text.hpp"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -13,32 +15,44 @@ namespace {
 
 // The program's debug text, or the error's display text.
 std::string outcome(std::string_view source) {
-  auto program = parse_program(source);
-  return program ? to_string(*program) : to_string(program.error());
+  auto program = program_text(source);
+  return program ? *program : to_string(program.error());
 }
 
 // Parses `body` after a header line; gives each statement's debug text on a
 // line of its own, or the error's display text.
 std::string statements(const std::string& body) {
-  auto program = parse_program("OPENQASM 3.0;\n" + body);
-  if (!program) {
-    return to_string(program.error());
+  std::string source = "OPENQASM 3.0;\n" + body;
+  Parser reader(source);
+  if (auto header = reader.parse_header(); !header) {
+    return to_string(header.error());
   }
   std::string out;
-  for (const Statement& statement : program->statements) {
-    out += to_string(statement) + "\n";
+  for (;;) {
+    auto statement = reader.next_statement();
+    if (!statement) {
+      return to_string(statement.error());
+    }
+    if (*statement == nullptr) {
+      return out;
+    }
+    out += statement_text(reader.syntax(), **statement) + "\n";
   }
-  return out;
 }
 
 // The debug text of the value assigned in `x = {expression};`.
 std::string expression(const std::string& text) {
-  auto program = parse_program("OPENQASM 3.0; x = " + text + ";");
-  if (!program) {
-    return to_string(program.error());
+  const std::string source = "OPENQASM 3.0; x = " + text + ";";
+  Parser parser(source);
+  if (auto header = parser.parse_header(); !header) {
+    return to_string(header.error());
   }
-  return to_string(
-      *std::get<stmt::Assign>(program->statements.at(0).node).value);
+  auto statement = parser.next_statement();
+  if (!statement) {
+    return to_string(statement.error());
+  }
+  const SyntaxTree& tree = parser.syntax();
+  return expression_text(tree, tree.details[(*statement)->detail].expr[0]);
 }
 
 using testing_support::Case;
@@ -341,7 +355,7 @@ TEST(Parser, accepts_nesting_up_to_the_limit) {
       repeat("if (c) ", levels) + "x q;",
   };
   for (const std::string& source : sources) {
-    auto program = parse_program("OPENQASM 3;" + source);
+    auto program = program_text("OPENQASM 3;" + source);
     EXPECT_TRUE(program.has_value()) << to_string(program.error());
   }
 }

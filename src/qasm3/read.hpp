@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string_view>
+
+#include "ir/circuit.hpp"
+#include "qasm3/error.hpp"
+
+namespace qelto::qasm3 {
+
+// Reads an OpenQASM 3 program into a new circuit named "qasm_circuit". The
+// outcome is that of tokenizing the whole text, parsing it, then lowering
+// it: the first error of the first stage that fails (lexer, then parser,
+// then lowering), and no partial circuit escapes. The stages actually run
+// statement by statement, without holding the program (see read.cpp).
+// Keeps no state between calls.
+//
+// Any byte string gives a circuit or an error. The one exception is
+// std::bad_alloc, thrown when the declared registers cannot be allocated
+// (e.g. `qubit[4294967295] q;`) or memory otherwise runs out.
+[[nodiscard]] ParseResult<ir::Circuit> parse(std::string_view source);
+
+}  // namespace qelto::qasm3
