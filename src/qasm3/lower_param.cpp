@@ -1,5 +1,6 @@
 #include <array>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -7,6 +8,7 @@
 
 #include "qasm3/lower.hpp"
 #include "qasm3/syntax_text.hpp"
+#include "qasm3/token.hpp"
 
 namespace qelto::qasm3 {
 namespace {
@@ -38,8 +40,20 @@ Function find_function(std::string_view name) {
   return nullptr;
 }
 
-std::optional<double> fold(const SyntaxTree& tree, std::uint32_t expression);
+std::optional<double> fold(const SyntaxTree& tree, std::uint32_t expression,
+                           const Bindings& bindings);
 
+const Param* bound(const Bindings& bindings, std::string_view name) {
+  for (std::size_t i = 0; i < bindings.names.size(); ++i) {
+    if (bindings.names[i] == name) {
+      return &bindings.values[i];
+    }
+  }
+  return nullptr;
+}
+
+// Division by zero gives not-a-number without dividing, so that folding
+// raises no floating-point exception; the caller refuses the result.
 std::optional<double> fold_binary(BinOp op, double left, double right) {
   switch (op) {
     case BinOp::Add:
@@ -49,8 +63,14 @@ std::optional<double> fold_binary(BinOp op, double left, double right) {
     case BinOp::Mul:
       return left * right;
     case BinOp::Div:
+      if (right == 0.0) {
+        return std::numeric_limits<double>::quiet_NaN();
+      }
       return left / right;
     case BinOp::Mod:
+      if (right == 0.0) {
+        return std::numeric_limits<double>::quiet_NaN();
+      }
       return std::fmod(left, right);
     case BinOp::Pow:
       return std::pow(left, right);
@@ -62,10 +82,25 @@ std::optional<double> fold_binary(BinOp op, double left, double right) {
 // The number an expression denotes, where it is one: literals, the three
 // constants, negation, parentheses, +, -, *, /, % (remainder with the sign
 // of the left operand) and ** over numbers, and a known function of one
-// number. Recursive, to the depth the parser allows (kMaxNestingDepth).
-std::optional<double> fold(const SyntaxTree& tree, std::uint32_t expression) {
+// number, over numbers and names bound to numbers. Recursive, to the depth
+// the parser allows (kMaxNestingDepth).
+std::optional<double> fold(const SyntaxTree& tree, std::uint32_t expression,
+                           const Bindings& bindings) {
   const SyntaxExpr& e = tree.expressions[expression];
   switch (e.kind) {
+    case SyntaxExprKind::Identifier: {
+      const Param* value = bound(bindings, e.name);
+      if (value == nullptr) {
+        return std::nullopt;
+      }
+      if (const auto* constant = value->get_if<Param::Constant>()) {
+        return constant->value;
+      }
+      if (value->get_if<Param::Pi>() != nullptr) {
+        return kPi;
+      }
+      return std::nullopt;
+    }
     case SyntaxExprKind::Int:
       return static_cast<double>(e.integer);
     case SyntaxExprKind::Float:
@@ -77,17 +112,17 @@ std::optional<double> fold(const SyntaxTree& tree, std::uint32_t expression) {
     case SyntaxExprKind::Euler:
       return kEuler;
     case SyntaxExprKind::Neg: {
-      auto value = fold(tree, e.left);
+      auto value = fold(tree, e.left, bindings);
       return value ? std::optional(-*value) : std::nullopt;
     }
     case SyntaxExprKind::Paren:
-      return fold(tree, e.left);
+      return fold(tree, e.left, bindings);
     case SyntaxExprKind::BinOp: {
-      auto left = fold(tree, e.left);
+      auto left = fold(tree, e.left, bindings);
       if (!left) {
         return std::nullopt;
       }
-      auto right = fold(tree, e.right);
+      auto right = fold(tree, e.right, bindings);
       if (!right) {
         return std::nullopt;
       }
@@ -98,7 +133,8 @@ std::optional<double> fold(const SyntaxTree& tree, std::uint32_t expression) {
       if (function == nullptr || e.args.count != 1) {
         return std::nullopt;
       }
-      auto argument = fold(tree, tree.expression_lists[e.args.first]);
+      auto argument =
+          fold(tree, tree.expression_lists[e.args.first], bindings);
       return argument ? std::optional(function(*argument)) : std::nullopt;
     }
     default:
@@ -122,13 +158,22 @@ ParseResult<Param> combine(BinOp op, Param left, Param right) {
   }
 }
 
+ParseResult<Param> finite(double value) {
+  if (!std::isfinite(value)) {
+    return std::unexpected(
+        Other{"Angle is not a finite number (" + format_float(value) + ")"});
+  }
+  return Param::constant(value);
+}
+
 // Both operands are converted first, so their errors win over the operator's.
-ParseResult<Param> binary(const SyntaxTree& tree, const SyntaxExpr& e) {
-  auto left = expr_to_param(tree, e.left);
+ParseResult<Param> binary(const SyntaxTree& tree, const SyntaxExpr& e,
+                          const Bindings& bindings) {
+  auto left = expr_to_param(tree, e.left, bindings);
   if (!left) {
     return left;
   }
-  auto right = expr_to_param(tree, e.right);
+  auto right = expr_to_param(tree, e.right, bindings);
   if (!right) {
     return right;
   }
@@ -136,20 +181,21 @@ ParseResult<Param> binary(const SyntaxTree& tree, const SyntaxExpr& e) {
 }
 
 ParseResult<Param> call(const SyntaxTree& tree, std::uint32_t whole,
-                        const SyntaxExpr& e) {
+                        const SyntaxExpr& e, const Bindings& bindings) {
   if (find_function(e.name) == nullptr) {
     return std::unexpected(Other{"Unknown function: " + std::string(e.name)});
   }
-  if (auto value = fold(tree, whole)) {
-    return Param::constant(*value);
+  if (auto value = fold(tree, whole, bindings)) {
+    return finite(*value);
   }
   return std::unexpected(Other{"Cannot evaluate function " +
                                std::string(e.name) +
                                " with symbolic arguments"});
 }
 
-ParseResult<Param> negation(const SyntaxTree& tree, const SyntaxExpr& e) {
-  auto operand = expr_to_param(tree, e.left);
+ParseResult<Param> negation(const SyntaxTree& tree, const SyntaxExpr& e,
+                            const Bindings& bindings) {
+  auto operand = expr_to_param(tree, e.left, bindings);
   if (!operand) {
     return operand;
   }
@@ -159,15 +205,19 @@ ParseResult<Param> negation(const SyntaxTree& tree, const SyntaxExpr& e) {
 }  // namespace
 
 ParseResult<ir::ParameterExpression> expr_to_param(const SyntaxTree& tree,
-                                                   std::uint32_t expression) {
+                                                   std::uint32_t expression,
+                                                   const Bindings& bindings) {
   const SyntaxExpr& e = tree.expressions[expression];
   switch (e.kind) {
     case SyntaxExprKind::Int:
       // Nearest double, so literals beyond 2^63 keep their magnitude.
       return Param::constant(static_cast<double>(e.integer));
     case SyntaxExprKind::Float:
-      return Param::constant(e.real);
+      return finite(e.real);
     case SyntaxExprKind::Identifier:
+      if (const Param* value = bound(bindings, e.name)) {
+        return value->clone();
+      }
       return Param::symbol(std::string(e.name));
     case SyntaxExprKind::Pi:
       return Param::pi();
@@ -176,13 +226,13 @@ ParseResult<ir::ParameterExpression> expr_to_param(const SyntaxTree& tree,
     case SyntaxExprKind::Euler:
       return Param::constant(kEuler);
     case SyntaxExprKind::Neg:
-      return negation(tree, e);
+      return negation(tree, e, bindings);
     case SyntaxExprKind::Paren:
-      return expr_to_param(tree, e.left);
+      return expr_to_param(tree, e.left, bindings);
     case SyntaxExprKind::BinOp:
-      return binary(tree, e);
+      return binary(tree, e, bindings);
     case SyntaxExprKind::FnCall:
-      return call(tree, expression, e);
+      return call(tree, expression, e, bindings);
     default:
       return std::unexpected(
           Other{"Cannot convert expression to parameter: " +

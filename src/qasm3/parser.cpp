@@ -80,9 +80,9 @@ ParseStep<void> Parser::expect(TokenKind kind) {
     return fail(UnexpectedEof{"expected " + to_string(kind)});
   }
   if (!next_is(kind)) {
-    auto error = unexpected(to_string(kind));
+    auto failed = fail(unexpected(to_string(kind)));
     advance();
-    return fail(std::move(error));
+    return failed;
   }
   advance();
   return {};
@@ -102,11 +102,17 @@ ParseError Parser::too_deep() const {
 
 std::unexpected<ParseFailed> Parser::fail(ParseError error) {
   error_ = std::move(error);
+  error_offset_ = at_end_ ? source_.size() : lexeme_.span.start;
   return std::unexpected(ParseFailed{});
+}
+
+std::unexpected<ParseFailed> Parser::unsupported(std::string_view feature) {
+  return fail(Other{std::string(feature) + " are not supported"});
 }
 
 ParseError Parser::reported_error() {
   if (auto failure = first_lexer_failure()) {
+    error_offset_ = failure->position;
     return std::move(*failure);
   }
   return std::move(*error_);
@@ -178,6 +184,7 @@ ParseStep<void> Parser::parse_bit_ref() {
   }
   SyntaxRef& ref = append(syntax_.refs);
   ref.name = text();
+  ref.offset = lexeme_.span.start;
   advance();
   if (consume(TokenKind::LBracket)) {
     auto value = parse_bracketed_int();
@@ -211,17 +218,17 @@ ParseStep<std::string> Parser::parse_version() {
   } else if (next_is(TokenKind::IntLiteral)) {
     version = std::to_string(lexeme_.value) + ".0";
   } else {
-    auto error = InvalidVersion{to_string(current_token())};
+    auto failed = fail(InvalidVersion{to_string(current_token())});
     advance();
-    return fail(std::move(error));
+    return failed;
   }
   advance();
   return version;
 }
 
 ParseResult<std::string> Parser::parse_header() {
-  if (auto header = expect(TokenKind::OpenQasm); !header) {
-    return std::unexpected(reported_error());
+  if (!consume(TokenKind::OpenQasm)) {
+    return std::string();
   }
   auto version = parse_version();
   if (!version) {
@@ -239,6 +246,7 @@ ParseResult<const SyntaxStmt*> Parser::next_statement() {
   pending_statements_.clear();
   if (at_end()) {
     if (auto failure = first_lexer_failure()) {
+      error_offset_ = failure->position;
       return std::unexpected(std::move(*failure));
     }
     return nullptr;

@@ -50,8 +50,9 @@ class Parser {
  public:
   explicit Parser(std::string_view source);
 
-  // The header (`OPENQASM`, the version number, `;`); returns the version
-  // text. Must come first.
+  // The version line (`OPENQASM`, the version number, `;`) if the text
+  // starts with one; returns the version text, empty when there is no
+  // version line. Must come first.
   [[nodiscard]] ParseResult<std::string> parse_header();
 
   // The next top-level statement, or nullptr when no token is left. The
@@ -60,6 +61,11 @@ class Parser {
   [[nodiscard]] ParseResult<const SyntaxStmt*> next_statement();
 
   [[nodiscard]] const SyntaxTree& syntax() const noexcept { return syntax_; }
+
+  // The byte offset where the error last returned was found.
+  [[nodiscard]] std::size_t error_offset() const noexcept {
+    return error_offset_;
+  }
 
  private:
   // An expression together with the height of its tree (a leaf is 1).
@@ -107,6 +113,9 @@ class Parser {
   [[nodiscard]] ParseStep<void> expect(TokenKind kind);
   [[nodiscard]] ParseError unexpected(std::string expected) const;
   [[nodiscard]] ParseError too_deep() const;
+  // Refuses the statement at the current token: `feature` is not read.
+  [[nodiscard]] std::unexpected<ParseFailed> unsupported(
+      std::string_view feature);
   // Keeps `error` as the error that ends parsing.
   [[nodiscard]] std::unexpected<ParseFailed> fail(ParseError error);
   // The error that ended parsing, unless the text holds a lexing failure,
@@ -156,6 +165,9 @@ class Parser {
   [[nodiscard]] ParseStep<std::uint32_t> parse_statement();
   [[nodiscard]] ParseStep<std::uint32_t> parse_include();
   [[nodiscard]] ParseStep<std::uint32_t> parse_declaration(TokenKind kind);
+  [[nodiscard]] ParseStep<std::uint32_t> parse_register(SyntaxStmtKind kind);
+  [[nodiscard]] ParseStep<std::uint32_t> parse_delay();
+  [[nodiscard]] ParseStep<std::uint32_t> parse_statement_at(TokenKind kind);
   [[nodiscard]] ParseStep<std::uint32_t> parse_measure();
   [[nodiscard]] ParseStep<std::uint32_t> parse_reset();
   [[nodiscard]] ParseStep<std::uint32_t> parse_barrier();
@@ -184,6 +196,7 @@ class Parser {
   bool at_end_ = false;
   std::optional<LexerError> first_failure_;
   std::optional<ParseError> error_;
+  std::size_t error_offset_ = 0;
   // Bodies and unary operands currently open; bounds the recursion before
   // the tree exists to be measured.
   std::size_t depth_ = 0;

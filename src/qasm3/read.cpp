@@ -30,18 +30,23 @@ void reserve_operations(ir::Circuit& circuit, std::string_view source) {
   }
 }
 
+template <class T>
+using Located = std::expected<T, SourceError>;
+
 // Parses `source` and hands each top-level statement, in program order, to
 // `take(tree, statement)`. Fails with the first lexing or syntax error.
 template <class Take>
-ParseResult<void> each_statement(std::string_view source, Take&& take) {
+Located<void> each_statement(std::string_view source, Take&& take) {
   Parser parser(source);
   if (auto header = parser.parse_header(); !header) {
-    return std::unexpected(std::move(header.error()));
+    return std::unexpected(locate(source, std::move(header.error()),
+                                  parser.error_offset()));
   }
   for (;;) {
     auto statement = parser.next_statement();
     if (!statement) {
-      return std::unexpected(std::move(statement.error()));
+      return std::unexpected(locate(source, std::move(statement.error()),
+                                    parser.error_offset()));
     }
     if (*statement == nullptr) {
       return {};
@@ -58,10 +63,10 @@ struct Reading {
   std::optional<ir::Circuit> circuit;
   // The first declaration error; final, as declarations are all laid out
   // before any operation is lowered.
-  std::optional<ParseError> declaration_error;
+  std::optional<SourceError> declaration_error;
   // The first operation error; final unless the operations are lowered
   // again.
-  std::optional<ParseError> operation_error;
+  std::optional<SourceError> operation_error;
   bool operation_seen = false;
   // A register was declared after an operation (which may then have meant
   // another register), or memory ran out while lowering (where a syntax
@@ -70,7 +75,7 @@ struct Reading {
 
   void take(std::string_view source, const SyntaxTree& tree,
             const SyntaxStmt& statement);
-  void declare(const SyntaxStmt& statement);
+  void declare(std::string_view source, const SyntaxStmt& statement);
   void operate(std::string_view source, const SyntaxTree& tree,
                const SyntaxStmt& statement);
 };
@@ -83,13 +88,14 @@ void Reading::take(std::string_view source, const SyntaxTree& tree,
   if (Lowerer::is_operation(statement)) {
     operate(source, tree, statement);
   } else {
-    declare(statement);
+    declare(source, statement);
   }
 }
 
-void Reading::declare(const SyntaxStmt& statement) {
+void Reading::declare(std::string_view source, const SyntaxStmt& statement) {
   if (auto declared = lowerer.declare(statement); !declared) {
-    declaration_error = std::move(declared.error());
+    declaration_error = locate(source, std::move(declared.error()),
+                               lowerer.error_offset());
     circuit.reset();
     return;
   }
@@ -111,7 +117,8 @@ void Reading::operate(std::string_view source, const SyntaxTree& tree,
       reserve_operations(*circuit, source);
     }
     if (auto lowered = lowerer.lower(*circuit, tree, statement); !lowered) {
-      operation_error = std::move(lowered.error());
+      operation_error = locate(source, std::move(lowered.error()),
+                               lowerer.error_offset());
       circuit.reset();
     }
   } catch (const std::bad_alloc&) {
@@ -122,17 +129,19 @@ void Reading::operate(std::string_view source, const SyntaxTree& tree,
 
 // Every operation of `source` lowered into a fresh circuit, with every
 // declaration already known to `lowerer`.
-ParseResult<ir::Circuit> lower_operations(std::string_view source,
-                                          Lowerer& lowerer) {
+Located<ir::Circuit> lower_operations(std::string_view source,
+                                     Lowerer& lowerer) {
+  lowerer.forget_definitions();
   ir::Circuit circuit = lowerer.make_circuit();
   reserve_operations(circuit, source);
-  std::optional<ParseError> error;
+  std::optional<SourceError> error;
   auto read = each_statement(
       source, [&](const SyntaxTree& tree, const SyntaxStmt& statement) {
         if (!error && Lowerer::is_operation(statement)) {
           if (auto lowered = lowerer.lower(circuit, tree, statement);
               !lowered) {
-            error = std::move(lowered.error());
+            error = locate(source, std::move(lowered.error()),
+                           lowerer.error_offset());
           }
         }
       });
@@ -147,7 +156,7 @@ ParseResult<ir::Circuit> lower_operations(std::string_view source,
 
 }  // namespace
 
-ParseResult<ir::Circuit> parse(std::string_view source) {
+std::expected<ir::Circuit, SourceError> read(std::string_view source) {
   Reading reading;
   auto read = each_statement(
       source, [&](const SyntaxTree& tree, const SyntaxStmt& statement) {
@@ -172,6 +181,14 @@ ParseResult<ir::Circuit> parse(std::string_view source) {
     return reading.lowerer.make_circuit();
   }
   return std::move(*reading.circuit);
+}
+
+ParseResult<ir::Circuit> parse(std::string_view source) {
+  auto circuit = read(source);
+  if (!circuit) {
+    return std::unexpected(std::move(circuit.error().error));
+  }
+  return std::move(*circuit);
 }
 
 }  // namespace qelto::qasm3

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <expected>
 #include <string_view>
 
 #include "ir/circuit.hpp"
@@ -7,7 +8,8 @@
 
 namespace qelto::qasm3 {
 
-// Reads an OpenQASM 3 program into a new circuit named "qasm_circuit". The
+// Reads an OpenQASM 3 or 2 program into a new circuit named "qasm_circuit";
+// the version line is optional. The
 // outcome is that of tokenizing the whole text, parsing it, then lowering
 // it: the first error of the first stage that fails (lexer, then parser,
 // then lowering), and no partial circuit escapes. The stages actually run
@@ -18,5 +20,9 @@ namespace qelto::qasm3 {
 // std::bad_alloc, thrown when the declared registers cannot be allocated
 // (e.g. `qubit[4294967295] q;`) or memory otherwise runs out.
 [[nodiscard]] ParseResult<ir::Circuit> parse(std::string_view source);
+
+// `parse`, with the place of the error in the source.
+[[nodiscard]] std::expected<ir::Circuit, SourceError> read(
+    std::string_view source);
 
 }  // namespace qelto::qasm3

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -86,6 +87,8 @@ struct SyntaxExpr {
 struct SyntaxRef {
   std::string_view name;
   std::optional<std::uint64_t> index;
+  // Byte offset of the name in the source.
+  std::size_t offset = 0;
 };
 
 // The kinds of statement.
@@ -101,6 +104,7 @@ enum class SyntaxStmtKind : std::uint8_t {
   For,
   GateDef,
   Assign,
+  Delay,
 };
 
 // The parts of the rarer statements, kept apart so that the records of the
@@ -125,11 +129,14 @@ struct SyntaxStmt {
   // Include: the path; declarations, GateCall, GateDef and Assign: the
   // name; For: the loop variable.
   std::string_view name;
-  // Declarations: the size; Assign: the index.
+  // Declarations: the size; Assign: the index; Delay: the duration.
   std::optional<std::uint64_t> number;
+  // Byte offset of the statement's first token in the source.
+  std::size_t offset = 0;
   // GateCall: the parameter roots, in `expression_lists`.
   SyntaxRange params;
-  // GateCall, Measure, Reset, Barrier: the qubit references, in `refs`.
+  // GateCall, Measure, Reset, Barrier, Delay: the qubit references, in
+  // `refs`.
   SyntaxRange qubits;
   // Measure: the targets, in `refs`.
   SyntaxRange bits;

@@ -224,6 +224,9 @@ std::string statement_text(const SyntaxTree& tree, const SyntaxStmt& s) {
       return "Reset { qubits: " + refs(tree, s.qubits) + " }";
     case SyntaxStmtKind::Barrier:
       return "Barrier { qubits: " + refs(tree, s.qubits) + " }";
+    case SyntaxStmtKind::Delay:
+      return "Delay { duration: " + maybe(s.number) +
+             ", qubits: " + refs(tree, s.qubits) + " }";
     default:
       return rare_statement(tree, s);
   }
