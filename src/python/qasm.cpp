@@ -15,6 +15,27 @@ PyObject* parse_to_py_err(const qasm3::ParseError& error) {
   return raise_runtime_error("Parse Error: ", qasm3::to_string(error));
 }
 
+// The source line holding the error and a caret under its column.
+std::string caret_note(std::string_view source,
+                       const qasm3::SourceError& error) {
+  const std::size_t start =
+      source.substr(0, error.offset).rfind('\n') + 1;  // npos + 1 == 0
+  std::size_t end = source.find('\n', error.offset);
+  end = end == std::string_view::npos ? source.size() : end;
+  std::string_view line = source.substr(start, end - start);
+  if (!line.empty() && line.back() == '\r') {
+    line.remove_suffix(1);
+  }
+  return std::string(line) + "\n" + std::string(error.column - 1, ' ') + "^";
+}
+
+PyObject* read_to_py_err(std::string_view source,
+                         const qasm3::SourceError& error) {
+  return raise_qasm_error(qasm3::to_string(error.error),
+                          {error.line, error.column, error.offset},
+                          caret_note(source, error));
+}
+
 PyObject* from_qasm(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                     PyObject* kwnames) {
   static constexpr Signature kSig{"from_qasm", {"qasm"}};
@@ -22,9 +43,10 @@ PyObject* from_qasm(PyObject*, PyObject* const* args, Py_ssize_t nargs,
   if (!converted) {
     return nullptr;
   }
-  auto circuit = qasm3::parse(std::get<0>(*converted));
+  const std::string_view source = std::get<0>(*converted);
+  auto circuit = qasm3::read(source);
   if (!circuit) {
-    return parse_to_py_err(circuit.error());
+    return read_to_py_err(source, circuit.error());
   }
   return new_circuit(std::move(*circuit));
 }

@@ -35,8 +35,8 @@ Parser::Parser(std::string_view source) : source_(source), scanner_(source) {
 
 void Parser::note_failure() {
   if (!first_failure_) {
-    first_failure_ = LexerError{"Invalid token: '" + std::string(text()) + "'",
-                                lexeme_.span.start};
+    first_failure_ =
+        LexerError{lex_failure_message(source_, lexeme_.span), lexeme_.span.start};
   }
 }
 

@@ -93,7 +93,14 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"failure_where_semicolon_expected", "OPENQASM 3.0 $",
              "Lexer error at position 13: Invalid token: '$'"},
         Case{"failure_as_version", "OPENQASM \xc3\xa9;",
-             "Lexer error at position 9: Invalid token: '\xc3\xa9'"},
+             "Lexer error at position 9: Invalid token: '\xc3\xa9': characters "
+             "outside ASCII are not supported outside comments and strings"},
+        Case{"physical_qubit", "OPENQASM 3.0; x $0;",
+             "Lexer error at position 16: Invalid token: '$': physical qubits "
+             "($0, $1, ...) are not supported"},
+        Case{"pragma", "OPENQASM 3.0;\n#pragma x",
+             "Lexer error at position 14: Invalid token: '#': directives "
+             "(#pragma, #dim) are not supported"},
         Case{"oversized_integer_after_syntax_error",
              "OPENQASM 3.0; x = ; y = 18446744073709551616;",
              "Lexer error at position 24: Invalid token: "
