@@ -262,6 +262,12 @@ class Lowerer {
     const SyntaxTree& tree, std::uint32_t expression,
     const Bindings& bindings = {});
 
+// Replaces `out` with the parameters of the expression list `params` of
+// `tree`, in order; the first failure stops.
+[[nodiscard]] ParseResult<void> params_to_list(
+    const SyntaxTree& tree, SyntaxRange params, const Bindings& bindings,
+    std::vector<ir::ParameterExpression>& out);
+
 // Succeed when `got == expected`; otherwise WrongParamCount /
 // WrongQubitCount naming `gate`.
 [[nodiscard]] ParseResult<void> check_param_count(std::string_view gate,

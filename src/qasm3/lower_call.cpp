@@ -174,14 +174,9 @@ ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
     return q;
   }
   std::vector<ir::ParameterExpression>& params = params_;
-  params.clear();
-  for (std::uint32_t i = 0; i < call.params.count; ++i) {
-    auto param =
-        expr_to_param(tree, tree.expression_lists[call.params.first + i]);
-    if (!param) {
-      return std::unexpected(std::move(param.error()));
-    }
-    params.push_back(std::move(*param));
+  if (auto converted = params_to_list(tree, call.params, {}, params);
+      !converted) {
+    return converted;
   }
   auto callee = find_callee(call.name);
   if (!callee) {

@@ -167,15 +167,11 @@ ParseResult<void> Lowerer::expand(ir::Circuit& circuit,
       }
       continue;
     }
-    call_params.clear();
-    const Bindings bindings{current.params, frame.params};
-    for (std::uint32_t p = 0; p < statement.params.count; ++p) {
-      auto param = expr_to_param(
-          tree, tree.expression_lists[statement.params.first + p], bindings);
-      if (!param) {
-        return std::unexpected(std::move(param.error()));
-      }
-      call_params.push_back(std::move(*param));
+    if (auto converted =
+            params_to_list(tree, statement.params,
+                           Bindings{current.params, frame.params}, call_params);
+        !converted) {
+      return converted;
     }
     auto callee = find_callee(statement.name);
     if (!callee) {

@@ -240,6 +240,21 @@ ParseResult<ir::ParameterExpression> expr_to_param(const SyntaxTree& tree,
   }
 }
 
+ParseResult<void> params_to_list(const SyntaxTree& tree, SyntaxRange params,
+                                 const Bindings& bindings,
+                                 std::vector<ir::ParameterExpression>& out) {
+  out.clear();
+  for (std::uint32_t i = 0; i < params.count; ++i) {
+    auto param =
+        expr_to_param(tree, tree.expression_lists[params.first + i], bindings);
+    if (!param) {
+      return std::unexpected(std::move(param.error()));
+    }
+    out.push_back(std::move(*param));
+  }
+  return {};
+}
+
 ParseResult<void> check_param_count(std::string_view gate, std::uint64_t got,
                                     std::uint64_t expected) {
   if (got == expected) {

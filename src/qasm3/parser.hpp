@@ -161,6 +161,8 @@ class Parser {
   [[nodiscard]] ParseStep<SyntaxRange> parse_identifier_list();
   [[nodiscard]] ParseStep<void> parse_bit_ref();
   [[nodiscard]] ParseStep<SyntaxRange> parse_qubit_refs();
+  [[nodiscard]] ParseStep<SyntaxRange> parse_operands();
+  [[nodiscard]] ParseStep<std::optional<std::uint64_t>> parse_optional_size();
 
   [[nodiscard]] ParseStep<std::uint32_t> parse_statement();
   [[nodiscard]] ParseStep<std::uint32_t> parse_include();

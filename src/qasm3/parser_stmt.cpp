@@ -107,6 +107,18 @@ ParseStep<std::uint32_t> Parser::parse_statement_at(TokenKind kind) {
   }
 }
 
+// A register size in brackets, if one follows.
+ParseStep<std::optional<std::uint64_t>> Parser::parse_optional_size() {
+  if (!consume(TokenKind::LBracket)) {
+    return std::nullopt;
+  }
+  auto value = parse_bracketed_int();
+  if (!value) {
+    return std::unexpected(std::move(value.error()));
+  }
+  return *value;
+}
+
 // `qreg name[size];` and `creg name[size];`, the register declarations of
 // OpenQASM 2; the keyword has been read.
 ParseStep<std::uint32_t> Parser::parse_register(SyntaxStmtKind kind) {
@@ -114,20 +126,16 @@ ParseStep<std::uint32_t> Parser::parse_register(SyntaxStmtKind kind) {
   if (!name) {
     return std::unexpected(std::move(name.error()));
   }
-  std::optional<std::uint64_t> size;
-  if (consume(TokenKind::LBracket)) {
-    auto value = parse_bracketed_int();
-    if (!value) {
-      return std::unexpected(std::move(value.error()));
-    }
-    size = *value;
+  auto size = parse_optional_size();
+  if (!size) {
+    return std::unexpected(std::move(size.error()));
   }
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
   }
   SyntaxStmt& decl = new_statement(kind);
   decl.name = *name;
-  decl.number = size;
+  decl.number = *size;
   return last_statement();
 }
 
@@ -155,12 +163,9 @@ ParseStep<std::uint32_t> Parser::parse_delay() {
   if (auto closed = expect(TokenKind::RBracket); !closed) {
     return std::unexpected(std::move(closed.error()));
   }
-  auto qubits = parse_qubit_refs();
+  auto qubits = parse_operands();
   if (!qubits) {
     return std::unexpected(std::move(qubits.error()));
-  }
-  if (auto end = expect(TokenKind::Semicolon); !end) {
-    return std::unexpected(std::move(end.error()));
   }
   SyntaxStmt& delay = new_statement(SyntaxStmtKind::Delay);
   delay.number = *duration;
@@ -187,13 +192,9 @@ ParseStep<std::uint32_t> Parser::parse_include() {
 
 ParseStep<std::uint32_t> Parser::parse_declaration(TokenKind kind) {
   advance();
-  std::optional<std::uint64_t> size;
-  if (consume(TokenKind::LBracket)) {
-    auto value = parse_bracketed_int();
-    if (!value) {
-      return std::unexpected(std::move(value.error()));
-    }
-    size = *value;
+  auto size = parse_optional_size();
+  if (!size) {
+    return std::unexpected(std::move(size.error()));
   }
   auto name = parse_identifier();
   if (!name) {
@@ -206,7 +207,7 @@ ParseStep<std::uint32_t> Parser::parse_declaration(TokenKind kind) {
                                        ? SyntaxStmtKind::QubitDecl
                                        : SyntaxStmtKind::BitDecl);
   decl.name = *name;
-  decl.number = size;
+  decl.number = *size;
   return last_statement();
 }
 
@@ -233,14 +234,23 @@ ParseStep<std::uint32_t> Parser::parse_measure() {
   return last_statement();
 }
 
-ParseStep<std::uint32_t> Parser::parse_reset() {
-  advance();
+// The qubit references that end a statement, and its semicolon.
+ParseStep<SyntaxRange> Parser::parse_operands() {
   auto qubits = parse_qubit_refs();
   if (!qubits) {
-    return std::unexpected(std::move(qubits.error()));
+    return qubits;
   }
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
+  }
+  return qubits;
+}
+
+ParseStep<std::uint32_t> Parser::parse_reset() {
+  advance();
+  auto qubits = parse_operands();
+  if (!qubits) {
+    return std::unexpected(std::move(qubits.error()));
   }
   new_statement(SyntaxStmtKind::Reset).qubits = *qubits;
   return last_statement();
@@ -253,12 +263,9 @@ ParseStep<std::uint32_t> Parser::parse_barrier() {
         static_cast<std::uint32_t>(syntax_.refs.size());
     return last_statement();
   }
-  auto qubits = parse_qubit_refs();
+  auto qubits = parse_operands();
   if (!qubits) {
     return std::unexpected(std::move(qubits.error()));
-  }
-  if (auto end = expect(TokenKind::Semicolon); !end) {
-    return std::unexpected(std::move(end.error()));
   }
   new_statement(SyntaxStmtKind::Barrier).qubits = *qubits;
   return last_statement();
@@ -502,12 +509,9 @@ ParseStep<std::uint32_t> Parser::parse_assignment(
 
 ParseStep<std::uint32_t> Parser::parse_gate_call(std::string_view name,
                                                    SyntaxRange params) {
-  auto qubits = parse_qubit_refs();
+  auto qubits = parse_operands();
   if (!qubits) {
     return std::unexpected(std::move(qubits.error()));
-  }
-  if (auto end = expect(TokenKind::Semicolon); !end) {
-    return std::unexpected(std::move(end.error()));
   }
   SyntaxStmt& call = new_statement(SyntaxStmtKind::GateCall);
   call.name = name;
