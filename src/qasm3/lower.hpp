@@ -242,6 +242,8 @@ class Lowerer {
   BitRuns clbits_;
   std::vector<ir::ParameterExpression> params_;
   std::vector<Argument> arguments_;
+  // The qubits `arguments_` name, all told.
+  std::uint64_t arguments_total_ = 0;
   std::vector<ir::QubitId> operands_;
   std::unordered_map<std::string, Definition, NameHash, std::equal_to<>>
       definitions_;

@@ -39,8 +39,11 @@ std::uint32_t Lowerer::Callee::qubits() const {
 
 ParseResult<Lowerer::Callee> Lowerer::find_callee(
     std::string_view name) const {
-  if (auto found = definitions_.find(name); found != definitions_.end()) {
-    return Callee{&found->second, {}};
+  // Most programs define no gates; they skip hashing every call's name.
+  if (!definitions_.empty()) {
+    if (auto found = definitions_.find(name); found != definitions_.end()) {
+      return Callee{&found->second, {}};
+    }
   }
   if (auto gate = find_catalogue_gate(name)) {
     return Callee{nullptr, *gate};
@@ -51,6 +54,7 @@ ParseResult<Lowerer::Callee> Lowerer::find_callee(
 ParseResult<void> Lowerer::resolve_arguments(const SyntaxTree& tree,
                                              SyntaxRange refs) {
   arguments_.clear();
+  arguments_total_ = 0;
   for (std::uint32_t i = 0; i < refs.count; ++i) {
     qubits_.clear();
     if (auto q = resolve_qubits(tree, SyntaxRange{refs.first + i, 1}, qubits_);
@@ -61,6 +65,7 @@ ParseResult<void> Lowerer::resolve_arguments(const SyntaxTree& tree,
     const auto size = static_cast<std::uint32_t>(qubits_.size());
     const std::uint32_t first = size == 0 ? 0 : qubits_.runs().front().first;
     arguments_.push_back(Argument{first, size, whole});
+    arguments_total_ += size;
   }
   return {};
 }
@@ -76,10 +81,7 @@ ParseResult<std::uint64_t> Lowerer::applications(const Callee& callee,
       !counted) {
     return std::unexpected(std::move(counted.error()));
   }
-  std::uint64_t total = 0;
-  for (const Argument& argument : arguments_) {
-    total += argument.count;
-  }
+  const std::uint64_t total = arguments_total_;
   if (callee.qubits() == 1) {
     return total;
   }
@@ -111,10 +113,7 @@ ParseResult<std::uint64_t> Lowerer::applications(const Callee& callee,
 void Lowerer::operands(const Callee& callee, std::uint64_t i,
                        std::vector<ir::QubitId>& out) const {
   out.clear();
-  std::uint64_t total = 0;
-  for (const Argument& argument : arguments_) {
-    total += argument.count;
-  }
+  const std::uint64_t total = arguments_total_;
   if (callee.qubits() == 1) {
     for (const Argument& argument : arguments_) {
       if (i < argument.count) {
