@@ -16,6 +16,7 @@ __all__ = [
     "PropertySet",
     "from_qasm",
     "to_qasm",
+    "QasmError",
 ]
 
 __version__: str
@@ -170,3 +171,9 @@ class PropertySet:
 
 def from_qasm(qasm: str) -> Circuit: ...
 def to_qasm(circuit: Circuit) -> str: ...
+
+class QasmError(RuntimeError):
+    msg: str
+    line: int
+    column: int
+    pos: int
