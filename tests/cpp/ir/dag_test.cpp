@@ -85,10 +85,10 @@ TEST(CircuitDagTest, worked_example_numbers_nodes) {
   EXPECT_EQ(dag.qubit_output(q(1)), NodeIndex{3});
   EXPECT_EQ(dag.clbit_input(c(1)), NodeIndex{6});
   EXPECT_EQ(dag.clbit_output(c(1)), NodeIndex{7});
-  EXPECT_EQ(testing::describe(std::get<Op>(*dag.node(NodeIndex{8})).instruction), "h q0");
-  EXPECT_EQ(testing::describe(std::get<Op>(*dag.node(NodeIndex{11})).instruction),
+  EXPECT_EQ(testing::describe(std::get<OperationRef>(*dag.node(NodeIndex{8})).to_instruction()), "h q0");
+  EXPECT_EQ(testing::describe(std::get<OperationRef>(*dag.node(NodeIndex{11})).to_instruction()),
             "measure q1 -> c1");
-  EXPECT_EQ(dag.node(NodeIndex{12}), nullptr);
+  EXPECT_FALSE(dag.node(NodeIndex{12}).has_value());
 }
 
 TEST(CircuitDagTest, worked_example_outgoing_lists_newest_first) {
@@ -463,7 +463,7 @@ std::uint64_t reference_depth(const CircuitDag& dag) {
     for (NodeIndex p : dag.predecessors(x)) {
       d = std::max(d, depth[p.index]);
     }
-    if (std::holds_alternative<Op>(*dag.node(x))) {
+    if (std::holds_alternative<OperationRef>(*dag.node(x))) {
       ++d;
     }
     depth[x.index] = d;

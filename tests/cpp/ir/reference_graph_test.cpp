@@ -1,8 +1,8 @@
-#include "ir/graph.hpp"
+#include "ir/reference/graph.hpp"
 
 #include <gtest/gtest.h>
 
-namespace qelto::ir {
+namespace qelto::ir::reference {
 namespace {
 
 using G = Graph<char, int>;
@@ -117,4 +117,4 @@ TEST(GraphTest, self_loop_is_removed_from_both_lists) {
 }
 
 }  // namespace
-}  // namespace qelto::ir
+}  // namespace qelto::ir::reference
