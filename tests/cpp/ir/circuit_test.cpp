@@ -334,6 +334,24 @@ TEST(CircuitTest, qft_angles_underflow_to_zero_for_huge_exponents) {
             3.141592653589793 / 8.98846567431158e307);
 }
 
+TEST(CircuitTest, clone_copies_records_and_operations_independently) {
+  auto bell = Circuit::bell();
+  ASSERT_TRUE(bell);
+  bell->add_qreg("extra", 2);
+  Circuit copy = bell->clone();
+  EXPECT_EQ(copy.name(), "bell");
+  EXPECT_EQ(copy.num_qubits(), 4u);
+  EXPECT_EQ(copy.qubits()[3].register_name, "extra");
+  EXPECT_EQ(testing::ops_of(copy), testing::ops_of(*bell));
+  EXPECT_EQ(copy.depth(), bell->depth());
+  // New ids continue after the copied ones, and the source stays as it was.
+  EXPECT_EQ(copy.add_qubit(), q(4));
+  ASSERT_TRUE(copy.h(q(4)));
+  EXPECT_EQ(bell->num_qubits(), 4u);
+  EXPECT_EQ(testing::ops_of(*bell).size(), 4u);
+  EXPECT_EQ(testing::ops_of(copy).size(), 5u);
+}
+
 TEST(CircuitTest, moved_circuit_keeps_everything) {
   auto bell = Circuit::bell();
   Circuit moved = std::move(*bell);

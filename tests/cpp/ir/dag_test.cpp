@@ -449,6 +449,53 @@ TEST(CircuitDagTest, moved_dag_keeps_its_operations_and_source_is_empty) {
   EXPECT_EQ(moved.depth(), 0u);
 }
 
+// ---- Insertion order and copies ----
+
+TEST(CircuitDagTest, operations_list_in_insertion_order_with_their_nodes) {
+  CircuitDag dag = with_wires(2, 1);
+  apply_ok(dag, gate(StandardGate::H, {q(1)}));
+  dag.add_qubit(q(5));  // wire ends between operations shift later numbers
+  apply_ok(dag, Instruction{{q(5), q(0)}, {c(0)}, Measure{}});
+  apply_ok(dag, Instruction{{q(0)}, {}, Delay{250}});
+  apply_ok(dag, Instruction{{q(1)},
+                            {},
+                            Gate(StandardGate(StandardGate::Rz, PE::symbol("t")))});
+  const Strings expected = {"h q1", "measure q5 q0 -> c0", "delay[250] q0", "rz(t) q1"};
+  const Indexes nodes = {6, 9, 10, 11};
+  ASSERT_EQ(dag.num_operations(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(testing::describe(dag.operation(i).to_instruction()), expected[i]);
+    EXPECT_EQ(dag.operation_node(i), NodeIndex{nodes[i]});
+    EXPECT_TRUE(std::holds_alternative<OperationRef>(*dag.node(NodeIndex{nodes[i]})));
+  }
+  EXPECT_EQ(dag.operation(2).delay_duration(), 250u);
+  EXPECT_EQ(dag.operation(3).gate_name(), "rz");
+  EXPECT_EQ(dag.operation(1).gate_name(), "");
+  EXPECT_EQ(dag.operation(1).kind(), OperationKind::Measure);
+}
+
+TEST(CircuitDagTest, custom_gate_keeps_its_record) {
+  CircuitDag dag = with_wires(2, 0);
+  CustomGate custom{"mine", 2, {}};
+  custom.params.push_back(PE::constant(0.5));
+  apply_ok(dag, Instruction{{q(1), q(0)}, {}, Gate(std::move(custom))});
+  const OperationRef op = dag.operation(0);
+  ASSERT_NE(op.custom_gate(), nullptr);
+  EXPECT_EQ(op.standard_gate(), std::nullopt);
+  EXPECT_EQ(op.gate_name(), "mine");
+  EXPECT_EQ(testing::describe(op.to_instruction()), "mine(0.5) q1 q0");
+}
+
+TEST(CircuitDagTest, clone_is_equal_and_independent) {
+  CircuitDag dag = bell_dag();
+  CircuitDag copy = dag.clone();
+  const Snapshot before = snapshot(dag);
+  EXPECT_EQ(snapshot(copy), before);
+  apply_ok(copy, gate(StandardGate::X, {q(0)}));
+  EXPECT_EQ(snapshot(dag), before);
+  EXPECT_NE(snapshot(copy), before);
+}
+
 // depth() is kept up to date by apply; check it against the
 // definition (longest path over the topological order) on random circuits.
 std::uint64_t reference_depth(const CircuitDag& dag) {
