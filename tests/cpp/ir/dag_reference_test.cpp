@@ -6,12 +6,13 @@
 // random circuits run (default 400).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
-#include <random>
 
 #include "describe.hpp"
 #include "ir/dag.hpp"
 #include "ir/reference/dag.hpp"
+#include "random_circuit.hpp"
 
 namespace qelto::ir {
 namespace {
@@ -114,86 +115,34 @@ void expect_same(const CircuitDag& dag, const reference::CircuitDag& ref,
   }
 }
 
-// A random instruction over ids below `qubit_ids` / `clbit_ids` (some of
-// them unregistered, some repeated, so that applies fail too).
-Instruction random_instruction(std::mt19937& rng, std::uint32_t qubit_ids,
-                               std::uint32_t clbit_ids) {
-  auto pick = [&rng](std::uint32_t n) {
-    return std::uniform_int_distribution<std::uint32_t>(0, n - 1)(rng);
-  };
-  auto qubits = [&](std::uint32_t count) {
-    QubitList qs;
-    for (std::uint32_t i = 0; i < count; ++i) {
-      qs.push_back(QubitId{pick(qubit_ids)});
-    }
-    return qs;
-  };
-  auto clbits = [&](std::uint32_t count) {
-    ClbitList cs;
-    for (std::uint32_t i = 0; i < count; ++i) {
-      cs.push_back(ClbitId{pick(clbit_ids)});
-    }
-    return cs;
-  };
-  const std::uint32_t wide = pick(4) == 0 ? pick(24) : pick(4);
-  switch (pick(9)) {
-    case 0:
-      return Instruction{qubits(1), {}, Gate(StandardGate(StandardGate::H))};
-    case 1:
-      return Instruction{qubits(2), {}, Gate(StandardGate(StandardGate::Cx))};
-    case 2:
-      return Instruction{qubits(pick(3) + 1), pick(5) == 0 ? clbits(1) : ClbitList{},
-                         Gate(StandardGate(StandardGate::Ccx))};
-    case 3:
-      return Instruction{
-          qubits(1), {},
-          Gate(StandardGate(StandardGate::U, ParameterExpression::constant(pick(100)),
-                            ParameterExpression::symbol("t" + std::to_string(pick(3))),
-                            ParameterExpression::pi()))};
-    case 4: {
-      CustomGate custom{"g" + std::to_string(pick(3)), 2, {}};
-      custom.params.push_back(ParameterExpression::constant(0.5));
-      return Instruction{qubits(2), {}, Gate(std::move(custom))};
-    }
-    case 5:
-      return Instruction{qubits(wide), clbits(pick(2) == 0 ? wide : pick(3)), Measure{}};
-    case 6:
-      return Instruction{qubits(wide), {}, Barrier{}};
-    case 7:
-      return Instruction{qubits(pick(2) + 1), clbits(pick(2)), Reset{}};
-    default:
-      return Instruction{qubits(1), {}, Delay{pick(1000)}};
-  }
-}
+struct Tally {
+  std::uint64_t applied = 0;
+  std::uint64_t refused = 0;
+  std::uint64_t wires = 0;
+};
 
-void compare_random_circuit(std::uint32_t seed) {
-  std::mt19937 rng(seed);
-  auto pick = [&rng](std::uint32_t n) {
-    return std::uniform_int_distribution<std::uint32_t>(0, n - 1)(rng);
-  };
+void compare_random_circuit(std::uint32_t seed, Tally& tally) {
   CircuitDag dag;
   reference::CircuitDag ref;
-  const std::uint32_t qubit_ids = 1 + pick(12);
-  const std::uint32_t clbit_ids = 1 + pick(6);
-  const std::uint32_t steps = pick(3) == 0 ? 400 : 40;
   const std::string where = "seed " + std::to_string(seed);
-  for (std::uint32_t step = 0; step < steps; ++step) {
-    if (pick(8) == 0) {
-      // Wires may be added at any point, ids in any order, twice.
-      const std::uint32_t id = pick(qubit_ids);
-      if (pick(2) == 0) {
-        dag.add_qubit(QubitId{id});
-        ref.add_qubit(QubitId{id});
+  testing::RandomCircuit random(seed);
+  while (auto step = random.next()) {
+    if (const auto* wire = std::get_if<testing::RandomCircuit::AddWire>(&*step)) {
+      if (wire->clbit) {
+        dag.add_clbit(ClbitId{wire->id});
+        ref.add_clbit(ClbitId{wire->id});
       } else {
-        dag.add_clbit(ClbitId{id % clbit_ids});
-        ref.add_clbit(ClbitId{id % clbit_ids});
+        dag.add_qubit(QubitId{wire->id});
+        ref.add_qubit(QubitId{wire->id});
       }
+      ++tally.wires;
       continue;
     }
-    Instruction inst = random_instruction(rng, qubit_ids, clbit_ids);
+    Instruction& inst = std::get<Instruction>(*step);
     auto ref_result = ref.apply(inst.clone());
     auto result = dag.apply(std::move(inst));
     ASSERT_EQ(result.has_value(), ref_result.has_value()) << where;
+    ++(result ? tally.applied : tally.refused);
     if (result) {
       ASSERT_EQ(result->index, ref_result->index) << where;
     } else {
@@ -219,12 +168,18 @@ std::uint32_t comparisons() {
 
 TEST(DagReferenceTest, random_circuits_observe_like_the_graph_store) {
   const std::uint32_t count = comparisons();
+  Tally tally;
   for (std::uint32_t seed = 1; seed <= count; ++seed) {
-    compare_random_circuit(seed);
+    compare_random_circuit(seed, tally);
     if (::testing::Test::HasFatalFailure()) {
       return;
     }
   }
+  std::printf("compared %u circuits: %llu operations applied, %llu refused, "
+              "%llu wire additions\n",
+              count, static_cast<unsigned long long>(tally.applied),
+              static_cast<unsigned long long>(tally.refused),
+              static_cast<unsigned long long>(tally.wires));
 }
 
 }  // namespace
