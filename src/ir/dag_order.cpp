@@ -21,17 +21,14 @@ class DagWalk {
   // The reversed finishing order, in internal numbers.
   std::vector<std::uint32_t> run() {
     link_forward();
-    discovered_.assign(total_, false);
-    finished_.assign(total_, false);
+    state_.assign(total_, kNew);
     order_.reserve(total_);
-    node_of_op_.resize(ops_);
     // Roots in node-number order: operations and runs of wire ends
     // interleaved as they were added.
     std::uint32_t op = 0;
     std::uint32_t wire = 0;
     auto ops_until = [&](std::uint32_t end) {
       for (; op < end; ++op) {
-        node_of_op_[op] = op + 2 * wire;
         search_from(op);
       }
     };
@@ -50,7 +47,7 @@ class DagWalk {
   // Node number of an internal number (after run).
   NodeIndex node_of(std::uint32_t x) const noexcept {
     if (x < ops_) {
-      return NodeIndex{node_of_op_[x]};
+      return dag_.operation_node(x);
     }
     const std::uint32_t wire = (x - ops_) / 2;
     return NodeIndex{dag_.wires_[wire].in + (x - ops_) % 2};
@@ -68,7 +65,7 @@ class DagWalk {
     first_op_.assign(dag_.wires_.size(), kNoIndex);
     for (std::uint32_t op = 0; op < ops_; ++op) {
       const std::uint32_t first = dag_.first_slot(op);
-      const std::uint32_t k = dag_.qubit_count(op) + dag_.clbit_count(op);
+      const std::uint32_t k = end_slot(op) - first;
       for (std::uint32_t i = 0; i < k; ++i) {
         const std::uint32_t s = first + i;
         slot_op_[s] = op;
@@ -90,8 +87,14 @@ class DagWalk {
                                  : ops_ + 2 * dag_.wire_of(op, i) + 1;
   }
 
+  // One past the last slot of operation `op`.
+  std::uint32_t end_slot(std::uint32_t op) const noexcept {
+    return op + 1 < ops_ ? dag_.first_slot(op + 1)
+                         : static_cast<std::uint32_t>(dag_.links_.size());
+  }
+
   void push_if_new(std::uint32_t x) {
-    if (!discovered_[x]) {
+    if (state_[x] == kNew) {
       stack_.push_back(x);
     }
   }
@@ -108,7 +111,7 @@ class DagWalk {
       return;
     }
     const std::uint32_t first = dag_.first_slot(x);
-    const std::uint32_t k = dag_.qubit_count(x) + dag_.clbit_count(x);
+    const std::uint32_t k = end_slot(x) - first;
     if (k == 1) {
       push_if_new(target(x, 0, first));
       return;
@@ -129,20 +132,20 @@ class DagWalk {
   }
 
   void search_from(std::uint32_t root) {
-    if (discovered_[root]) {
+    if (state_[root] != kNew) {
       return;
     }
     stack_.push_back(root);
     while (!stack_.empty()) {
       const std::uint32_t x = stack_.back();
-      if (!discovered_[x]) {
-        discovered_[x] = true;
+      if (state_[x] == kNew) {
+        state_[x] = kDiscovered;
         push_successors(x);
         continue;
       }
       stack_.pop_back();
-      if (!finished_[x]) {
-        finished_[x] = true;
+      if (state_[x] == kDiscovered) {
+        state_[x] = kFinished;
         order_.push_back(x);
       }
     }
@@ -154,9 +157,11 @@ class DagWalk {
   std::vector<std::uint32_t> next_;
   std::vector<std::uint32_t> slot_op_;
   std::vector<std::uint32_t> first_op_;
-  std::vector<std::uint32_t> node_of_op_;
-  std::vector<bool> discovered_;
-  std::vector<bool> finished_;
+  // Search marks, one byte per node (cheaper to test than bits).
+  static constexpr std::uint8_t kNew = 0;
+  static constexpr std::uint8_t kDiscovered = 1;
+  static constexpr std::uint8_t kFinished = 2;
+  std::vector<std::uint8_t> state_;
   std::vector<std::uint32_t> stack_;
   std::vector<std::uint32_t> order_;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> edges_;
