@@ -1,8 +1,9 @@
 """from_qasm on shapes that make a careless reader quadratic, each at three
 sizes doubling in between. Prints one row per shape and size: the text
-size, the operands placed, the best time of a few runs, and the growth of
-the time from the previous size (near 2.0 means linear; 4.0 quadratic).
-Texts the reader refuses still count: the time to the refusal is measured.
+size, the operands placed, the best CPU time of a few runs (the process's,
+so a busy machine does not skew it) and the growth of the time from the
+previous size (near 2.0 means linear; 4.0 quadratic). Texts the reader
+refuses still count: the time to the refusal is measured.
 
 Usage: python bench/adversarial.py [scale]   (scale multiplies every size)
 """
@@ -76,12 +77,12 @@ SHAPES = [
 def best_time(text, repeats):
     best = float("inf")
     for _ in range(repeats):
-        start = time.perf_counter()
+        start = time.process_time()
         try:
             qelto.from_qasm(text)
         except Exception:  # a refusal is timed like a success
             pass
-        best = min(best, time.perf_counter() - start)
+        best = min(best, time.process_time() - start)
     return best
 
 
