@@ -151,6 +151,8 @@ void compare_random_circuit(std::uint32_t seed, Tally& tally) {
     }
   }
   expect_same(dag, ref, where);
+  ASSERT_EQ(testing::order_fingerprint(dag), testing::order_fingerprint(ref))
+      << where;
   // A deep copy observes alike and stays apart from its source.
   CircuitDag copy = dag.clone();
   expect_same(copy, ref, where + " (clone)");
@@ -164,6 +166,30 @@ std::uint32_t comparisons() {
   const char* text = std::getenv("QELTO_DAG_COMPARISONS");
   return text != nullptr ? static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10))
                          : 400;
+}
+
+// The golden table of dag_golden_test.cpp, printed from the reference.
+TEST(DagReferenceTest, prints_golden_fingerprints_on_request) {
+  if (std::getenv("QELTO_PRINT_GOLDEN") == nullptr) {
+    GTEST_SKIP();
+  }
+  for (std::uint32_t seed = 1; seed <= 24; ++seed) {
+    reference::CircuitDag ref;
+    testing::RandomCircuit random(seed);
+    while (auto step = random.next()) {
+      if (const auto* wire = std::get_if<testing::RandomCircuit::AddWire>(&*step)) {
+        if (wire->clbit) {
+          ref.add_clbit(ClbitId{wire->id});
+        } else {
+          ref.add_qubit(QubitId{wire->id});
+        }
+        continue;
+      }
+      (void)ref.apply(std::move(std::get<Instruction>(*step)));
+    }
+    std::printf("      {%u, 0x%016llXull},\n", seed,
+                static_cast<unsigned long long>(testing::order_fingerprint(ref)));
+  }
 }
 
 TEST(DagReferenceTest, random_circuits_observe_like_the_graph_store) {

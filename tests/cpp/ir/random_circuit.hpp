@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <variant>
 
 #include "ir/instruction.hpp"
@@ -126,5 +127,37 @@ class RandomCircuit {
   // Wires added before the first operation.
   std::uint32_t initial_wires_;
 };
+
+// A 64-bit FNV-1a digest of everything a DAG's orders show: node and edge
+// counts, depth, the topological order and every node's edge lists. Works
+// on any store with CircuitDag's read interface.
+template <class Dag>
+std::uint64_t order_fingerprint(const Dag& dag) {
+  using Node = typename std::decay_t<decltype(*dag.topological_order())>::value_type;
+  std::uint64_t hash = 0xCBF29CE484222325ull;
+  auto mix = [&hash](std::uint64_t value) {
+    for (int byte = 0; byte < 8; ++byte) {
+      hash = (hash ^ ((value >> (8 * byte)) & 0xFF)) * 0x100000001B3ull;
+    }
+  };
+  mix(dag.node_count());
+  mix(dag.edge_count());
+  mix(dag.depth());
+  const auto order = dag.topological_order();
+  for (const Node n : *order) {
+    mix(n.index);
+  }
+  for (std::uint32_t n = 0; n < dag.node_count(); ++n) {
+    for (const Node s : dag.successors(Node{n})) {
+      mix(s.index);
+    }
+    mix(0xFFFFFFFFu);
+    for (const Node p : dag.predecessors(Node{n})) {
+      mix(p.index);
+    }
+    mix(0xFFFFFFFEu);
+  }
+  return hash;
+}
 
 }  // namespace qelto::ir::testing
