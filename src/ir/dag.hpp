@@ -254,6 +254,10 @@ class CircuitDag {
                                       std::uint32_t i) const noexcept;
   [[nodiscard]] Decoded decode(std::uint32_t node) const noexcept;
   [[nodiscard]] Wire wire_value(std::uint32_t wire) const noexcept;
+  // WireIn (or, with `out`, WireOut) node of a registered wire.
+  [[nodiscard]] std::optional<NodeIndex> wire_end(const WireMap& map,
+                                                  std::uint32_t key,
+                                                  bool out) const noexcept;
 
   // ---- Per operation, in insertion order ----
   // OpTag (see dag.cpp): a standard gate's kind, or another kind.

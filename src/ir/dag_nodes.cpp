@@ -119,37 +119,30 @@ std::optional<DagNode> CircuitDag::node(NodeIndex node) const noexcept {
 
 // ---- Wire ends ----
 
-namespace {
-
-std::optional<std::uint32_t> wire_in(const WireMap& map,
-                                     std::uint32_t key) noexcept {
+std::optional<NodeIndex> CircuitDag::wire_end(const WireMap& map,
+                                              std::uint32_t key,
+                                              bool out) const noexcept {
   const WireMap::Ends* ends = map.find(key);
   if (ends == nullptr) {
     return std::nullopt;
   }
-  return ends->wire;
+  return NodeIndex{wires_[ends->wire].in + (out ? 1u : 0u)};
 }
 
-}  // namespace
-
 std::optional<NodeIndex> CircuitDag::qubit_input(QubitId q) const noexcept {
-  const auto wire = wire_in(qubit_wires_, q.index);
-  return wire ? std::optional(NodeIndex{wires_[*wire].in}) : std::nullopt;
+  return wire_end(qubit_wires_, q.index, false);
 }
 
 std::optional<NodeIndex> CircuitDag::qubit_output(QubitId q) const noexcept {
-  const auto wire = wire_in(qubit_wires_, q.index);
-  return wire ? std::optional(NodeIndex{wires_[*wire].in + 1}) : std::nullopt;
+  return wire_end(qubit_wires_, q.index, true);
 }
 
 std::optional<NodeIndex> CircuitDag::clbit_input(ClbitId c) const noexcept {
-  const auto wire = wire_in(clbit_wires_, c.index);
-  return wire ? std::optional(NodeIndex{wires_[*wire].in}) : std::nullopt;
+  return wire_end(clbit_wires_, c.index, false);
 }
 
 std::optional<NodeIndex> CircuitDag::clbit_output(ClbitId c) const noexcept {
-  const auto wire = wire_in(clbit_wires_, c.index);
-  return wire ? std::optional(NodeIndex{wires_[*wire].in + 1}) : std::nullopt;
+  return wire_end(clbit_wires_, c.index, true);
 }
 
 // ---- Edge lists ----
