@@ -56,24 +56,26 @@ class DagWalk {
   std::uint32_t ops() const noexcept { return ops_; }
 
  private:
-  // next_[s]: the slot after slot s on its wire; slot_op_[s]: the
-  // operation of slot s; first_op_[k]: the first operation on wire k.
+  // first_[op]: the first slot of operation op (and the slot count at
+  // first_[ops_]); next_[s]: the slot after slot s on its wire and its
+  // operation, side by side so that following an edge touches one line;
+  // first_op_[k]: the first operation on wire k.
   void link_forward() {
     const std::size_t slots = dag_.links_.size();
-    next_.assign(slots, WireMap::kNoSlot);
-    slot_op_.resize(slots);
+    first_.resize(std::size_t{ops_} + 1);
+    next_.assign(slots, Next{WireMap::kNoSlot, 0});
     first_op_.assign(dag_.wires_.size(), kNoIndex);
     for (std::uint32_t op = 0; op < ops_; ++op) {
-      const std::uint32_t first = dag_.first_slot(op);
-      const std::uint32_t k = end_slot(op) - first;
-      for (std::uint32_t i = 0; i < k; ++i) {
-        const std::uint32_t s = first + i;
-        slot_op_[s] = op;
+      first_[op] = dag_.first_slot(op);
+    }
+    first_[ops_] = static_cast<std::uint32_t>(slots);
+    for (std::uint32_t op = 0; op < ops_; ++op) {
+      for (std::uint32_t s = first_[op]; s < first_[op + 1]; ++s) {
         const std::uint32_t p = dag_.links_[s];
         if (p != WireMap::kNoSlot) {
-          next_[p] = s;
+          next_[p] = Next{s, op};
         } else {
-          first_op_[dag_.wire_of(op, i)] = op;
+          first_op_[dag_.wire_of(op, s - first_[op])] = op;
         }
       }
     }
@@ -82,15 +84,9 @@ class DagWalk {
   // The far end of operand i (slot s) of operation `op`.
   std::uint32_t target(std::uint32_t op, std::uint32_t i,
                        std::uint32_t s) const noexcept {
-    const std::uint32_t n = next_[s];
-    return n != WireMap::kNoSlot ? slot_op_[n]
-                                 : ops_ + 2 * dag_.wire_of(op, i) + 1;
-  }
-
-  // One past the last slot of operation `op`.
-  std::uint32_t end_slot(std::uint32_t op) const noexcept {
-    return op + 1 < ops_ ? dag_.first_slot(op + 1)
-                         : static_cast<std::uint32_t>(dag_.links_.size());
+    const Next& n = next_[s];
+    return n.slot != WireMap::kNoSlot ? n.op
+                                      : ops_ + 2 * dag_.wire_of(op, i) + 1;
   }
 
   void push_if_new(std::uint32_t x) {
@@ -110,8 +106,8 @@ class DagWalk {
       }
       return;
     }
-    const std::uint32_t first = dag_.first_slot(x);
-    const std::uint32_t k = end_slot(x) - first;
+    const std::uint32_t first = first_[x];
+    const std::uint32_t k = first_[x + 1] - first;
     if (k == 1) {
       push_if_new(target(x, 0, first));
       return;
@@ -121,7 +117,7 @@ class DagWalk {
     edges_.clear();
     for (std::uint32_t i = 0; i < k; ++i) {
       const std::uint32_t s = first + i;
-      const std::uint32_t n = next_[s];
+      const std::uint32_t n = next_[s].slot;
       edges_.emplace_back(n != WireMap::kNoSlot ? n : s, target(x, i, s));
     }
     std::sort(edges_.begin(), edges_.end(),
@@ -154,8 +150,12 @@ class DagWalk {
   const CircuitDag& dag_;
   std::uint32_t ops_;
   std::uint32_t total_;
-  std::vector<std::uint32_t> next_;
-  std::vector<std::uint32_t> slot_op_;
+  struct Next {
+    std::uint32_t slot;
+    std::uint32_t op;
+  };
+  std::vector<std::uint32_t> first_;
+  std::vector<Next> next_;
   std::vector<std::uint32_t> first_op_;
   // Search marks, one byte per node (cheaper to test than bits).
   static constexpr std::uint8_t kNew = 0;
