@@ -1,8 +1,9 @@
 // The fixed orders of the operation store on reproducible random circuits:
 // digests of the topological order, every node's edge lists, node and edge
 // counts and depth. The table was recorded from the graph store this one
-// replaced, after a randomised comparison of the two on 200,000 random
-// circuits agreed in every observable; a change to any order fails here.
+// replaced, after randomised comparisons of the two on 300,000 random
+// circuits (about 21 million applied and 19 million refused operations)
+// agreed in every observable; a change to any order fails here.
 #include <gtest/gtest.h>
 
 #include "ir/dag.hpp"
