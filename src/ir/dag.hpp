@@ -245,8 +245,16 @@ class CircuitDag {
   [[nodiscard]] std::uint32_t first_slot(std::uint32_t op) const noexcept {
     return qubit_begin_[op] + clbit_begin_[op];
   }
-  [[nodiscard]] std::uint32_t qubit_count(std::uint32_t op) const noexcept;
-  [[nodiscard]] std::uint32_t clbit_count(std::uint32_t op) const noexcept;
+  [[nodiscard]] std::uint32_t qubit_count(std::uint32_t op) const noexcept {
+    const std::size_t end =
+        op + 1 < tags_.size() ? qubit_begin_[op + 1] : qubits_.size();
+    return static_cast<std::uint32_t>(end - qubit_begin_[op]);
+  }
+  [[nodiscard]] std::uint32_t clbit_count(std::uint32_t op) const noexcept {
+    const std::size_t end =
+        op + 1 < tags_.size() ? clbit_begin_[op + 1] : clbits_.size();
+    return static_cast<std::uint32_t>(end - clbit_begin_[op]);
+  }
   // The operation an operand slot belongs to (binary search).
   [[nodiscard]] std::uint32_t op_of_slot(std::uint32_t slot) const noexcept;
   // The wire of operand `i` of operation `op` (a hash lookup).
@@ -291,5 +299,33 @@ class CircuitDag {
   // Largest depth of any operation.
   std::uint32_t depth_ = 0;
 };
+
+// ---- OperationRef, inline: the writer calls these for every operation ----
+
+inline OperationKind OperationRef::kind() const noexcept {
+  // Tags up to kNumKinds are gates (see dag_tags.hpp); the other kinds
+  // follow in OperationKind's order.
+  const std::uint8_t tag = dag_->tags_[op_];
+  constexpr auto kCustom = static_cast<std::uint8_t>(StandardGate::kNumKinds);
+  return tag <= kCustom ? OperationKind::Gate
+                        : static_cast<OperationKind>(tag - kCustom);
+}
+
+inline std::span<const QubitId> OperationRef::qubits() const noexcept {
+  return dag_->qubits_.span(dag_->qubit_begin_[op_], dag_->qubit_count(op_));
+}
+
+inline std::span<const ClbitId> OperationRef::clbits() const noexcept {
+  return dag_->clbits_.span(dag_->clbit_begin_[op_], dag_->clbit_count(op_));
+}
+
+inline std::optional<StandardGate::Kind> OperationRef::standard_gate()
+    const noexcept {
+  const std::uint8_t tag = dag_->tags_[op_];
+  if (tag >= StandardGate::kNumKinds) {
+    return std::nullopt;
+  }
+  return static_cast<StandardGate::Kind>(tag);
+}
 
 }  // namespace qelto::ir

@@ -10,18 +10,6 @@ namespace qelto::ir {
 
 // ---- Operations ----
 
-std::uint32_t CircuitDag::qubit_count(std::uint32_t op) const noexcept {
-  const std::size_t end =
-      op + 1 < tags_.size() ? qubit_begin_[op + 1] : qubits_.size();
-  return static_cast<std::uint32_t>(end - qubit_begin_[op]);
-}
-
-std::uint32_t CircuitDag::clbit_count(std::uint32_t op) const noexcept {
-  const std::size_t end =
-      op + 1 < tags_.size() ? clbit_begin_[op + 1] : clbits_.size();
-  return static_cast<std::uint32_t>(end - clbit_begin_[op]);
-}
-
 // The last operation whose first slot is at or before `slot`: operations
 // without operands share their first slot with the next one and come
 // before it, so this is the operation that holds the slot.
@@ -238,27 +226,6 @@ std::vector<NodeIndex> CircuitDag::predecessors(NodeIndex node) const {
 }
 
 // ---- Operation views ----
-
-OperationKind OperationRef::kind() const noexcept {
-  return kind_of(dag_->tags_[op_]);
-}
-
-std::span<const QubitId> OperationRef::qubits() const noexcept {
-  return dag_->qubits_.span(dag_->qubit_begin_[op_], dag_->qubit_count(op_));
-}
-
-std::span<const ClbitId> OperationRef::clbits() const noexcept {
-  return dag_->clbits_.span(dag_->clbit_begin_[op_], dag_->clbit_count(op_));
-}
-
-std::optional<StandardGate::Kind> OperationRef::standard_gate()
-    const noexcept {
-  const std::uint8_t tag = dag_->tags_[op_];
-  if (tag >= kTagCustom) {
-    return std::nullopt;
-  }
-  return static_cast<StandardGate::Kind>(tag);
-}
 
 const CustomGate* OperationRef::custom_gate() const noexcept {
   if (dag_->tags_[op_] != kTagCustom) {
