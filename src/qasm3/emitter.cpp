@@ -49,44 +49,42 @@ void Emitter::append_qubits(std::span<const ir::QubitId> qubits) {
   }
 }
 
-void Emitter::write_instruction(const ir::Instruction& instruction) {
-  const std::span<const ir::QubitId> qubits = instruction.qubits;
-  std::visit(
-      [&](const auto& kind) {
-        using Kind = std::decay_t<decltype(kind)>;
-        if constexpr (std::is_same_v<Kind, ir::Gate>) {
-          return write_gate(kind, qubits);
-        } else if constexpr (std::is_same_v<Kind, ir::Measure>) {
-          return write_measure(instruction);
-        } else {
-          begin_line();
-          if constexpr (std::is_same_v<Kind, ir::Reset>) {
-            output_ += "reset ";
-          } else if constexpr (std::is_same_v<Kind, ir::Barrier>) {
-            output_ += qubits.empty() ? "barrier" : "barrier ";
-          } else {
-            static_assert(std::is_same_v<Kind, ir::Delay>);
-            output_ += "delay[";
-            append_number(kind.duration);
-            output_ += "] ";
-          }
-          append_qubits(qubits);
-          output_ += ';';
-          end_line();
-        }
-      },
-      instruction.kind);
+void Emitter::write_instruction(ir::OperationRef operation) {
+  const std::span<const ir::QubitId> qubits = operation.qubits();
+  switch (operation.kind()) {
+    case ir::OperationKind::Gate:
+      return write_gate(operation.gate_name(), operation.parameters(), qubits);
+    case ir::OperationKind::Measure:
+      return write_measure(operation);
+    case ir::OperationKind::Reset:
+      begin_line();
+      output_ += "reset ";
+      break;
+    case ir::OperationKind::Barrier:
+      begin_line();
+      output_ += qubits.empty() ? "barrier" : "barrier ";
+      break;
+    case ir::OperationKind::Delay:
+      begin_line();
+      output_ += "delay[";
+      append_number(operation.delay_duration());
+      output_ += "] ";
+      break;
+  }
+  append_qubits(qubits);
+  output_ += ';';
+  end_line();
 }
 
-void Emitter::write_gate(const ir::Gate& gate,
+void Emitter::write_gate(std::string_view name,
+                         std::span<const ir::ParameterExpression> params,
                          std::span<const ir::QubitId> qubits) {
   begin_line();
-  output_ += gate.name();
+  output_ += name;
   // The parameter list is dropped when its text comes out empty, so the
   // opening parenthesis is only kept if something follows it.
   const std::size_t open = output_.size();
   output_ += '(';
-  const std::span<const ir::ParameterExpression> params = gate.parameters();
   for (std::size_t i = 0; i < params.size(); ++i) {
     if (i > 0) {
       output_ += ", ";
@@ -106,15 +104,16 @@ void Emitter::write_gate(const ir::Gate& gate,
 
 // A single-qubit measurement is the k = 0 case of the pairwise form, so one
 // rule covers both: qubit k into classical bit k, as far as both exist.
-void Emitter::write_measure(const ir::Instruction& instruction) {
-  const std::size_t pairs =
-      std::min(instruction.qubits.size(), instruction.clbits.size());
+void Emitter::write_measure(ir::OperationRef operation) {
+  const std::span<const ir::QubitId> qubits = operation.qubits();
+  const std::span<const ir::ClbitId> clbits = operation.clbits();
+  const std::size_t pairs = std::min(qubits.size(), clbits.size());
   for (std::size_t k = 0; k < pairs; ++k) {
     begin_line();
     output_ += "c[";
-    append_number(instruction.clbits[k].index);
+    append_number(clbits[k].index);
     output_ += "] = measure q[";
-    append_number(instruction.qubits[k].index);
+    append_number(qubits[k].index);
     output_ += "];";
     end_line();
   }
@@ -136,7 +135,7 @@ ParseResult<std::string> emit(const ir::Circuit& circuit) {
     emitter.writeln("");
   }
   for (const ir::OpRef& op : circuit.dag().topological_ops()) {
-    emitter.write_instruction(*op.instruction);
+    emitter.write_instruction(op.operation);
   }
   return emitter.take_output();
 }

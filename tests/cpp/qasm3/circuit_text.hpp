@@ -91,8 +91,9 @@ inline std::string lowered(const std::string& body) {
                     " c=" + std::to_string(circuit->num_clbits()) + " |";
   const ir::CircuitDag& dag = circuit->dag();
   for (std::uint32_t i = 0; i < dag.node_count(); ++i) {
-    if (const auto* op = std::get_if<ir::Op>(dag.node(ir::NodeIndex{i}))) {
-      out += " " + instruction_text(op->instruction) + ";";
+    const auto node = dag.node(ir::NodeIndex{i});
+    if (const auto* op = std::get_if<ir::OperationRef>(&*node)) {
+      out += " " + instruction_text(op->to_instruction()) + ";";
     }
   }
   return out;
