@@ -71,6 +71,8 @@ CompileResult<ir::Circuit> compile(const ir::Circuit& circuit,
   if (!unrolled) {
     return std::unexpected(std::move(unrolled.error()));
   }
+  // Simplifying first spares routing the gates that cancel or vanish.
+  *unrolled = simplify(*unrolled, basis);
   const Device device(*properties.coupling_map());
   auto start =
       initial_placement(*unrolled, device, properties, seed, options);

@@ -80,7 +80,8 @@ bool Device::adjacent(std::uint32_t a, std::uint32_t b) const {
 }
 
 const std::uint32_t* Device::row(std::uint32_t source) const {
-  const std::uint32_t slot = source % row_slots_;
+  const std::uint32_t slot =
+      row_slots_ == size_ ? source : source % row_slots_;
   if (rows_.empty()) {
     rows_.resize(std::size_t{row_slots_} * size_);
   }
@@ -104,13 +105,6 @@ const std::uint32_t* Device::row(std::uint32_t source) const {
   }
   row_source_[slot] = source;
   return distances;
-}
-
-std::uint32_t Device::distance(std::uint32_t a, std::uint32_t b) const {
-  if (part_[a] != part_[b]) {
-    return kUnreachable;
-  }
-  return row(b)[a];
 }
 
 std::vector<std::uint32_t> Device::shortest_path(std::uint32_t a,

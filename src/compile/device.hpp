@@ -34,7 +34,18 @@ class Device {
   [[nodiscard]] bool adjacent(std::uint32_t a, std::uint32_t b) const;
   // Edges on a shortest path, kUnreachable across parts. Not thread-safe
   // (fills the row cache).
-  [[nodiscard]] std::uint32_t distance(std::uint32_t a, std::uint32_t b) const;
+  [[nodiscard]] std::uint32_t distance(std::uint32_t a,
+                                       std::uint32_t b) const {
+    // Inline: routing asks for distances millions of times.
+    if (part_[a] != part_[b]) {
+      return kUnreachable;
+    }
+    const std::uint32_t slot = row_slots_ == size_ ? b : b % row_slots_;
+    if (row_source_[slot] == b) {
+      return rows_[std::size_t{slot} * size_ + a];
+    }
+    return row(b)[a];
+  }
   // A shortest path from a to b, both ends included; empty across parts.
   [[nodiscard]] std::vector<std::uint32_t> shortest_path(std::uint32_t a,
                                                          std::uint32_t b) const;

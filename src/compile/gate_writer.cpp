@@ -153,6 +153,14 @@ bool GateWriter::cancels(const FlatOp& op) {
 }
 
 void GateWriter::two_qubit(const FlatOp& op) {
+  if (is_standard(op.code)) {
+    const double p = period(gate_kind(op.code));
+    // A rotation by a multiple of its period is the identity (up to global
+    // phase); angles within rounding of one count too.
+    if (p != 0 && is_multiple(op.params[0], p)) {
+      return;
+    }
+  }
   flush(op.q[0]);
   flush(op.q[1]);
   if (!cancels(op)) {

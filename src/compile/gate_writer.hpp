@@ -20,7 +20,9 @@ namespace qelto::compile {
 // - a two-qubit gate that directly follows its inverse on the same qubits
 //   cancels it (cx, cy, cz, ch, swap), and two rotations of one kind on the
 //   same qubits merge into one (cp, crx, cry, crz, rxx, ryy, rzz), dropped
-//   when the sum is the identity up to global phase.
+//   when the sum is the identity up to global phase;
+// - such a rotation whose angle is the identity up to global phase (within
+//   1e-9 rad of a multiple of its period) is dropped.
 class GateWriter {
  public:
   GateWriter(FlatCircuit& out, std::optional<OneQubitBasis> basis);

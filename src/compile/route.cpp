@@ -289,8 +289,7 @@ class Router {
         extended_change += moved_distance(i, la, lb, pa, pb);
       }
     }
-    double score = (front_total + front_change) /
-                   static_cast<double>(front_.size());
+    double score = front_total + front_change;
     if (!extended_.empty()) {
       score += options_.lookahead_weight * (extended_total + extended_change) /
                static_cast<double>(extended_.size());
