@@ -1,5 +1,6 @@
 #include "python/coupling_map.hpp"
 
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -128,6 +129,45 @@ constexpr Signature kLinear{"CouplingMap.linear", {"n"}};
 constexpr Signature kFull{"CouplingMap.full", {"n"}};
 constexpr Signature kStar{"CouplingMap.star", {"n"}};
 
+constexpr Signature kRing{"CouplingMap.ring", {"n"}};
+
+PyObject* grid(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+               PyObject* kwnames) {
+  static constexpr Signature kSig{"CouplingMap.grid", {"rows", "cols"}};
+  auto converted = convert_args<U32, U32>(kSig, args, nargs, kwnames);
+  if (!converted) {
+    return nullptr;
+  }
+  auto [rows, cols] = *converted;
+  auto map = CouplingMap::grid(rows, cols);
+  if (!map) {
+    PyErr_Format(PyExc_ValueError,
+                 "a grid of %u x %u qubits needs more than 2^32 - 1 qubits",
+                 rows, cols);
+    return nullptr;
+  }
+  return new_coupling_map(std::move(*map));
+}
+
+PyObject* heavy_hex(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                    PyObject* kwnames) {
+  static constexpr Signature kSig{"CouplingMap.heavy_hex", {"d"}};
+  auto converted = convert_args<U32>(kSig, args, nargs, kwnames);
+  if (!converted) {
+    return nullptr;
+  }
+  const std::uint32_t d = std::get<0>(*converted);
+  auto map = CouplingMap::heavy_hex(d);
+  if (!map) {
+    PyErr_Format(PyExc_ValueError,
+                 "heavy_hex needs an odd distance whose lattice fits in "
+                 "2^32 - 1 qubits, got %u",
+                 d);
+    return nullptr;
+  }
+  return new_coupling_map(std::move(*map));
+}
+
 PyObject* coupling_map_repr(PyObject* self) {
   return read_map(self, [](const CouplingMap& map) {
     const std::string text =
@@ -161,6 +201,28 @@ PyMethodDef methods[] = {
      kFastCall | METH_STATIC,
      "star(n)\n--\n\n"
      "Create a star topology (center qubit connected to all others)."},
+    {"ring", fastcall<&construction<kRing, &CouplingMap::ring>>(),
+     kFastCall | METH_STATIC,
+     "ring(n)\n--\n\n"
+     "Create a ring (0-1-2-...-(n-1)-0).\n\n"
+     "Edges (i, i+1) in order, then the closing (n-1, 0) for n >= 3."},
+    {"grid", fastcall<&grid>(), kFastCall | METH_STATIC,
+     "grid(rows, cols)\n--\n\n"
+     "Create a rows x cols grid; qubit (r, c) is r * cols + c.\n\n"
+     "For each qubit in increasing order: its edge to the right, then its\n"
+     "edge down, where that neighbour exists.\n\n"
+     "Raises:\n    ValueError: If rows * cols does not fit in 32 bits."},
+    {"heavy_hex", fastcall<&heavy_hex>(), kFastCall | METH_STATIC,
+     "heavy_hex(d)\n--\n\n"
+     "Create the heavy-hexagon lattice of distance d (odd).\n\n"
+     "(5d^2 - 2d - 1) / 2 qubits of degree at most 3: d rows of 2d-1\n"
+     "qubits joined in chains, with (d+1)/2 bridge qubits between\n"
+     "neighbouring rows (under columns 1, 5, 9, ... and the last column\n"
+     "below even rows; under column 0 and columns 3, 7, 11, ... below odd\n"
+     "rows). Numbered row by row, each row followed by the bridges below\n"
+     "it, left to right. Edges: each row's chain left to right, then for\n"
+     "each bridge below it (above, bridge) and (bridge, below).\n\n"
+     "Raises:\n    ValueError: If d is even or the lattice is too large."},
     {},
 };
 

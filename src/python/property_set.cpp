@@ -153,6 +153,14 @@ PyMethodDef methods[] = {
      "Args:\n    coupling_map: The device coupling map.\n"
      "    basis_gates: The native gate set.\n\n"
      "Returns:\n    self for method chaining."},
+    {"get_initial_layout",
+     noargs<&get_field<&PropertySet::initial_layout, &new_layout>>(),
+     METH_NOARGS,
+     "get_initial_layout($self)\n--\n\n"
+     "Get the layout a compilation started from.\n\n"
+     "Returns:\n    Where compile() placed each logical qubit before the\n"
+     "    first operation (get_layout() is where each one ends), or None\n"
+     "    before a compilation."},
     {},
 };
 

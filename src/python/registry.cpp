@@ -2,6 +2,7 @@
 
 #include "python/basis_gates.hpp"
 #include "python/circuit.hpp"
+#include "python/compiler.hpp"
 #include "python/coupling_map.hpp"
 #include "python/layout.hpp"
 #include "python/property_set.hpp"
@@ -21,6 +22,7 @@ std::span<const Registration> registrations() {
       {&property_set_class, nullptr},
       {nullptr, from_qasm_def()},
       {nullptr, to_qasm_def()},
+      {nullptr, compile_def()},
   };
   return table;
 }
