@@ -15,7 +15,7 @@ struct CompileOptions {
   LayoutOptions layout;
   // Routing runs with this many seeds; the run with the fewest swaps is
   // kept.
-  std::uint32_t routing_trials = 4;
+  std::uint32_t routing_trials = 2;
 };
 
 // Compiles `circuit` for the target in `properties`: unroll, place (the

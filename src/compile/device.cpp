@@ -44,6 +44,22 @@ Device::Device(const CouplingMap& map) : size_(map.num_qubits()) {
   }
   adjacency_ = std::move(compact);
   offsets_ = std::move(new_offsets);
+  // An edge gets its number at its smaller end; the larger end finds it
+  // there by binary search in the sorted list.
+  edge_of_.resize(adjacency_.size());
+  for (std::uint32_t p = 0; p < size_; ++p) {
+    for (std::uint32_t k = offsets_[p]; k < offsets_[p + 1]; ++k) {
+      const std::uint32_t q = adjacency_[k];
+      if (p < q) {
+        edge_of_[k] = num_edges_++;
+        continue;
+      }
+      const auto first = adjacency_.begin() + offsets_[q];
+      const auto last = adjacency_.begin() + offsets_[q + 1];
+      edge_of_[k] = edge_of_[static_cast<std::size_t>(
+          std::lower_bound(first, last, p) - adjacency_.begin())];
+    }
+  }
 
   part_.assign(size_, kNoSource);
   for (std::uint32_t start = 0; start < size_; ++start) {
@@ -69,6 +85,12 @@ Device::Device(const CouplingMap& map) : size_(map.num_qubits()) {
   row_slots_ = static_cast<std::uint32_t>(
       std::clamp<std::size_t>(fit, 1, std::max<std::uint32_t>(size_, 1)));
   row_source_.assign(row_slots_, kNoSource);
+  if (row_slots_ == size_) {
+    for (std::uint32_t p = 0; p < size_; ++p) {
+      row(p);
+    }
+    all_rows_ = true;
+  }
 }
 
 bool Device::adjacent(std::uint32_t a, std::uint32_t b) const {

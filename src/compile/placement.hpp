@@ -16,8 +16,12 @@ namespace qelto::compile {
 // routes the circuit's two-qubit gates forward and backward `iterations`
 // times, each pass starting where the previous one ended; the trial whose
 // final placement needs the fewest swaps wins.
+//
+// Measured on random and QFT circuits, more trials than two rarely found
+// placements needing fewer swaps (the spread between seeds is larger than
+// the gain), so the default spends little on them.
 struct LayoutOptions {
-  std::uint32_t trials = 8;
+  std::uint32_t trials = 2;
   std::uint32_t iterations = 2;
 };
 

@@ -75,6 +75,11 @@ class Router {
         decay_(device.size(), 1.0),
         seen_(circuit.ops.size(), 0),
         front_position_(circuit.ops.size(), kNone),
+        current_distance_(circuit.ops.size(), 0),
+        front_change_(device.num_edges(), 0),
+        extended_change_(device.num_edges(), 0),
+        change_valid_(device.num_edges(), 0),
+        in_extended_(circuit.ops.size(), 0),
         rng_(seed) {
     for (std::uint32_t l = 0; l < physical_.size(); ++l) {
       logical_[physical_[l]] = l;
@@ -99,7 +104,7 @@ class Router {
         set_valve_limit();
       }
       if (extended_stale_) {
-        build_extended_set();
+        begin_round();
       }
       const auto [a, b] = choose_swap();
       apply_swap(a, b);
@@ -170,6 +175,7 @@ class Router {
     front_of_[op.q[1]] = i;
     front_position_[i] = static_cast<std::uint32_t>(front_.size());
     front_.push_back(i);
+    forget_gate(i);
     extended_stale_ = true;
   }
 
@@ -177,6 +183,7 @@ class Router {
     const FlatOp& op = in_.ops[i];
     front_of_[op.q[0]] = kNone;
     front_of_[op.q[1]] = kNone;
+    forget_gate(i);
     const std::uint32_t at = front_position_[i];
     front_[at] = front_.back();
     front_position_[front_[at]] = at;
@@ -259,14 +266,14 @@ class Router {
     const auto where = [&](std::uint32_t l) {
       return l == la ? pb : l == lb ? pa : physical_[l];
     };
-    const double before = device_.distance(physical_[op.q[0]],
-                                           physical_[op.q[1]]);
     const double after = device_.distance(where(op.q[0]), where(op.q[1]));
-    return after - before;
+    return after - static_cast<double>(current_distance_[i]);
   }
 
-  double score_swap(std::uint32_t pa, std::uint32_t pb, double front_total,
-                    double extended_total) const {
+  // The change of the front distance and of the extended distance if the
+  // logical qubits at pa and pb traded places.
+  std::pair<double, double> score_swap(std::uint32_t pa,
+                                       std::uint32_t pb) const {
     const std::uint32_t la = logical_[pa];
     const std::uint32_t lb = logical_[pb];
     double front_change = 0;
@@ -289,31 +296,85 @@ class Router {
         extended_change += moved_distance(i, la, lb, pa, pb);
       }
     }
-    double score = front_total + front_change;
-    if (!extended_.empty()) {
-      score += options_.lookahead_weight * (extended_total + extended_change) /
-               static_cast<double>(extended_.size());
+    return {front_change, extended_change};
+  }
+
+  // After progress: a new extended set, and fresh totals. Cached score
+  // changes stay valid except at the ends of gates that joined or left the
+  // front layer (forgotten as they did) or the extended set (here).
+  void begin_round() {
+    previous_extended_.assign(extended_.begin(), extended_.end());
+    for (const std::uint32_t i : previous_extended_) {
+      in_extended_[i] = 0;
     }
-    return std::max(decay_[pa], decay_[pb]) * score;
+    build_extended_set();
+    for (const std::uint32_t i : extended_) {
+      in_extended_[i] = 1;
+    }
+    for (const std::uint32_t i : previous_extended_) {
+      if (in_extended_[i] == 0) {
+        forget_gate(i);
+      }
+    }
+    for (const std::uint32_t i : extended_) {
+      if (std::find(previous_extended_.begin(), previous_extended_.end(),
+                    i) == previous_extended_.end()) {
+        forget_gate(i);
+      }
+    }
+    front_total_ = 0;
+    for (const std::uint32_t i : front_) {
+      current_distance_[i] = gate_distance(i);
+      front_total_ += current_distance_[i];
+    }
+    extended_total_ = 0;
+    for (const std::uint32_t i : extended_) {
+      current_distance_[i] = gate_distance(i);
+      extended_total_ += current_distance_[i];
+    }
+  }
+
+  // The change a swap on edge (p, q) makes to the weighted distances. Its
+  // parts are cached per edge until a gate they read moves, joins or leaves
+  // the front layer or the extended set.
+  double score_change(std::uint32_t p, std::uint32_t q, std::uint32_t edge) {
+    if (!change_valid_[edge]) {
+      change_valid_[edge] = 1;
+      const auto [front, extended] = score_swap(p, q);
+      front_change_[edge] = front;
+      extended_change_[edge] = extended;
+    }
+    if (extended_.empty()) {
+      return front_change_[edge];
+    }
+    return front_change_[edge] + options_.lookahead_weight *
+                                     extended_change_[edge] /
+                                     static_cast<double>(extended_.size());
+  }
+
+  void forget_gate(std::uint32_t i) {
+    forget_swaps_at(physical_[in_.ops[i].q[0]]);
+    forget_swaps_at(physical_[in_.ops[i].q[1]]);
   }
 
   std::pair<std::uint32_t, std::uint32_t> choose_swap() {
-    double front_total = 0;
-    for (const std::uint32_t i : front_) {
-      front_total += gate_distance(i);
-    }
-    double extended_total = 0;
-    for (const std::uint32_t i : extended_) {
-      extended_total += gate_distance(i);
-    }
+    const double base =
+        front_total_ +
+        (extended_.empty() ? 0.0
+                           : options_.lookahead_weight * extended_total_ /
+                                 static_cast<double>(extended_.size()));
     double best = std::numeric_limits<double>::infinity();
     std::pair<std::uint32_t, std::uint32_t> choice{kNone, kNone};
     std::uint32_t ties = 0;
     for (const std::uint32_t i : front_) {
       for (int k = 0; k < 2; ++k) {
         const std::uint32_t p = physical_[in_.ops[i].q[k]];
-        for (const std::uint32_t q : device_.neighbours(p)) {
-          const double score = score_swap(p, q, front_total, extended_total);
+        const auto neighbours = device_.neighbours(p);
+        const auto edges = device_.edge_ids(p);
+        for (std::size_t n = 0; n < neighbours.size(); ++n) {
+          const std::uint32_t q = neighbours[n];
+          const double score = std::max(decay_[p], decay_[q]) *
+                               (base + score_change(p, q, edges[n]));
           // Scores within rounding of each other are ties, broken by the
           // seed (reservoir sampling keeps each tie equally likely).
           if (score < best - 1e-10) {
@@ -334,12 +395,53 @@ class Router {
     return choice;
   }
 
+  // After logical qubits la and lb moved: updates the distances of their
+  // gates and forgets the cached changes of every swap whose score reads
+  // one of those gates (the swaps at either end of each gate).
+  void after_swap(std::uint32_t la, std::uint32_t lb) {
+    const auto refresh = [&](std::uint32_t i, double& total) {
+      const std::uint32_t now = gate_distance(i);
+      total += static_cast<double>(now) -
+               static_cast<double>(current_distance_[i]);
+      current_distance_[i] = now;
+      forget_gate(i);
+    };
+    const std::uint32_t fa = front_of_[la];
+    const std::uint32_t fb = front_of_[lb];
+    if (fa != kNone) {
+      refresh(fa, front_total_);
+    }
+    if (fb != kNone && fb != fa) {
+      refresh(fb, front_total_);
+    }
+    for (const std::uint32_t i : extended_of_[la]) {
+      refresh(i, extended_total_);
+    }
+    for (const std::uint32_t i : extended_of_[lb]) {
+      const FlatOp& op = in_.ops[i];
+      if (op.q[0] != la && op.q[1] != la) {
+        refresh(i, extended_total_);
+      }
+    }
+    forget_swaps_at(physical_[la]);
+    forget_swaps_at(physical_[lb]);
+  }
+
+  void forget_swaps_at(std::uint32_t p) {
+    for (const std::uint32_t edge : device_.edge_ids(p)) {
+      change_valid_[edge] = 0;
+    }
+  }
+
   void apply_swap(std::uint32_t pa, std::uint32_t pb) {
     const std::uint32_t la = logical_[pa];
     const std::uint32_t lb = logical_[pb];
     std::swap(logical_[pa], logical_[pb]);
     physical_[la] = pb;
     physical_[lb] = pa;
+    if (!extended_stale_) {
+      after_swap(la, lb);
+    }
     decay_[pa] += options_.decay_step;
     decay_[pb] += options_.decay_step;
     decayed_.push_back(pa);
@@ -402,6 +504,16 @@ class Router {
   std::vector<std::uint32_t> decayed_;
   std::vector<std::uint32_t> seen_;
   std::vector<std::uint32_t> front_position_;
+  std::vector<std::uint32_t> current_distance_;
+  double front_total_ = 0;
+  double extended_total_ = 0;
+  // Cached parts of each device edge's score change, and whether they are
+  // current.
+  std::vector<double> front_change_;
+  std::vector<double> extended_change_;
+  std::vector<char> change_valid_;
+  std::vector<char> in_extended_;
+  std::vector<std::uint32_t> previous_extended_;
   std::uint32_t epoch_ = 0;
   std::vector<std::uint32_t> scratch_;
   std::uint32_t valve_limit_ = 10;
