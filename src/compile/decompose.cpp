@@ -1,5 +1,8 @@
 #include "compile/decompose.hpp"
 
+#include "ir/gate_catalogue.hpp"
+
+#include <array>
 #include <initializer_list>
 #include <numbers>
 
@@ -68,12 +71,9 @@ void rzz(Writer& g, double t) {
   g(Kind::Cx, {0, 1});
 }
 
-}  // namespace
-
-bool decompose_to_cx(const FlatOp& op, std::vector<FlatOp>& out) {
-  if (!is_standard(op.code)) {
-    return false;
-  }
+// One level of expansion by this file's own table, which writes only cx and
+// one-qubit gates; false for gates it does not list.
+bool expand_known(const FlatOp& op, std::vector<FlatOp>& out) {
   Writer g(out, {op.q[0], op.q[1], op.q[2]});
   const double t = op.params[0];
   switch (gate_kind(op.code)) {
@@ -153,9 +153,98 @@ bool decompose_to_cx(const FlatOp& op, std::vector<FlatOp>& out) {
       ccx(g, 0, 1, 2);
       g(Kind::Cx, {2, 1});
       return true;
+    case Kind::Cu: {
+      // p(gamma) on the control, then the controlled U(theta, phi, lam).
+      const double phi = op.params[1];
+      const double lam = op.params[2];
+      g(Kind::P, {0}, {op.params[3]});
+      g(Kind::P, {0}, {(lam + phi) / 2});
+      g(Kind::P, {1}, {(lam - phi) / 2});
+      g(Kind::Cx, {0, 1});
+      g(Kind::U, {1}, {-t / 2, 0, -(phi + lam) / 2});
+      g(Kind::Cx, {0, 1});
+      g(Kind::U, {1}, {t / 2, phi, 0});
+      return true;
+    }
     default:
       return false;
   }
+}
+
+// One level of expansion by the gate table's definition (for the gates
+// beyond this file's table); false when the gate has none.
+bool expand_by_definition(const FlatOp& op, std::vector<FlatOp>& out) {
+  const ir::GateInfo& info = ir::gate_info(gate_kind(op.code));
+  if (info.definition.empty()) {
+    return false;
+  }
+  // The longest definition in the table has 27 statements.
+  std::array<ir::GateStep, 64> steps{};
+  bool failed = false;
+  const std::size_t count =
+      ir::gate_text::steps(info, info.definition, steps, failed);
+  if (failed) {
+    return false;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const ir::GateStep& step = steps[i];
+    FlatOp next;
+    next.code = gate_code(step.kind);
+    next.num_qubits =
+        static_cast<std::uint8_t>(ir::StandardGate::num_qubits(step.kind));
+    for (std::size_t k = 0; k < next.num_qubits; ++k) {
+      next.q[k] = op.q[step.operands[k]];
+    }
+    for (std::size_t k = 0; k < ir::StandardGate::num_params(step.kind); ++k) {
+      const ir::GateArgument& arg = step.args[k];
+      double value = arg.value;
+      if (arg.source == ir::GateArgument::Source::Param) {
+        value = op.params[arg.value];
+      } else if (arg.source == ir::GateArgument::Source::PiOver) {
+        value = pi / arg.value;
+      }
+      next.params[k] = arg.negated ? -value : value;
+    }
+    out.push_back(next);
+  }
+  return true;
+}
+
+bool is_cx_level(const FlatOp& op) {
+  return gate_kind(op.code) == Kind::Cx || op.num_qubits == 1;
+}
+
+}  // namespace
+
+bool decompose_to_cx(const FlatOp& op, std::vector<FlatOp>& out) {
+  if (!is_standard(op.code) || op.num_qubits < 2) {
+    return false;
+  }
+  // Expands depth first with an explicit stack, in order: each popped gate
+  // is written if it is cx or one-qubit, else replaced by its expansion.
+  // Definitions only use gates of earlier rows, so this ends; the bound is
+  // a guard, far above what the widest gate (c4x) needs.
+  constexpr std::size_t kMaxExpansions = 1 << 16;
+  const std::size_t start = out.size();
+  std::vector<FlatOp> stack{op};
+  std::vector<FlatOp> level;
+  std::size_t expansions = 0;
+  while (!stack.empty()) {
+    const FlatOp next = stack.back();
+    stack.pop_back();
+    if (is_cx_level(next)) {
+      out.push_back(next);
+      continue;
+    }
+    level.clear();
+    if (++expansions > kMaxExpansions ||
+        !(expand_known(next, level) || expand_by_definition(next, level))) {
+      out.resize(start);
+      return false;
+    }
+    stack.insert(stack.end(), level.rbegin(), level.rend());
+  }
+  return true;
 }
 
 bool cx_from(Kind entangler, std::uint32_t control, std::uint32_t target,

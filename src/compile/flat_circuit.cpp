@@ -117,7 +117,7 @@ void add_per_qubit(FlatCircuit& flat, OpCode code, const ir::Instruction& in,
 void add_barrier(FlatCircuit& flat, const ir::Instruction& in) {
   FlatOp op;
   op.code = OpCode::kBarrier;
-  if (in.qubits.size() <= 3) {
+  if (in.qubits.size() <= FlatOp::kInline) {
     op.num_qubits = static_cast<std::uint8_t>(in.qubits.size());
     for (std::size_t i = 0; i < in.qubits.size(); ++i) {
       op.q[i] = in.qubits[i].index;
@@ -138,13 +138,15 @@ std::expected<void, CompileError> add_gate(FlatCircuit& flat,
                                            const ir::Gate& gate) {
   FlatOp op;
   op.num_qubits = static_cast<std::uint8_t>(in.qubits.size());
-  for (std::size_t i = 0; i < in.qubits.size() && i < 3; ++i) {
+  for (std::size_t i = 0; i < in.qubits.size() && i < FlatOp::kInline;
+       ++i) {
     op.q[i] = in.qubits[i].index;
   }
   if (const ir::StandardGate* standard = gate.standard()) {
     op.code = gate_code(standard->kind());
     const auto params = standard->parameters();
-    for (std::size_t i = 0; i < params.size() && i < 3; ++i) {
+    for (std::size_t i = 0;
+         i < params.size() && i < ir::StandardGate::kMaxParams; ++i) {
       auto value = evaluate(params[i]);
       if (!value) {
         return std::unexpected(unbound(standard->name(), value.error()));
@@ -154,7 +156,7 @@ std::expected<void, CompileError> add_gate(FlatCircuit& flat,
     flat.ops.push_back(op);
     return {};
   }
-  if (in.qubits.size() > 3) {
+  if (in.qubits.size() > FlatOp::kInline) {
     return std::unexpected(CompileError{
         CompileError::Kind::UnsupportedGate,
         "gate '" + std::string(gate.name()) + "' acts on " +
@@ -239,10 +241,11 @@ FlatOp make_gate(Kind kind, std::span<const std::uint32_t> qubits,
   FlatOp op;
   op.code = gate_code(kind);
   op.num_qubits = static_cast<std::uint8_t>(qubits.size());
-  for (std::size_t i = 0; i < qubits.size() && i < 3; ++i) {
+  for (std::size_t i = 0; i < qubits.size() && i < FlatOp::kInline; ++i) {
     op.q[i] = qubits[i];
   }
-  for (std::size_t i = 0; i < params.size() && i < 3; ++i) {
+  for (std::size_t i = 0;
+       i < params.size() && i < ir::StandardGate::kMaxParams; ++i) {
     op.params[i] = params[i];
   }
   return op;

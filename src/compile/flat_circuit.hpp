@@ -39,20 +39,23 @@ inline constexpr std::uint16_t kFirstNonGate = 0x100;
 // touch every operation several times and want them contiguous.
 struct FlatOp {
   // Marks an operation whose qubits live in FlatCircuit::wide_qubits
-  // (barriers over more than three qubits): q[0] is the offset there, q[1]
-  // the count.
+  // (barriers over more than kInline qubits): q[0] is the offset there,
+  // q[1] the count.
   static constexpr std::uint8_t kWide = 0xFF;
   // `aux` of a measurement that writes no classical bit.
   static constexpr std::uint64_t kNoClbit = ~std::uint64_t{0};
 
   OpCode code = OpCode::kBarrier;
   std::uint8_t num_qubits = 0;
-  std::uint32_t q[3] = {0, 0, 0};
+  // Inline room for the widest catalogue gate.
+  static constexpr std::size_t kInline = ir::StandardGate::kMaxQubits;
+  std::uint32_t q[kInline] = {};
   // Measure: the classical bit. Delay: the duration. Custom: the index of
   // its record in FlatCircuit::customs.
   std::uint64_t aux = 0;
-  // The catalogue's parameters in order (theta, phi, lam), unused ones 0.
-  double params[3] = {0, 0, 0};
+  // The catalogue's parameters in order (theta, phi, lam, ...), unused
+  // ones 0.
+  double params[ir::StandardGate::kMaxParams] = {};
 
   [[nodiscard]] bool is_gate() const {
     return is_standard(code) || code == OpCode::kCustom;

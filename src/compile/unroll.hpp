@@ -6,8 +6,9 @@
 
 namespace qelto::compile {
 
-// Rewrites every gate on three or more qubits (ccx, cswap) exactly, up to
-// global phase, as cx and one-qubit gates on the same qubits; everything
+// Rewrites every gate on three or more qubits (ccx, cswap, ccz, rccx, c3x,
+// c4x, ...) exactly, up to global phase, as cx and one-qubit gates on the
+// same qubits; everything
 // else is kept as it is, barriers over many qubits included. A gate on
 // three or more qubits without such an expression (a custom gate) is
 // refused with UnsupportedGate.

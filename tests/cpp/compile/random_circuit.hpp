@@ -10,8 +10,9 @@
 
 namespace qelto::compile::testing {
 
-// `gates` random catalogue gates (every kind equally likely, angles uniform
-// in [-2 pi, 2 pi]) on distinct random qubits of an n-qubit circuit, n >= 3.
+// Up to `gates` random catalogue gates (every kind equally likely, angles
+// uniform in [-2 pi, 2 pi]) on distinct random qubits of an n-qubit
+// circuit; draws of gates wider than n are skipped.
 inline ir::Circuit random_circuit(std::uint32_t n, std::uint32_t gates,
                                   std::mt19937_64& rng) {
   using ir::StandardGate;
@@ -25,6 +26,9 @@ inline ir::Circuit random_circuit(std::uint32_t n, std::uint32_t gates,
   }
   for (std::uint32_t g = 0; g < gates; ++g) {
     const auto kind = static_cast<StandardGate::Kind>(pick_kind(rng));
+    if (StandardGate::num_qubits(kind) > n) {
+      continue;
+    }
     std::vector<ir::ParameterExpression> params;
     for (std::uint32_t p = 0; p < StandardGate::num_params(kind); ++p) {
       params.push_back(ir::ParameterExpression::constant(angle(rng)));

@@ -17,6 +17,7 @@
 #include <variant>
 
 #include "ir/circuit.hpp"
+#include "ir/gate_catalogue.hpp"
 
 namespace qelto::compile::testing {
 
@@ -179,6 +180,52 @@ inline void apply(const Matrix& g, std::span<const std::uint32_t> qubits,
 }  // namespace detail
 using namespace detail;
 
+inline Matrix gate_matrix(const ir::StandardGate& gate);
+
+// The gates beyond the original catalogue, from the gate table's
+// definitions (exact up to global phase, checked by the IR's tests).
+inline Matrix definition_matrix(const ir::StandardGate& gate,
+                                const std::vector<double>& p) {
+  const ir::GateInfo& info = ir::gate_info(gate.kind());
+  std::array<ir::GateStep, 64> steps{};
+  bool failed = false;
+  const std::size_t count =
+      ir::gate_text::steps(info, info.definition, steps, failed);
+  assert(!failed && !info.definition.empty() && "gate without a matrix");
+  const std::uint32_t k = gate.num_qubits();
+  const std::size_t dim = std::size_t{1} << k;
+  Matrix out{k, std::vector<Complex>(dim * dim)};
+  for (std::size_t col = 0; col < dim; ++col) {
+    State state(dim);
+    state[col] = 1;
+    for (std::size_t i = 0; i < count; ++i) {
+      std::vector<ir::ParameterExpression> params;
+      for (std::size_t a = 0; a < ir::StandardGate::num_params(steps[i].kind);
+           ++a) {
+        const ir::GateArgument& arg = steps[i].args[a];
+        double value = arg.value;
+        if (arg.source == ir::GateArgument::Source::Param) {
+          value = p[static_cast<std::size_t>(arg.value)];
+        } else if (arg.source == ir::GateArgument::Source::PiOver) {
+          value = pi / arg.value;
+        }
+        params.push_back(
+            ir::ParameterExpression::constant(arg.negated ? -value : value));
+      }
+      const auto step = ir::StandardGate::make(steps[i].kind, std::move(params));
+      std::vector<std::uint32_t> qubits;
+      for (std::uint32_t j = 0; j < step->num_qubits(); ++j) {
+        qubits.push_back(steps[i].operands[j]);
+      }
+      apply(gate_matrix(*step), qubits, state);
+    }
+    for (std::size_t row = 0; row < dim; ++row) {
+      out.m[row * dim + col] = state[row];
+    }
+  }
+  return out;
+}
+
 inline Matrix gate_matrix(const ir::StandardGate& gate) {
   std::vector<double> p;
   for (const auto& e : gate.parameters()) {
@@ -226,9 +273,15 @@ inline Matrix gate_matrix(const ir::StandardGate& gate) {
     case Kind::CSwap:
       // Bit 0 controls the exchange of bits 1 and 2.
       return permutation(3, {0, 1, 2, 5, 4, 3, 6, 7});
+    case Kind::Cu: {
+      M2 u = one_qubit(Kind::U, p);
+      for (Complex& a : u) {
+        a *= std::exp(kI * p[3]);
+      }
+      return controlled(u);
+    }
     default:
-      assert(false && "gate without a matrix");
-      return {};
+      return definition_matrix(gate, p);
   }
 }
 
