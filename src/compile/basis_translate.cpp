@@ -270,15 +270,9 @@ CompileResult<FlatCircuit> translate_to_basis(const FlatCircuit& circuit,
 
 CompileResult<ir::Circuit> translate_to_basis(const ir::Circuit& circuit,
                                               const BasisGates& basis) {
-  auto flat = flatten(circuit);
-  if (!flat) {
-    return std::unexpected(std::move(flat.error()));
-  }
-  auto translated = translate_to_basis(*flat, basis);
-  if (!translated) {
-    return std::unexpected(std::move(translated.error()));
-  }
-  return to_circuit(*translated);
+  return on_circuit(circuit, [&](const FlatCircuit& flat) {
+    return translate_to_basis(flat, basis);
+  });
 }
 
 }  // namespace qelto::compile

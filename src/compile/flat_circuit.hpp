@@ -110,4 +110,20 @@ struct FlatCircuit {
 // made singly, then the operations in order. May throw std::bad_alloc.
 [[nodiscard]] ir::Circuit to_circuit(const FlatCircuit& flat);
 
+// A flat pass run on a circuit: flatten, the pass, back to a new circuit.
+// `pass` returns a FlatCircuit or a CompileResult<FlatCircuit>.
+template <class Pass>
+[[nodiscard]] CompileResult<ir::Circuit> on_circuit(const ir::Circuit& circuit,
+                                                    Pass&& pass) {
+  auto flat = flatten(circuit);
+  if (!flat) {
+    return std::unexpected(std::move(flat.error()));
+  }
+  CompileResult<FlatCircuit> done = pass(*flat);
+  if (!done) {
+    return std::unexpected(std::move(done.error()));
+  }
+  return to_circuit(*done);
+}
+
 }  // namespace qelto::compile

@@ -32,11 +32,9 @@ FlatCircuit simplify(const FlatCircuit& circuit, const BasisGates& basis) {
 
 CompileResult<ir::Circuit> simplify(const ir::Circuit& circuit,
                                     const BasisGates& basis) {
-  auto flat = flatten(circuit);
-  if (!flat) {
-    return std::unexpected(std::move(flat.error()));
-  }
-  return to_circuit(simplify(*flat, basis));
+  return on_circuit(circuit, [&](const FlatCircuit& flat) {
+    return CompileResult<FlatCircuit>(simplify(flat, basis));
+  });
 }
 
 }  // namespace qelto::compile

@@ -28,15 +28,8 @@ CompileResult<FlatCircuit> unroll(const FlatCircuit& circuit) {
 }
 
 CompileResult<ir::Circuit> unroll(const ir::Circuit& circuit) {
-  auto flat = flatten(circuit);
-  if (!flat) {
-    return std::unexpected(std::move(flat.error()));
-  }
-  auto unrolled = unroll(*flat);
-  if (!unrolled) {
-    return std::unexpected(std::move(unrolled.error()));
-  }
-  return to_circuit(*unrolled);
+  return on_circuit(circuit,
+                    [](const FlatCircuit& flat) { return unroll(flat); });
 }
 
 }  // namespace qelto::compile
