@@ -39,7 +39,8 @@ ir::Circuit random_circuit(std::uint32_t n, std::uint32_t gates,
       if (reach != 0) {
         const std::uint32_t lo = a.index >= reach ? a.index - reach : 0;
         const std::uint32_t hi = std::min(n - 1, a.index + reach);
-        b = ir::QubitId{std::uniform_int_distribution<std::uint32_t>(lo, hi)(rng)};
+        std::uniform_int_distribution<std::uint32_t> near(lo, hi);
+        b = ir::QubitId{near(rng)};
       }
       if (b == a) {
         b = ir::QubitId{(a.index + 1) % n};
@@ -101,9 +102,11 @@ int main() {
   run("qft 100 on heavy_hex(7)", *ir::Circuit::qft(100),
       *compile::CouplingMap::heavy_hex(7));
   run("random 100q 10k (50% 2q) grid 10x10",
-      random_circuit(100, 10'000, 0.5, 0, 1), *compile::CouplingMap::grid(10, 10));
+      random_circuit(100, 10'000, 0.5, 0, 1),
+      *compile::CouplingMap::grid(10, 10));
   run("random 500q 100k (50% 2q) grid 23x23",
-      random_circuit(500, 100'000, 0.5, 0, 2), *compile::CouplingMap::grid(23, 23));
+      random_circuit(500, 100'000, 0.5, 0, 2),
+      *compile::CouplingMap::grid(23, 23));
   run("1000q 1M (30% 2q, reach 8) grid 32x32",
       random_circuit(1000, 1'000'000, 0.3, 8, 3),
       *compile::CouplingMap::grid(32, 32));

@@ -60,11 +60,12 @@ class CouplingMap {
   // So every chain qubit has degree at most 3, and each face between two
   // neighbouring bridges in odd columns is a heavy hexagon of 12 qubits
   // (faces closed by a bridge in the first or last column are the shorter
-  // faces of the boundary). Numbering and edge order run top to bottom: row 0's chain
-  // (its qubits numbered left to right, edges (i, i+1) left to right), then
-  // the bridges below it numbered left to right with edges (above, bridge),
-  // (bridge, below) per bridge, then row 1, and so on. nullopt for even d,
-  // and for a d whose qubit count does not fit in 32 bits.
+  // faces of the boundary). Numbering and edge order run top to bottom:
+  // row 0's chain (its qubits numbered left to right, edges (i, i+1) left
+  // to right), then the bridges below it numbered left to right with edges
+  // (above, bridge), (bridge, below) per bridge, then row 1, and so on.
+  // nullopt for even d, and for a d whose qubit count does not fit in 32
+  // bits.
   [[nodiscard]] static std::optional<CouplingMap> heavy_hex(std::uint32_t d);
 
   // Records (q1, q2) as given. Repeats and self-loops are stored like any

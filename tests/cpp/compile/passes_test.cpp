@@ -77,18 +77,58 @@ TEST(PassesTest, translation_refuses_a_basis_without_the_gate) {
 
 TEST(PassesTest, simplification_cancels_merges_and_drops_identities) {
   using ir::ParameterExpression;
+  using ir::QubitId;
+  using Build = void (*)(ir::Circuit&);
   const struct {
     std::string name;
-    void (*build)(ir::Circuit&);
+    Build build;
     std::size_t ops;
   } cases[] = {
-      {"cx pair", [](ir::Circuit& c) { (void)c.cx(ir::QubitId{0}, ir::QubitId{1}); (void)c.cx(ir::QubitId{0}, ir::QubitId{1}); }, 0},
-      {"h pair", [](ir::Circuit& c) { (void)c.h(ir::QubitId{0}); (void)c.h(ir::QubitId{0}); }, 0},
-      {"rz run", [](ir::Circuit& c) { (void)c.rz(ParameterExpression::constant(0.5), ir::QubitId{0}); (void)c.rz(ParameterExpression::constant(0.25), ir::QubitId{0}); }, 1},
-      {"full turn", [](ir::Circuit& c) { (void)c.rz(ParameterExpression::constant(6.283185307179586), ir::QubitId{0}); }, 0},
-      {"cp inverse", [](ir::Circuit& c) { (void)c.cp(ParameterExpression::constant(0.7), ir::QubitId{0}, ir::QubitId{1}); (void)c.cp(ParameterExpression::constant(-0.7), ir::QubitId{1}, ir::QubitId{0}); }, 0},
-      {"cx chain", [](ir::Circuit& c) { for (int i = 0; i < 4; ++i) { (void)c.cx(ir::QubitId{1}, ir::QubitId{0}); } }, 0},
-      {"cx apart", [](ir::Circuit& c) { (void)c.cx(ir::QubitId{0}, ir::QubitId{1}); (void)c.cx(ir::QubitId{1}, ir::QubitId{0}); }, 2},
+      {"cx pair",
+       [](ir::Circuit& c) {
+         (void)c.cx(QubitId{0}, QubitId{1});
+         (void)c.cx(QubitId{0}, QubitId{1});
+       },
+       0},
+      {"h pair",
+       [](ir::Circuit& c) {
+         (void)c.h(QubitId{0});
+         (void)c.h(QubitId{0});
+       },
+       0},
+      {"rz run",
+       [](ir::Circuit& c) {
+         (void)c.rz(ParameterExpression::constant(0.5), QubitId{0});
+         (void)c.rz(ParameterExpression::constant(0.25), QubitId{0});
+       },
+       1},
+      {"full turn",
+       [](ir::Circuit& c) {
+         (void)c.rz(ParameterExpression::constant(6.283185307179586),
+                    QubitId{0});
+       },
+       0},
+      {"cp inverse",
+       [](ir::Circuit& c) {
+         (void)c.cp(ParameterExpression::constant(0.7), QubitId{0},
+                    QubitId{1});
+         (void)c.cp(ParameterExpression::constant(-0.7), QubitId{1},
+                    QubitId{0});
+       },
+       0},
+      {"cx chain",
+       [](ir::Circuit& c) {
+         for (int i = 0; i < 4; ++i) {
+           (void)c.cx(QubitId{1}, QubitId{0});
+         }
+       },
+       0},
+      {"cx apart",
+       [](ir::Circuit& c) {
+         (void)c.cx(QubitId{0}, QubitId{1});
+         (void)c.cx(QubitId{1}, QubitId{0});
+       },
+       2},
   };
   for (const auto& c : cases) {
     ir::Circuit circuit = ir::Circuit::with_size("c", 2, 0);

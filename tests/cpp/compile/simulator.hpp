@@ -212,7 +212,8 @@ inline Matrix definition_matrix(const ir::StandardGate& gate,
         params.push_back(
             ir::ParameterExpression::constant(arg.negated ? -value : value));
       }
-      const auto step = ir::StandardGate::make(steps[i].kind, std::move(params));
+      const auto step =
+          ir::StandardGate::make(steps[i].kind, std::move(params));
       std::vector<std::uint32_t> qubits;
       for (std::uint32_t j = 0; j < step->num_qubits(); ++j) {
         qubits.push_back(steps[i].operands[j]);
