@@ -9,7 +9,7 @@ namespace qelto::compile {
 CouplingMap CouplingMap::ring(std::uint32_t n) {
   CouplingMap map = linear(n);
   if (n >= 3) {
-    map.add_edge(n - 1, 0);
+    map.add_edge(PhysicalQubit{n - 1}, PhysicalQubit{0});
   }
   return map;
 }
@@ -25,10 +25,10 @@ std::optional<CouplingMap> CouplingMap::grid(std::uint32_t rows,
     for (std::uint32_t c = 0; c < cols; ++c) {
       const std::uint32_t q = r * cols + c;
       if (c + 1 < cols) {
-        map.add_edge(q, q + 1);
+        map.add_edge(PhysicalQubit{q}, PhysicalQubit{q + 1});
       }
       if (r + 1 < rows) {
-        map.add_edge(q, q + cols);
+        map.add_edge(PhysicalQubit{q}, PhysicalQubit{q + cols});
       }
     }
   }
@@ -79,15 +79,16 @@ std::optional<CouplingMap> CouplingMap::heavy_hex(std::uint32_t d) {
   for (std::uint32_t r = 0; r < d; ++r) {
     const std::uint32_t start = row_start(r);
     for (std::uint32_t c = 0; c + 1 < width; ++c) {
-      map.add_edge(start + c, start + c + 1);
+      map.add_edge(PhysicalQubit{start + c}, PhysicalQubit{start + c + 1});
     }
     if (r + 1 == d) {
       break;
     }
     std::uint32_t bridge = start + width;
     for (const std::uint32_t c : bridge_columns(d, r)) {
-      map.add_edge(start + c, bridge);
-      map.add_edge(bridge, row_start(r + 1) + c);
+      map.add_edge(PhysicalQubit{start + c}, PhysicalQubit{bridge});
+      map.add_edge(PhysicalQubit{bridge},
+                   PhysicalQubit{row_start(r + 1) + c});
       ++bridge;
     }
   }

@@ -12,9 +12,11 @@ constexpr std::uint32_t kNoSource = 0xFFFFFFFF;
 Device::Device(const CouplingMap& map) : size_(map.num_qubits()) {
   std::vector<std::uint32_t> degree(size_ + 1);
   for (const Edge e : map.edges()) {
-    if (e.q1 != e.q2 && e.q1 < size_ && e.q2 < size_) {
-      ++degree[e.q1];
-      ++degree[e.q2];
+    const std::uint32_t a = e.q1.index;
+    const std::uint32_t b = e.q2.index;
+    if (a != b && a < size_ && b < size_) {
+      ++degree[a];
+      ++degree[b];
     }
   }
   offsets_.assign(size_ + 1, 0);
@@ -24,9 +26,11 @@ Device::Device(const CouplingMap& map) : size_(map.num_qubits()) {
   adjacency_.resize(offsets_[size_]);
   std::vector<std::uint32_t> fill(offsets_.begin(), offsets_.end() - 1);
   for (const Edge e : map.edges()) {
-    if (e.q1 != e.q2 && e.q1 < size_ && e.q2 < size_) {
-      adjacency_[fill[e.q1]++] = e.q2;
-      adjacency_[fill[e.q2]++] = e.q1;
+    const std::uint32_t a = e.q1.index;
+    const std::uint32_t b = e.q2.index;
+    if (a != b && a < size_ && b < size_) {
+      adjacency_[fill[a]++] = b;
+      adjacency_[fill[b]++] = a;
     }
   }
   // Sorted without repeats; the repeats' room stays unused at each list's

@@ -183,15 +183,16 @@ CompileResult<Placement> given_placement(const FlatCircuit& circuit,
   std::vector<std::uint32_t> placed;
   std::vector<bool> taken(device.size());
   for (std::uint32_t q = 0; q < circuit.num_qubits; ++q) {
-    const auto p = layout.get_physical(q);
-    if (!p || *p >= device.size() || taken[*p]) {
+    const auto placed_on = layout.get_physical(ir::QubitId{q});
+    const std::uint32_t p = placed_on ? placed_on->index : device.size();
+    if (p >= device.size() || taken[p]) {
       return std::unexpected(error(
           CompileError::Kind::InvalidLayout,
           "the layout does not place qubit " + std::to_string(q) +
               " on a free physical qubit of the coupling map"));
     }
-    taken[*p] = true;
-    placed.push_back(*p);
+    taken[p] = true;
+    placed.push_back(p);
   }
   return check_parts(circuit, device, complete(std::move(placed), device));
 }
@@ -247,7 +248,7 @@ Layout to_layout(const Placement& placement,
                  std::uint32_t num_circuit_qubits) {
   Layout layout;
   for (std::uint32_t l = 0; l < num_circuit_qubits; ++l) {
-    layout.add(l, placement[l]);
+    layout.add(ir::QubitId{l}, PhysicalQubit{placement[l]});
   }
   return layout;
 }

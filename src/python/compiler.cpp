@@ -10,24 +10,19 @@
 #include "python/binding/convert.hpp"
 #include "python/binding/entry.hpp"
 #include "python/binding/object.hpp"
-#include "python/circuit.hpp"
+#include "python/classes.hpp"
 #include "python/error.hpp"
-#include "python/property_set.hpp"
 
 namespace qelto::python {
 namespace {
 
-// The compile library's only error translation.
-PyObject* compile_to_py_err(const compile::CompileError& error) {
-  return raise_runtime_error("Compile Error: ", compile::to_string(error));
-}
-
-// An instance of `cls` for parameter `name`, or null with the TypeError set.
+// An instance of the class for parameter `name`, or null with the
+// TypeError set.
 template <class Value>
-Instance<Value>* argument(PyObject* object, ClassDef& cls, const char* name) {
-  Instance<Value>* instance = receive<Value>(object, cls);
+Instance<Value>* argument(PyObject* object, const char* name) {
+  Instance<Value>* instance = receive<Value>(object);
   if (instance == nullptr) {
-    prefix_type_error(name);
+    argument_failed(name);
   }
   return instance;
 }
@@ -46,12 +41,11 @@ PyObject* compile_circuit(PyObject*, PyObject* const* args, Py_ssize_t nargs,
   if (!bind(kSig, args, nargs, kwnames, bound)) {
     return nullptr;
   }
-  auto* circuit = argument<ir::Circuit>(bound[0], circuit_class(), "circuit");
+  auto* circuit = argument<ir::Circuit>(bound[0], "circuit");
   if (circuit == nullptr) {
     return nullptr;
   }
-  auto* target =
-      argument<compile::PropertySet>(bound[1], property_set_class(), "target");
+  auto* target = argument<compile::PropertySet>(bound[1], "target");
   if (target == nullptr) {
     return nullptr;
   }
@@ -73,9 +67,9 @@ PyObject* compile_circuit(PyObject*, PyObject* const* args, Py_ssize_t nargs,
   }
   auto compiled = compile::compile(circuit->value, target->value, seed);
   if (!compiled) {
-    return compile_to_py_err(compiled.error());
+    return LibraryError<compile::CompileError>::raise(compiled.error());
   }
-  return new_circuit(std::move(*compiled));
+  return wrap(std::move(*compiled));
 }
 
 PyMethodDef compile_method = {

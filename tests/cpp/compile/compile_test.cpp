@@ -45,7 +45,7 @@ std::vector<std::uint32_t> physical_of(const Layout& layout,
                                        std::uint32_t n) {
   std::vector<std::uint32_t> out;
   for (std::uint32_t l = 0; l < n; ++l) {
-    out.push_back(*layout.get_physical(l));
+    out.push_back(layout.get_physical(ir::QubitId{l})->index);
   }
   return out;
 }
@@ -97,8 +97,9 @@ void expect_on_target(const ir::Circuit& out, const CouplingMap& map,
     }
     EXPECT_TRUE(basis.contains(gate->name())) << gate->name();
     if (ref.instruction->qubits.size() == 2) {
-      EXPECT_TRUE(map.is_connected(ref.instruction->qubits[0].index,
-                                   ref.instruction->qubits[1].index));
+      EXPECT_TRUE(
+          map.is_connected(PhysicalQubit{ref.instruction->qubits[0].index},
+                           PhysicalQubit{ref.instruction->qubits[1].index}));
     }
     EXPECT_LE(ref.instruction->qubits.size(), 2u);
   }
@@ -240,7 +241,8 @@ TEST(CompileTest, measurements_barriers_and_delays_move_with_their_qubits) {
     const ir::Instruction& in = *ref.instruction;
     if (std::holds_alternative<ir::Measure>(in.kind)) {
       ++measures;
-      EXPECT_EQ(in.qubits[0].index, *end.get_physical(in.clbits[0].index));
+      EXPECT_EQ(in.qubits[0].index,
+                end.get_physical(ir::QubitId{in.clbits[0].index})->index);
     }
     if (std::holds_alternative<ir::Barrier>(in.kind)) {
       EXPECT_EQ(in.qubits.size(), 4u);
@@ -254,14 +256,16 @@ TEST(CompileTest, a_given_layout_is_the_initial_placement) {
   PropertySet props;
   props.with_target(CouplingMap::linear(5), BasisGates::universal());
   Layout layout;
-  layout.add(0, 4);
-  layout.add(1, 2);
-  layout.add(2, 3);
+  layout.add(ir::QubitId{0}, PhysicalQubit{4});
+  layout.add(ir::QubitId{1}, PhysicalQubit{2});
+  layout.add(ir::QubitId{2}, PhysicalQubit{3});
   props.set_layout(layout);
   auto out = compile(circuit, props, 0);
   ASSERT_TRUE(out);
-  EXPECT_EQ(props.initial_layout()->get_physical(0), 4u);
-  EXPECT_EQ(props.initial_layout()->get_physical(1), 2u);
+  EXPECT_EQ(props.initial_layout()->get_physical(ir::QubitId{0}),
+            PhysicalQubit{4});
+  EXPECT_EQ(props.initial_layout()->get_physical(ir::QubitId{1}),
+            PhysicalQubit{2});
 }
 
 TEST(CompileTest, refusals_name_the_problem_and_change_nothing) {
@@ -271,11 +275,11 @@ TEST(CompileTest, refusals_name_the_problem_and_change_nothing) {
   (void)split.cx(ir::QubitId{0}, ir::QubitId{1});
   (void)split.cx(ir::QubitId{1}, ir::QubitId{2});
   CouplingMap two_parts(4);
-  two_parts.add_edge(0, 1);
-  two_parts.add_edge(2, 3);
+  two_parts.add_edge(PhysicalQubit{0}, PhysicalQubit{1});
+  two_parts.add_edge(PhysicalQubit{2}, PhysicalQubit{3});
   Layout twice;
-  twice.add(0, 1);
-  twice.add(1, 1);
+  twice.add(ir::QubitId{0}, PhysicalQubit{1});
+  twice.add(ir::QubitId{1}, PhysicalQubit{1});
 
   const struct {
     const ir::Circuit* circuit;
@@ -337,8 +341,8 @@ TEST(CompileTest, disconnected_devices_hold_separate_groups) {
   (void)c.cx(ir::QubitId{0}, ir::QubitId{2});
   (void)c.cx(ir::QubitId{1}, ir::QubitId{3});
   CouplingMap two_parts(4);
-  two_parts.add_edge(0, 1);
-  two_parts.add_edge(2, 3);
+  two_parts.add_edge(PhysicalQubit{0}, PhysicalQubit{1});
+  two_parts.add_edge(PhysicalQubit{2}, PhysicalQubit{3});
   PropertySet props;
   props.with_target(two_parts, BasisGates::ibm());
   auto out = compile(c, props, 0);

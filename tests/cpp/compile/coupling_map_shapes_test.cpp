@@ -19,15 +19,15 @@ Edges edges_of(const CouplingMap& map) {
 std::vector<std::uint32_t> degrees(const CouplingMap& map) {
   std::vector<std::uint32_t> degree(map.num_qubits());
   for (const Edge e : map.edges()) {
-    ++degree[e.q1];
-    ++degree[e.q2];
+    ++degree[e.q1.index];
+    ++degree[e.q2.index];
   }
   return degree;
 }
 
 bool connected(const CouplingMap& map) {
   for (std::uint32_t q = 1; q < map.num_qubits(); ++q) {
-    if (!map.distance(0, q)) {
+    if (!map.distance(PhysicalQubit{0}, PhysicalQubit{q})) {
       return false;
     }
   }
@@ -79,7 +79,7 @@ TEST(CouplingMapShapesTest, heavy_hex_has_the_code_lattice_size_and_degrees) {
     // No qubit has two neighbours of degree 3 on the same side: every
     // degree-3 qubit's neighbours have degree at most 2 (edges are "heavy").
     for (const Edge e : map->edges()) {
-      EXPECT_FALSE(degree[e.q1] == 3 && degree[e.q2] == 3) << d;
+      EXPECT_FALSE(degree[e.q1.index] == 3 && degree[e.q2.index] == 3) << d;
     }
   }
 }
@@ -94,15 +94,15 @@ TEST(CouplingMapShapesTest, shapes_that_cannot_be_built_give_nullopt) {
 
 TEST(CouplingMapShapesTest, ring_and_grid_distances_follow_their_geometry) {
   const CouplingMap ring = CouplingMap::ring(10);
-  EXPECT_EQ(ring.distance(0, 9), 1u);
-  EXPECT_EQ(ring.distance(2, 7), 5u);
+  EXPECT_EQ(ring.distance(PhysicalQubit{0}, PhysicalQubit{9}), 1u);
+  EXPECT_EQ(ring.distance(PhysicalQubit{2}, PhysicalQubit{7}), 5u);
   const CouplingMap grid = *CouplingMap::grid(4, 5);
   for (std::uint32_t a = 0; a < 20; ++a) {
     for (std::uint32_t b = 0; b < 20; ++b) {
       const auto manhattan = static_cast<std::uint32_t>(
           std::abs(static_cast<int>(a / 5) - static_cast<int>(b / 5)) +
           std::abs(static_cast<int>(a % 5) - static_cast<int>(b % 5)));
-      EXPECT_EQ(grid.distance(a, b), manhattan);
+      EXPECT_EQ(grid.distance(PhysicalQubit{a}, PhysicalQubit{b}), manhattan);
     }
   }
 }

@@ -163,8 +163,9 @@ TEST(PassesTest, routing_alone_couples_every_two_qubit_gate) {
     const ir::Circuit out = to_circuit(routed.circuit);
     for (const ir::OpRef& ref : out.dag().topological_ops()) {
       if (ref.instruction->qubits.size() == 2) {
-        EXPECT_TRUE(line.is_connected(ref.instruction->qubits[0].index,
-                                      ref.instruction->qubits[1].index));
+        EXPECT_TRUE(line.is_connected(
+            PhysicalQubit{ref.instruction->qubits[0].index},
+            PhysicalQubit{ref.instruction->qubits[1].index}));
       }
     }
     // Trivial start: the output equals the input followed by the final
