@@ -359,6 +359,7 @@ def test_compile_is_last_in_all():
         "QubitId", "ClbitId", "Circuit", "Layout", "CouplingMap", "BasisGates", "PropertySet", "from_qasm", "to_qasm",
     ]
     assert qelto.__all__[-1] == "compile"
+    assert qelto.__all__.index("compile") > qelto.__all__.index("QasmError")
 
 
 @pytest.mark.parametrize(

@@ -16,6 +16,7 @@ __all__ = [
     "PropertySet",
     "from_qasm",
     "to_qasm",
+    "QasmError",
     "compile",
 ]
 
@@ -178,4 +179,11 @@ class PropertySet:
 
 def from_qasm(qasm: str) -> Circuit: ...
 def to_qasm(circuit: Circuit) -> str: ...
+
+class QasmError(RuntimeError):
+    msg: str
+    line: int
+    column: int
+    pos: int
+
 def compile(circuit: Circuit, target: PropertySet, *, seed: int | None = None) -> Circuit: ...

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ir/gate_catalogue.hpp"
-#include "qasm3/parser.hpp"
+#include "qasm3/read.hpp"
 
 namespace qelto::qasm3 {
 namespace {

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "qasm3/parser.hpp"
+#include "qasm3/read.hpp"
 
 namespace qelto::qasm3 {
 namespace {
