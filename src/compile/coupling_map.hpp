@@ -62,6 +62,35 @@ class CouplingMap {
   // Qubit 0 joined to each of 1 .. n-1; no edges for n < 2.
   [[nodiscard]] static CouplingMap star(std::uint32_t n);
 
+  // Device shapes. They add their edges through add_edge, in the order
+  // stated, so edges() lists them in that order.
+  //
+  // A cycle: (0, 1), (1, 2), ..., (n-2, n-1), then the closing (n-1, 0) for
+  // n >= 3. ring(2) is the single edge (0, 1); no edges for n < 2.
+  [[nodiscard]] static CouplingMap ring(std::uint32_t n);
+  // rows x cols qubits, qubit (r, c) numbered r * cols + c. For each qubit in
+  // increasing order: its edge to the right (r, c+1), then its edge down
+  // (r+1, c), each when that neighbour exists. nullopt when rows * cols does
+  // not fit in 32 bits.
+  [[nodiscard]] static std::optional<CouplingMap> grid(std::uint32_t rows,
+                                                       std::uint32_t cols);
+  // The heavy-hexagon lattice of the distance-d heavy-hex code, for odd d:
+  // (5d^2 - 2d - 1) / 2 qubits of degree at most 3. d rows of 2d-1 qubits
+  // each form chains; between rows r and r+1 sit (d+1)/2 bridge qubits, each
+  // joined to the qubit directly above and directly below it. The bridges
+  // below an even row stand under columns 1, 5, 9, ... and the last column
+  // 2d-2; those below an odd row under column 0 and columns 3, 7, 11, ...
+  // So every chain qubit has degree at most 3, and each face between two
+  // neighbouring bridges in odd columns is a heavy hexagon of 12 qubits
+  // (faces closed by a bridge in the first or last column are the shorter
+  // faces of the boundary). Numbering and edge order run top to bottom:
+  // row 0's chain (its qubits numbered left to right, edges (i, i+1) left
+  // to right), then the bridges below it numbered left to right with edges
+  // (above, bridge), (bridge, below) per bridge, then row 1, and so on.
+  // nullopt for even d, and for a d whose qubit count does not fit in 32
+  // bits.
+  [[nodiscard]] static std::optional<CouplingMap> heavy_hex(std::uint32_t d);
+
   // Records (q1, q2) as given. Repeats and self-loops are stored like any
   // other pair.
   void add_edge(PhysicalQubit q1, PhysicalQubit q2);

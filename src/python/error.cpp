@@ -125,6 +125,11 @@ PyObject* LibraryError<ir::IrError>::raise(const ir::IrError& error) {
   return raise_runtime_error("IR Error: ", ir::to_string(error));
 }
 
+PyObject* LibraryError<compile::CompileError>::raise(
+    const compile::CompileError& error) {
+  return raise_runtime_error("Compile Error: ", compile::to_string(error));
+}
+
 PyObject* LibraryError<qasm3::ParseError>::raise(
     const qasm3::ParseError& error) {
   return raise_runtime_error("Parse Error: ", qasm3::to_string(error));

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "compile/compile_error.hpp"
 #include "ir/error.hpp"
 #include "python/binding/python.hpp"
 #include "python/binding/to_python.hpp"
@@ -20,6 +21,12 @@ struct LibraryError<ir::IrError> {
 template <>
 struct LibraryError<qasm3::ParseError> {
   static PyObject* raise(const qasm3::ParseError& error);  // "Parse Error: ..."
+};
+
+template <>
+struct LibraryError<compile::CompileError> {
+  // "Compile Error: ..."
+  static PyObject* raise(const compile::CompileError& error);
 };
 
 // A reading error with the source line it was found on and a caret under its

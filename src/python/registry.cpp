@@ -1,6 +1,7 @@
 #include "python/registry.hpp"
 
 #include "python/classes.hpp"
+#include "python/compiler.hpp"
 #include "python/error.hpp"
 #include "python/qasm.hpp"
 
@@ -18,6 +19,7 @@ std::span<const Registration> registrations() {
       {nullptr, from_qasm_def()},
       {nullptr, to_qasm_def()},
       {nullptr, nullptr, qasm_error_type},
+      {nullptr, compile_def()},
   };
   return table;
 }
