@@ -91,3 +91,20 @@ def test_the_first_trip_accepts_pi_written_as_an_expression():
     assert roundtrip._same_operations(
         HEADER + "rz(pi/2) q[0];\n", HEADER + "rz((pi / 2.000000)) q[0];\n", exact=False
     )
+
+
+# Found by the C++ fuzzer: an angle nested 128 to 255 levels deep reads, but
+# the writer parenthesises every negation and binary operation, so the text
+# it writes nests twice as deep and the reader refuses it for nesting beyond
+# 256 levels. The depth bound is the parser's to change.
+@pytest.mark.xfail(strict=True, raises=RuntimeError, reason="written nesting exceeds the reader's bound")
+@pytest.mark.parametrize(
+    "angle",
+    ["-" * 128 + "a", "a" + " - a" * 128, "-" * 255 + "a", "a" + " - a" * 255],
+    ids=["negations-128", "chain-128", "negations-255", "chain-255"],
+)
+def test_an_accepted_deep_angle_reads_back_after_writing(angle):
+    from qelto import from_qasm, to_qasm
+
+    circuit = from_qasm("OPENQASM 3.0; qubit q; rx(%s) q;" % angle)
+    assert from_qasm(to_qasm(circuit)).depth() == circuit.depth()
