@@ -60,7 +60,10 @@ def declared_bits(text):
                 total += max(statement, 1)
             statement = 0
         elif match.group("number") is not None and statement is not None:
-            statement += int(match.group("number"))
+            # Beyond 20 digits the value only needs to be too large (and
+            # int() refuses very long digit strings).
+            digits = match.group("number")
+            statement += int(digits) if len(digits) <= 20 else 10**20
         elif match.group("end") is not None and statement is not None:
             total += max(statement, 1)
             statement = None

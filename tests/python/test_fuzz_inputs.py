@@ -48,6 +48,7 @@ def test_generated_programs_keep_the_round_trip(data):
         ("qubit // line\n [7] q; qreg r[2];", 9),
         ('include "qubit[9] x;"; h q;', 0),
         ("rx(0.5) q[300];", 0),
+        ("bit[" + "9" * 5000 + "] c;", 10**20),
     ],
 )
 def test_the_input_gate_counts_declarations_past_comments_and_strings(text, bits):
