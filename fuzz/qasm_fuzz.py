@@ -14,7 +14,10 @@ import sys
 
 import atheris
 
-with atheris.instrument_imports():
+# Only the generator is instrumented: its coverage tells the fuzzer which
+# choices make new programs. Instrumenting the round-trip check as well
+# costs about three quarters of the executions and guides nothing.
+with atheris.instrument_imports(include=["grammar"]):
     sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
     import grammar
     import roundtrip
