@@ -12,7 +12,10 @@ namespace qelto::qasm3 {
 // with ties to even ("0.007812" for 0.0078125), keeping the sign of negative
 // zero; "NaN", "inf", "-inf" for the special values. Compound expressions
 // are fully parenthesised: "-(a)", "(a + b)", "(a - b)", "(a * b)",
-// "(a / b)". Works without recursion, so any nesting depth is safe.
+// "(a / b)"; a named angle written with a slash as the right operand of
+// `*` or `/` is parenthesised too ("(a / (pi/2))"), so that the text reads
+// back as the same expression. Works without recursion, so any nesting depth
+// is safe.
 [[nodiscard]] std::string emit_param(const ir::ParameterExpression& expression);
 
 // Appends the text of `expression` to `out`.
