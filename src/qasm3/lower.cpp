@@ -15,12 +15,20 @@ constexpr std::uint64_t kMaxBits = std::numeric_limits<std::uint32_t>::max();
 ParseResult<void> add_register(RegisterTable& table, std::uint32_t& total,
                                std::string_view name,
                                std::optional<std::uint64_t> declared,
-                               std::string_view kind) {
+                               std::string_view kind,
+                               std::optional<std::uint64_t> limit,
+                               std::string_view limit_name) {
   std::uint64_t size = declared.value_or(1);
   if (size > kMaxBits) {
     return std::unexpected(Other{"Register size " + std::to_string(size) +
                                  " of '" + std::string(name) +
                                  "' is out of range"});
+  }
+  // Checked on the running total, before the circuit is allocated.
+  if (limit && total + size > *limit) {
+    return std::unexpected(Other{
+        "More than " + std::to_string(*limit) + " " + std::string(kind) +
+        " declared (the limit " + std::string(limit_name) + ")"});
   }
   if (total + size > kMaxBits) {
     return std::unexpected(Other{"Too many " + std::string(kind) +
@@ -136,12 +144,26 @@ ParseResult<void> Lowerer::declare(const SyntaxStmt& statement) {
   error_offset_ = statement.offset;
   if (statement.kind == SyntaxStmtKind::QubitDecl) {
     return add_register(qubit_registers_, num_qubits_, statement.name,
-                        statement.number, "qubits");
+                        statement.number, "qubits", limits_.max_qubits,
+                        "max_qubits");
   }
   if (statement.kind == SyntaxStmtKind::BitDecl) {
     return add_register(clbit_registers_, num_clbits_, statement.name,
-                        statement.number, "classical bits");
+                        statement.number, "classical bits", limits_.max_clbits,
+                        "max_clbits");
   }
+  return {};
+}
+
+ParseResult<void> Lowerer::count_operations(std::uint64_t added) {
+  if (limits_.max_operations &&
+      (added > *limits_.max_operations ||
+       operations_ > *limits_.max_operations - added)) {
+    return std::unexpected(
+        Other{"More than " + std::to_string(*limits_.max_operations) +
+              " operations (the limit max_operations)"});
+  }
+  operations_ += added;
   return {};
 }
 
@@ -217,6 +239,9 @@ ParseResult<void> Lowerer::lower_measure(ir::Circuit& circuit,
         "A measurement of " + std::to_string(qubits_.size()) +
         " qubits into " + std::to_string(clbits_.size()) + " bits"});
   }
+  if (auto counted = count_operations(qubits_.size()); !counted) {
+    return counted;
+  }
   auto qrun = qubits_.runs().begin();
   auto crun = clbits_.runs().begin();
   std::uint32_t qoff = 0;
@@ -246,6 +271,9 @@ ParseResult<void> Lowerer::lower_reset(ir::Circuit& circuit,
   if (auto q = resolve_qubits(tree, reset.qubits, qubits_); !q) {
     return q;
   }
+  if (auto counted = count_operations(qubits_.size()); !counted) {
+    return counted;
+  }
   for (const BitRuns::Run& run : qubits_.runs()) {
     for (std::uint32_t i = 0; i < run.count; ++i) {
       ir::Instruction instruction{
@@ -264,6 +292,9 @@ ParseResult<void> Lowerer::lower_delay(ir::Circuit& circuit,
   qubits_.clear();
   if (auto q = resolve_qubits(tree, delay.qubits, qubits_); !q) {
     return q;
+  }
+  if (auto counted = count_operations(qubits_.size()); !counted) {
+    return counted;
   }
   for (const BitRuns::Run& run : qubits_.runs()) {
     for (std::uint32_t i = 0; i < run.count; ++i) {
@@ -284,6 +315,12 @@ ParseResult<void> Lowerer::lower_barrier(ir::Circuit& circuit,
   qubits_.clear();
   if (auto q = resolve_qubits(tree, barrier.qubits, qubits_); !q) {
     return q;
+  }
+  if (auto counted = count_operations(
+          std::max<std::uint64_t>(1, qubits_.empty() ? num_qubits_
+                                                     : qubits_.size()));
+      !counted) {
+    return counted;
   }
   if (qubits_.empty()) {
     return circuit_result(circuit.barrier_all());

@@ -13,6 +13,7 @@
 #include "ir/circuit.hpp"
 #include "ir/parameter.hpp"
 #include "qasm3/error.hpp"
+#include "qasm3/limits.hpp"
 #include "qasm3/syntax.hpp"
 
 namespace qelto::qasm3 {
@@ -128,6 +129,8 @@ struct Bindings {
 // applies each statement once every declaration is known (pass 2).
 class Lowerer {
  public:
+  explicit Lowerer(const ReadLimits& limits = {}) : limits_(limits) {}
+
   // Pass 1. Adds a QubitDecl or BitDecl to its namespace and ignores every
   // other statement. Fails when a size or a running total exceeds 32 bits.
   [[nodiscard]] ParseResult<void> declare(const SyntaxStmt& statement);
@@ -155,8 +158,8 @@ class Lowerer {
     return error_offset_;
   }
 
-  // Drops every gate definition recorded so far, before the operations are
-  // lowered again.
+  // Drops every gate definition recorded so far and the count of
+  // operations, before the operations are lowered again.
   void forget_definitions();
 
  private:
@@ -188,6 +191,9 @@ class Lowerer {
     [[nodiscard]] std::uint32_t qubits() const;
   };
 
+  // Counts `added` more operations, or fails when they would pass the
+  // limit on operations.
+  [[nodiscard]] ParseResult<void> count_operations(std::uint64_t added);
   [[nodiscard]] ParseResult<void> define(const SyntaxTree& tree,
                                          const SyntaxStmt& definition);
   [[nodiscard]] ParseResult<void> check_body(Definition& definition) const;
@@ -233,6 +239,9 @@ class Lowerer {
                                                 const SyntaxTree& tree,
                                                 const SyntaxStmt& barrier);
 
+  ReadLimits limits_;
+  // Operations counted against the limit so far.
+  std::uint64_t operations_ = 0;
   RegisterTable qubit_registers_;
   RegisterTable clbit_registers_;
   std::uint32_t num_qubits_ = 0;

@@ -195,6 +195,14 @@ ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
     }
     expanded_ += cost * *times;
   }
+  // Counted before any of the call is built, whatever its width.
+  const std::uint64_t each =
+      callee->definition != nullptr ? callee->definition->operations
+      : callee->gate.applied        ? 1
+                                    : 0;
+  if (auto counted = count_operations(each * *times); !counted) {
+    return counted;
+  }
   for (std::uint64_t i = 0; i < *times; ++i) {
     operands(*callee, i, operands_);
     if (auto done = apply(circuit, *callee, params, operands_, i + 1 == *times);

@@ -30,6 +30,7 @@ const SyntaxStmt& body_statement(const SyntaxTree& tree, SyntaxRange body,
 void Lowerer::forget_definitions() {
   definitions_.clear();
   expanded_ = 0;
+  operations_ = 0;
 }
 
 // A definition matching a catalogue gate in name and counts is that gate

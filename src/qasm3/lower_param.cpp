@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "qasm3/lower.hpp"
+#include "qasm3/stack_room.hpp"
 #include "qasm3/syntax_text.hpp"
 #include "qasm3/token.hpp"
 
@@ -86,6 +87,11 @@ std::optional<double> fold_binary(BinOp op, double left, double right) {
 // the parser allows (kMaxNestingDepth).
 std::optional<double> fold(const SyntaxTree& tree, std::uint32_t expression,
                            const Bindings& bindings) {
+  if (!stack_room_left()) {
+    // Not folded: the conversion that follows meets the same shortage and
+    // reports it.
+    return std::nullopt;
+  }
   const SyntaxExpr& e = tree.expressions[expression];
   switch (e.kind) {
     case SyntaxExprKind::Identifier: {
@@ -207,6 +213,9 @@ ParseResult<Param> negation(const SyntaxTree& tree, const SyntaxExpr& e,
 ParseResult<ir::ParameterExpression> expr_to_param(const SyntaxTree& tree,
                                                    std::uint32_t expression,
                                                    const Bindings& bindings) {
+  if (!stack_room_left()) {
+    return std::unexpected(nesting_too_deep());
+  }
   const SyntaxExpr& e = tree.expressions[expression];
   switch (e.kind) {
     case SyntaxExprKind::Int:

@@ -7,6 +7,7 @@
 
 #include "qasm3/lexer.hpp"
 #include "qasm3/number.hpp"
+#include "qasm3/stack_room.hpp"
 
 namespace qelto::qasm3 {
 namespace {
@@ -95,10 +96,7 @@ ParseError Parser::unexpected(std::string expected) const {
                          line_of(source_, lexeme_.span.start)};
 }
 
-ParseError Parser::too_deep() const {
-  return Other{"Nesting deeper than " + std::to_string(kMaxNestingDepth) +
-               " levels is not supported"};
-}
+ParseError Parser::too_deep() const { return nesting_too_deep(); }
 
 std::unexpected<ParseFailed> Parser::fail(ParseError error) {
   error_ = std::move(error);

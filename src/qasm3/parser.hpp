@@ -25,7 +25,8 @@ namespace qelto::qasm3 {
 // level. At 256 levels the worst case takes about half a megabyte of stack
 // in an optimised build and two in a sanitized debug build, well inside the
 // 8 MiB that Linux gives the main thread and new threads, while hand-written
-// programs never come near it.
+// programs never come near it. On a smaller stack the parser and the walks
+// stop earlier with the same error (see stack_room.hpp).
 inline constexpr std::size_t kMaxNestingDepth = 256;
 
 // The outcome of one private step of the parser. Parsing stops at the first

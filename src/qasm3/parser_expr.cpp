@@ -4,6 +4,7 @@
 
 #include "qasm3/number.hpp"
 #include "qasm3/parser.hpp"
+#include "qasm3/stack_room.hpp"
 
 namespace qelto::qasm3 {
 namespace {
@@ -174,7 +175,7 @@ ParseStep<Parser::Tree> Parser::parse_unary_expr() {
 // Negation (`-` and `!` alike) and parentheses: the forms that recurse
 // before their node exists, so the open depth is bounded up front.
 ParseStep<Parser::Tree> Parser::parse_nested_unary() {
-  if (depth_ >= kMaxNestingDepth) {
+  if (depth_ >= kMaxNestingDepth || !stack_room_left()) {
     return fail(too_deep());
   }
   DepthGuard guard(depth_);
@@ -199,7 +200,7 @@ ParseStep<Parser::Tree> Parser::parse_nested_unary() {
 
 // Arguments of a call; the name and the opening parenthesis are consumed.
 ParseStep<Parser::Tree> Parser::parse_call(std::string_view name) {
-  if (depth_ >= kMaxNestingDepth) {
+  if (depth_ >= kMaxNestingDepth || !stack_room_left()) {
     return fail(too_deep());
   }
   DepthGuard guard(depth_);

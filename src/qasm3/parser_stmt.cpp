@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "qasm3/parser.hpp"
+#include "qasm3/stack_room.hpp"
 
 namespace qelto::qasm3 {
 
@@ -390,7 +391,7 @@ ParseStep<SyntaxRange> Parser::parse_block_or_statement() {
   if (consume(TokenKind::LBrace)) {
     return parse_block_rest();
   }
-  if (depth_ >= kMaxNestingDepth) {
+  if (depth_ >= kMaxNestingDepth || !stack_room_left()) {
     return fail(too_deep());
   }
   DepthGuard guard(depth_);
@@ -406,7 +407,7 @@ ParseStep<SyntaxRange> Parser::parse_block_or_statement() {
 // Statements up to and including the closing brace; the opening brace has
 // been consumed.
 ParseStep<SyntaxRange> Parser::parse_block_rest() {
-  if (depth_ >= kMaxNestingDepth) {
+  if (depth_ >= kMaxNestingDepth || !stack_room_left()) {
     return fail(too_deep());
   }
   DepthGuard guard(depth_);

@@ -59,6 +59,8 @@ Located<void> each_statement(std::string_view source, Take&& take) {
 // declaration, and every operation lowered as long as the registers it may
 // name were all declared before it.
 struct Reading {
+  explicit Reading(const ReadLimits& limits) : lowerer(limits) {}
+
   Lowerer lowerer;
   std::optional<ir::Circuit> circuit;
   // The first declaration error; final, as declarations are all laid out
@@ -156,8 +158,9 @@ Located<ir::Circuit> lower_operations(std::string_view source,
 
 }  // namespace
 
-std::expected<ir::Circuit, SourceError> read(std::string_view source) {
-  Reading reading;
+std::expected<ir::Circuit, SourceError> read(std::string_view source,
+                                             const ReadLimits& limits) {
+  Reading reading(limits);
   auto read = each_statement(
       source, [&](const SyntaxTree& tree, const SyntaxStmt& statement) {
         reading.take(source, tree, statement);
@@ -183,8 +186,9 @@ std::expected<ir::Circuit, SourceError> read(std::string_view source) {
   return std::move(*reading.circuit);
 }
 
-ParseResult<ir::Circuit> parse(std::string_view source) {
-  auto circuit = read(source);
+ParseResult<ir::Circuit> parse(std::string_view source,
+                               const ReadLimits& limits) {
+  auto circuit = read(source, limits);
   if (!circuit) {
     return std::unexpected(std::move(circuit.error().error));
   }

@@ -5,6 +5,7 @@
 
 #include "ir/circuit.hpp"
 #include "qasm3/error.hpp"
+#include "qasm3/limits.hpp"
 
 namespace qelto::qasm3 {
 
@@ -18,11 +19,20 @@ namespace qelto::qasm3 {
 //
 // Any byte string gives a circuit or an error. The one exception is
 // std::bad_alloc, thrown when the declared registers cannot be allocated
-// (e.g. `qubit[4294967295] q;`) or memory otherwise runs out.
-[[nodiscard]] ParseResult<ir::Circuit> parse(std::string_view source);
+// (e.g. `qubit[4294967295] q;` without a limit on qubits) or memory
+// otherwise runs out.
+//
+// `limits` bounds what the program may ask for (see limits.hpp). With the
+// default limits, reading a text of N bytes uses at most about 64 N bytes
+// plus 8 GiB: the registers and operations the limits allow, and in
+// proportion to the text the statement being parsed and the circuit's
+// records of the operations it names. No limit (a limit without a value)
+// lifts that bound.
+[[nodiscard]] ParseResult<ir::Circuit> parse(std::string_view source,
+                                             const ReadLimits& limits = {});
 
 // `parse`, with the place of the error in the source.
 [[nodiscard]] std::expected<ir::Circuit, SourceError> read(
-    std::string_view source);
+    std::string_view source, const ReadLimits& limits = {});
 
 }  // namespace qelto::qasm3

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "qasm3/parser.hpp"
+#include "qasm3/stack_room.hpp"
 
 namespace qelto::qasm3 {
 namespace {
@@ -174,6 +175,9 @@ std::string to_string(BinOp op) {
 }
 
 std::string expression_text(const SyntaxTree& tree, std::uint32_t expression) {
+  if (!stack_room_left()) {
+    return "...";
+  }
   const SyntaxExpr& e = tree.expressions[expression];
   switch (e.kind) {
     case SyntaxExprKind::Int:
@@ -206,6 +210,9 @@ std::string expression_text(const SyntaxTree& tree, std::uint32_t expression) {
 }
 
 std::string statement_text(const SyntaxTree& tree, const SyntaxStmt& s) {
+  if (!stack_room_left()) {
+    return "...";
+  }
   switch (s.kind) {
     case SyntaxStmtKind::Include:
       return "Include { path: " + quoted(s.name) + " }";

@@ -16,6 +16,7 @@
 namespace qelto::qasm3 {
 namespace {
 
+using testing_support::kNoLimits;
 using testing_support::lowered;
 using testing_support::Case;
 using testing_support::case_name;
@@ -216,13 +217,17 @@ INSTANTIATE_TEST_SUITE_P(
              "Parse error: Register size 4294967296 of 'q' is out of range"},
         Case{"largest_size_literal", "bit[18446744073709551615] c;",
              "Parse error: Register size 18446744073709551615 of 'c' is out "
-             "of range"},
-        Case{"qubit_total_beyond_32_bits", "qubit[4294967295] a; qubit b;",
-             "Parse error: Too many qubits declared (more than 4294967295)"},
-        Case{"bit_total_beyond_32_bits", "bit[4294967294] a; bit[2] b;",
-             "Parse error: Too many classical bits declared (more than "
-             "4294967295)"}),
+             "of range"}),
     case_name);
+
+// Without limits on registers, totals are still held to 32 bits.
+TEST(Lower, totals_beyond_32_bits_are_refused_without_limits) {
+  EXPECT_EQ(lowered("qubit[4294967295] a; qubit b;", kNoLimits),
+            "Parse error: Too many qubits declared (more than 4294967295)");
+  EXPECT_EQ(lowered("bit[4294967294] a; bit[2] b;", kNoLimits),
+            "Parse error: Too many classical bits declared (more than "
+            "4294967295)");
+}
 
 class ErrorPrecedence : public testing::TestWithParam<Case> {};
 
@@ -275,13 +280,15 @@ TEST(Lower, result_is_named_and_sized) {
   }
 }
 
+// Without limits, registers too large to allocate throw bad_alloc.
 TEST(Lower, unallocatable_declaration_throws_bad_alloc) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer aborts on oversized allocations";
 #else
-  EXPECT_THROW((void)parse("OPENQASM 3.0; qubit[4294967295] q;"),
+  EXPECT_THROW((void)parse("OPENQASM 3.0; qubit[4294967295] q;", kNoLimits),
                std::bad_alloc);
-  EXPECT_THROW((void)parse("OPENQASM 3.0; bit[4294967295] c;"), std::bad_alloc);
+  EXPECT_THROW((void)parse("OPENQASM 3.0; bit[4294967295] c;", kNoLimits),
+               std::bad_alloc);
 #endif
 }
 
@@ -291,13 +298,15 @@ TEST(Lower, later_errors_win_over_unallocatable_registers) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer aborts on oversized allocations";
 #else
-  EXPECT_EQ(lowered("qubit[4294967295] q; h q[0]; x = ;"),
+  EXPECT_EQ(lowered("qubit[4294967295] q; h q[0]; x = ;", kNoLimits),
             "Unexpected token at line 2: expected expression, found ;");
-  EXPECT_EQ(lowered("qubit[4294967295] q; h q[0]; $"),
+  EXPECT_EQ(lowered("qubit[4294967295] q; h q[0]; $", kNoLimits),
             "Lexer error at position 43: Invalid token: '$'");
-  EXPECT_EQ(lowered("qubit[4294967295] q; h q[0]; bit[4294967296] c;"),
+  EXPECT_EQ(lowered("qubit[4294967295] q; h q[0]; bit[4294967296] c;",
+                    kNoLimits),
             "Parse error: Register size 4294967296 of 'c' is out of range");
-  EXPECT_THROW((void)parse("OPENQASM 3.0; qubit[4294967295] q; h q[0];"),
+  EXPECT_THROW((void)parse("OPENQASM 3.0; qubit[4294967295] q; h q[0];",
+                           kNoLimits),
                std::bad_alloc);
 #endif
 }
