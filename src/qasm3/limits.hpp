@@ -13,15 +13,17 @@ namespace qelto::qasm3 {
 // The defaults sit far above what real programs use and far below what
 // exhausts a machine: a test program of a million qubits is realistic, one
 // of a hundred million is not, so the registers stop at 2^24 (16,777,216)
-// of each kind; operations stop at 2^27 (134,217,728), some eight per
-// allowed qubit and more than any program text below half a gigabyte
-// holds. Together they put a ceiling on what a short text can make the
-// reader allocate (see read.hpp for the bound).
+// of each kind, about 1.6 GiB each as the circuit holds them. Operations
+// stop at 2^25 (33,554,432): a program that spells that many out is some
+// 200 MB of text, beyond what people or other toolkits write, and the
+// limit keeps a short text that broadcasts or expands from building more
+// than about 1.7 GiB of them. Together they put a ceiling on what a short
+// text can make the reader allocate (see read.hpp for the bound).
 struct ReadLimits {
   static constexpr std::uint64_t kDefaultMaxQubits = std::uint64_t{1} << 24;
   static constexpr std::uint64_t kDefaultMaxClbits = std::uint64_t{1} << 24;
   static constexpr std::uint64_t kDefaultMaxOperations = std::uint64_t{1}
-                                                         << 27;
+                                                         << 25;
 
   // Qubits declared by all registers together.
   std::optional<std::uint64_t> max_qubits = kDefaultMaxQubits;
@@ -29,7 +31,9 @@ struct ReadLimits {
   std::optional<std::uint64_t> max_clbits = kDefaultMaxClbits;
   // Operations the circuit receives, counting every application of a
   // broadcast and every operation a call of a gate definition expands to;
-  // a barrier counts once per qubit it fences, as its size grows with them.
+  // a barrier counts once per qubit it fences, as its size grows with them,
+  // and an operation whose angle stays an expression counts once more per
+  // node of its statement's expressions, as each keeps its own copy.
   std::optional<std::uint64_t> max_operations = kDefaultMaxOperations;
 };
 

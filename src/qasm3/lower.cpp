@@ -155,9 +155,11 @@ ParseResult<void> Lowerer::declare(const SyntaxStmt& statement) {
   return {};
 }
 
-ParseResult<void> Lowerer::count_operations(std::uint64_t added) {
+ParseResult<void> Lowerer::count_operations(std::uint64_t added,
+                                            std::uint64_t times) {
+  const bool overflows = __builtin_mul_overflow(added, times, &added);
   if (limits_.max_operations &&
-      (added > *limits_.max_operations ||
+      (overflows || added > *limits_.max_operations ||
        operations_ > *limits_.max_operations - added)) {
     return std::unexpected(
         Other{"More than " + std::to_string(*limits_.max_operations) +

@@ -191,9 +191,10 @@ class Lowerer {
     [[nodiscard]] std::uint32_t qubits() const;
   };
 
-  // Counts `added` more operations, or fails when they would pass the
-  // limit on operations.
-  [[nodiscard]] ParseResult<void> count_operations(std::uint64_t added);
+  // Counts `times` * `each` more operations, or fails when they would pass
+  // the limit on operations.
+  [[nodiscard]] ParseResult<void> count_operations(std::uint64_t added,
+                                                   std::uint64_t times = 1);
   [[nodiscard]] ParseResult<void> define(const SyntaxTree& tree,
                                          const SyntaxStmt& definition);
   [[nodiscard]] ParseResult<void> check_body(Definition& definition) const;

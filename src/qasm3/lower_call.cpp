@@ -195,12 +195,22 @@ ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
     }
     expanded_ += cost * *times;
   }
-  // Counted before any of the call is built, whatever its width.
+  // Counted before any of the call is built, whatever its width. Every
+  // operation made keeps its own copy of an angle that stays an expression,
+  // so such a call counts once more per node of the statement's
+  // expressions: a long expression broadcast over a wide register is as
+  // costly as that many operations.
   const std::uint64_t each =
       callee->definition != nullptr ? callee->definition->operations
       : callee->gate.applied        ? 1
                                     : 0;
-  if (auto counted = count_operations(each * *times); !counted) {
+  const bool symbolic = std::any_of(
+      params.begin(), params.end(), [](const ir::ParameterExpression& p) {
+        return p.get_if<ir::ParameterExpression::Constant>() == nullptr &&
+               p.get_if<ir::ParameterExpression::Pi>() == nullptr;
+      });
+  const std::uint64_t weight = symbolic ? 1 + tree.expressions.size() : 1;
+  if (auto counted = count_operations(each * weight, *times); !counted) {
     return counted;
   }
   for (std::uint64_t i = 0; i < *times; ++i) {

@@ -81,6 +81,8 @@ OVERSIZED = [
     ("qubit[16777216] a; qubit[16777216] b;", "max_qubits"),
     ("qubit[4294967295] q;", "max_qubits"),
     ("bit[16777216] a; qubit q; bit b;", "max_clbits"),
+    # A million copies of a symbolic angle of forty nodes.
+    ("qubit[1000000] q; rx(a" + " + a" * 19 + ") q;", "max_operations"),
 ]
 
 

@@ -68,6 +68,10 @@ INSTANTIATE_TEST_SUITE_P(
                   2, 1},
         LimitCase{"operations_of_a_definition_expansion",
                   "gate g a { h a; x a; } qubit[2] q;\ng q;", operations(3),
+                  "max_operations", 2, 1},
+        // Three symbolic angles of five nodes each count 3 * (1 + 5).
+        LimitCase{"operations_of_a_symbolic_angle_broadcast",
+                  "qubit[3] q;\nrx(a * b + c) q;", operations(17),
                   "max_operations", 2, 1}),
     case_label);
 
