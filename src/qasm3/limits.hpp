@@ -32,8 +32,9 @@ struct ReadLimits {
   // Operations the circuit receives, counting every application of a
   // broadcast and every operation a call of a gate definition expands to;
   // a barrier counts once per qubit it fences, as its size grows with them,
-  // and an operation whose angle stays an expression counts once more per
-  // node of its statement's expressions, as each keeps its own copy.
+  // and an operation that keeps its own copy of an angle expression (a
+  // symbolic angle broadcast, or any angle in a definition's body) counts
+  // once more per node of that expression.
   std::optional<std::uint64_t> max_operations = kDefaultMaxOperations;
 };
 

@@ -172,6 +172,10 @@ class Lowerer {
     std::vector<std::string_view> qubits;
     // Operations one call expands to, saturated past the limit.
     std::uint64_t operations = 0;
+    // What one call costs against the limit on operations: its operations,
+    // each counted once more per node of an angle expression it copies
+    // (see ReadLimits::max_operations); saturated.
+    std::uint64_t weight = 0;
     // 1 for a body of catalogue gates only.
     std::uint32_t depth = 1;
   };
@@ -191,10 +195,11 @@ class Lowerer {
     [[nodiscard]] std::uint32_t qubits() const;
   };
 
-  // Counts `times` * `each` more operations, or fails when they would pass
-  // the limit on operations.
+  // Counts `added` * `times` * `weight` more operations, or fails when
+  // they would pass the limit on operations.
   [[nodiscard]] ParseResult<void> count_operations(std::uint64_t added,
-                                                   std::uint64_t times = 1);
+                                                   std::uint64_t times = 1,
+                                                   std::uint64_t weight = 1);
   [[nodiscard]] ParseResult<void> define(const SyntaxTree& tree,
                                          const SyntaxStmt& definition);
   [[nodiscard]] ParseResult<void> check_body(Definition& definition) const;

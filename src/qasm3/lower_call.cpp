@@ -201,7 +201,7 @@ ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
   // expressions: a long expression broadcast over a wide register is as
   // costly as that many operations.
   const std::uint64_t each =
-      callee->definition != nullptr ? callee->definition->operations
+      callee->definition != nullptr ? callee->definition->weight
       : callee->gate.applied        ? 1
                                     : 0;
   const bool symbolic = std::any_of(
@@ -210,7 +210,7 @@ ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
                p.get_if<ir::ParameterExpression::Pi>() == nullptr;
       });
   const std::uint64_t weight = symbolic ? 1 + tree.expressions.size() : 1;
-  if (auto counted = count_operations(each * weight, *times); !counted) {
+  if (auto counted = count_operations(each, *times, weight); !counted) {
     return counted;
   }
   for (std::uint64_t i = 0; i < *times; ++i) {

@@ -1,8 +1,10 @@
 // Gate definitions: recording them, and expanding their calls into the
 // catalogue gates of their bodies.
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "qasm3/lower.hpp"
 
@@ -18,6 +20,54 @@ std::size_t position(std::span<const std::string_view> names,
 
 std::uint64_t saturated(std::uint64_t value) {
   return std::min(value, kMaxExpandedOperations + 1);
+}
+
+// Weights saturate far above any limit on operations, so that sums of
+// them stay within 64 bits.
+std::uint64_t saturated_weight(std::uint64_t value) {
+  return std::min(value, std::uint64_t{1} << 40);
+}
+
+std::uint64_t weight_product(std::uint64_t a, std::uint64_t b) {
+  std::uint64_t product = 0;
+  if (__builtin_mul_overflow(a, b, &product)) {
+    return saturated_weight(std::numeric_limits<std::uint64_t>::max());
+  }
+  return saturated_weight(product);
+}
+
+// How many expression nodes the lists `roots` hold, counted with an
+// explicit stack (the trees may be as tall as the parser allows).
+std::uint64_t expression_nodes(const SyntaxTree& tree, SyntaxRange roots) {
+  std::vector<std::uint32_t> pending;
+  const auto push_list = [&](SyntaxRange list) {
+    for (std::uint32_t i = 0; i < list.count; ++i) {
+      pending.push_back(tree.expression_lists[list.first + i]);
+    }
+  };
+  push_list(roots);
+  std::uint64_t nodes = 0;
+  while (!pending.empty()) {
+    const SyntaxExpr& e = tree.expressions[pending.back()];
+    pending.pop_back();
+    ++nodes;
+    switch (e.kind) {
+      case SyntaxExprKind::Neg:
+      case SyntaxExprKind::Paren:
+        pending.push_back(e.left);
+        break;
+      case SyntaxExprKind::BinOp:
+        pending.push_back(e.left);
+        pending.push_back(e.right);
+        break;
+      case SyntaxExprKind::FnCall:
+        push_list(e.args);
+        break;
+      default:
+        break;
+    }
+  }
+  return nodes;
 }
 
 const SyntaxStmt& body_statement(const SyntaxTree& tree, SyntaxRange body,
@@ -88,6 +138,8 @@ ParseResult<void> Lowerer::check_body(Definition& definition) const {
     }
     if (statement.kind == SyntaxStmtKind::Barrier) {
       definition.operations = saturated(definition.operations + 1);
+      definition.weight = saturated_weight(definition.weight +
+                                           statement.qubits.count);
       continue;
     }
     auto callee = find_callee(statement.name);
@@ -112,6 +164,15 @@ ParseResult<void> Lowerer::check_body(Definition& definition) const {
         callee->definition != nullptr ? callee->definition->operations
                                       : (callee->gate.applied ? 1 : 0);
     definition.operations = saturated(definition.operations + times * cost);
+    const std::uint64_t each =
+        callee->definition != nullptr ? callee->definition->weight
+                                      : (callee->gate.applied ? 1 : 0);
+    const std::uint64_t copies =
+        statement.params.count == 0
+            ? 1
+            : 1 + expression_nodes(tree, statement.params);
+    definition.weight = saturated_weight(
+        definition.weight + weight_product(weight_product(each, copies), times));
     if (callee->definition != nullptr) {
       definition.depth =
           std::max(definition.depth, callee->definition->depth + 1);

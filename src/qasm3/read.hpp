@@ -27,10 +27,8 @@ namespace qelto::qasm3 {
 // plus 5 GiB: up to 1.6 GiB for each kind of register and 1.7 GiB for the
 // operations the limits allow, and in proportion to the text the statement
 // being parsed, the gate definitions kept and the names of registers (the
-// worst measured is under 60 N, for a long gate definition). One exception
-// remains: a gate definition whose body holds long angle expressions has
-// them copied at each expansion, up to 2^20 times. Lifting a limit (giving
-// it no value) lifts the bound.
+// worst measured is under 60 N, for a long gate definition). Lifting a
+// limit (giving it no value) lifts the bound.
 [[nodiscard]] ParseResult<ir::Circuit> parse(std::string_view source,
                                              const ReadLimits& limits = {});
 

@@ -72,7 +72,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Three symbolic angles of five nodes each count 3 * (1 + 5).
         LimitCase{"operations_of_a_symbolic_angle_broadcast",
                   "qubit[3] q;\nrx(a * b + c) q;", operations(17),
-                  "max_operations", 2, 1}),
+                  "max_operations", 2, 1},
+        // Each expansion copies the body's angle of three nodes: 2 * (1 + 3).
+        LimitCase{"operations_of_a_definition_copying_an_angle",
+                  "gate g a { rx(1 + b) a; } qubit[2] q;\ng q;",
+                  operations(7), "max_operations", 2, 1}),
     case_label);
 
 TEST(DefaultLimits, refuse_a_hundred_million_qubits_before_allocating) {
