@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <span>
+#include <string>
 #include <type_traits>
 #include <utility>
 #include <variant>
+#include <vector>
+
+#include "qasm3/gate_definitions.hpp"
 
 namespace qelto::qasm3 {
 
@@ -68,7 +73,7 @@ void Emitter::write_instruction(const ir::Instruction& instruction) {
             static_assert(std::is_same_v<Kind, ir::Delay>);
             output_ += "delay[";
             append_number(kind.duration);
-            output_ += "] ";
+            output_ += options_.portable ? "dt] " : "] ";
           }
           append_qubits(qubits);
           output_ += ';';
@@ -81,7 +86,12 @@ void Emitter::write_instruction(const ir::Instruction& instruction) {
 void Emitter::write_gate(const ir::Gate& gate,
                          std::span<const ir::QubitId> qubits) {
   begin_line();
-  output_ += gate.name();
+  const ir::StandardGate* standard = gate.standard();
+  output_ += options_.portable && standard != nullptr
+                 ? portable_name(standard->kind())
+                 : gate.name();
+  const NumberStyle style =
+      options_.portable ? NumberStyle::Shortest : NumberStyle::Fixed;
   // The parameter list is dropped when its text comes out empty, so the
   // opening parenthesis is only kept if something follows it.
   const std::size_t open = output_.size();
@@ -91,7 +101,7 @@ void Emitter::write_gate(const ir::Gate& gate,
     if (i > 0) {
       output_ += ", ";
     }
-    append_param(output_, params[i]);
+    append_param(output_, params[i], style);
   }
   if (output_.size() == open + 1) {
     output_.resize(open);
@@ -120,10 +130,56 @@ void Emitter::write_measure(const ir::Instruction& instruction) {
   }
 }
 
-ParseResult<std::string> emit(const ir::Circuit& circuit) {
-  Emitter emitter;
-  emitter.writeln("OPENQASM 3.0;");
-  emitter.writeln("");
+void Emitter::write_definition(ir::StandardGate::Kind kind) {
+  const GateDefinition definition = portable_definition(kind);
+  writeln(definition.head + " {");
+  ++indent_;
+  for (const std::string& statement : definition.statements) {
+    writeln(statement);
+  }
+  --indent_;
+  writeln("}");
+}
+
+namespace {
+
+// The operations in the order they were added: the DAG numbers its nodes
+// as they are created and never removes one.
+std::vector<const ir::Instruction*> insertion_order(const ir::CircuitDag& dag) {
+  std::vector<const ir::Instruction*> ops;
+  ops.reserve(dag.node_count());
+  for (std::uint32_t i = 0; i < dag.node_count(); ++i) {
+    if (const auto* op = std::get_if<ir::Op>(dag.node(ir::NodeIndex{i}))) {
+      ops.push_back(&op->instruction);
+    }
+  }
+  return ops;
+}
+
+// The gates `ops` call that need a definition; an error for an angle no
+// portable text can hold.
+ParseResult<GateDefinitions> portable_definitions(
+    std::span<const ir::Instruction* const> ops) {
+  GateDefinitions definitions;
+  for (const ir::Instruction* op : ops) {
+    const auto* gate = std::get_if<ir::Gate>(&op->kind);
+    if (gate == nullptr) {
+      continue;
+    }
+    if (const ir::StandardGate* standard = gate->standard()) {
+      definitions.use(standard->kind());
+    }
+    for (const ir::ParameterExpression& param : gate->parameters()) {
+      if (!has_finite_constants(param)) {
+        return std::unexpected(Other{"Cannot write a non-finite angle (gate " +
+                                     std::string(gate->name()) + ")"});
+      }
+    }
+  }
+  return definitions;
+}
+
+void write_declarations(Emitter& emitter, const ir::Circuit& circuit) {
   const bool has_qubits = circuit.num_qubits() > 0;
   const bool has_clbits = circuit.num_clbits() > 0;
   if (has_qubits) {
@@ -135,8 +191,36 @@ ParseResult<std::string> emit(const ir::Circuit& circuit) {
   if (has_qubits || has_clbits) {
     emitter.writeln("");
   }
-  for (const ir::OpRef& op : circuit.dag().topological_ops()) {
-    emitter.write_instruction(*op.instruction);
+}
+
+}  // namespace
+
+ParseResult<std::string> emit(const ir::Circuit& circuit, EmitOptions options) {
+  Emitter emitter(options);
+  emitter.writeln("OPENQASM 3.0;");
+  if (!options.portable) {
+    emitter.writeln("");
+    write_declarations(emitter, circuit);
+    for (const ir::OpRef& op : circuit.dag().topological_ops()) {
+      emitter.write_instruction(*op.instruction);
+    }
+    return emitter.take_output();
+  }
+  const std::vector<const ir::Instruction*> ops =
+      insertion_order(circuit.dag());
+  auto definitions = portable_definitions(ops);
+  if (!definitions) {
+    return std::unexpected(std::move(definitions.error()));
+  }
+  emitter.writeln("include \"stdgates.inc\";");
+  emitter.writeln("");
+  for (const ir::StandardGate::Kind kind : definitions->kinds_to_define()) {
+    emitter.write_definition(kind);
+    emitter.writeln("");
+  }
+  write_declarations(emitter, circuit);
+  for (const ir::Instruction* op : ops) {
+    emitter.write_instruction(*op);
   }
   return emitter.take_output();
 }

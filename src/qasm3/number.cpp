@@ -1,9 +1,12 @@
 #include "qasm3/number.hpp"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cassert>
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <system_error>
 
@@ -70,6 +73,45 @@ double parse_float(std::string_view lexeme) {
   }
   return decimal_magnitude(lexeme) > 0 ? std::numeric_limits<double>::infinity()
                                        : 0.0;
+}
+
+void append_shortest(std::string& out, double value) {
+  // Shortest round-trip text is at most 24 characters
+  // ("-2.2250738585072014e-308").
+  std::array<char, 32> buffer;
+  auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+  assert(result.ec == std::errc() && "shortest buffer too small");
+  const std::string_view text(
+      buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
+  // The reader takes a digit run without `.` or exponent as a 64-bit
+  // integer; 19 digits always fit, 20 may not.
+  constexpr std::size_t kSafeIntegerDigits = 19;
+  const std::size_t digits = text.size() - (value < 0 ? 1 : 0);
+  if (digits > kSafeIntegerDigits &&
+      text.find_first_of(".e") == std::string_view::npos) {
+    result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                           std::chars_format::scientific);
+    assert(result.ec == std::errc() && "shortest buffer too small");
+  }
+  out.append(buffer.data(), result.ptr);
+}
+
+bool append_six_decimals_if_exact(std::string& out, double value) {
+  // Sign, up to 309 integer digits, the point and six decimals.
+  std::array<char, 330> buffer;
+  const auto written =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                    std::chars_format::fixed, 6);
+  assert(written.ec == std::errc() && "fixed buffer too small");
+  double back = 0.0;
+  const auto read = std::from_chars(buffer.data(), written.ptr, back);
+  if (read.ec != std::errc() || std::bit_cast<std::uint64_t>(back) !=
+                                    std::bit_cast<std::uint64_t>(value)) {
+    return false;
+  }
+  out.append(buffer.data(), written.ptr);
+  return true;
 }
 
 }  // namespace qelto::qasm3
