@@ -3,7 +3,9 @@
 // way.
 
 #include <array>
+#include <cmath>
 #include <cstddef>
+#include <optional>
 #include <utility>
 
 #include "ir/gate_macros.hpp"
@@ -25,6 +27,19 @@ ParameterExpression angle(double value) {
   return ParameterExpression::constant(value);
 }
 
+// A gate angle: a float conversion that refuses nan and the infinities,
+// which no circuit can hold (no OpenQASM text denotes them).
+std::optional<double> to_angle(PyObject* value, const char* name) {
+  const std::optional<double> number = to_f64(value, name);
+  if (!number || std::isfinite(*number)) {
+    return number;
+  }
+  const char* text = std::isnan(*number) ? "nan" : *number > 0 ? "inf" : "-inf";
+  PyErr_Format(PyExc_ValueError, "argument '%s': angle must be finite, not %s",
+               name, text);
+  return std::nullopt;
+}
+
 // A gate method whose signature lists `Angles` float parameters, then
 // `Qubits` qubit parameters. Floats convert while binding, qubits after, and
 // the circuit is borrowed only once every conversion has succeeded.
@@ -43,7 +58,7 @@ PyObject* gate_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
   }
   std::array<double, Angles> angles{};
   for (std::size_t i = 0; i < Angles; ++i) {
-    auto value = to_f64(bound[i], Sig.names[i]);
+    auto value = to_angle(bound[i], Sig.names[i]);
     if (!value) {
       return nullptr;
     }

@@ -31,9 +31,12 @@ PyObject* from_qasm(PyObject*, PyObject* const* args, Py_ssize_t nargs,
 
 PyObject* to_qasm(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                   PyObject* kwnames) {
-  static constexpr Signature kSig{"to_qasm", {"circuit"}};
+  // `portable` is keyword-only: a second positional argument is refused by
+  // the one-parameter signature, with the message it always had.
+  static constexpr Signature kPositional{"to_qasm", {"circuit"}};
+  static constexpr Signature kSig{"to_qasm", {"circuit", "portable"}, 1};
   BoundArgs bound;
-  if (!bind(kSig, args, nargs, kwnames, bound)) {
+  if (!bind(nargs > 1 ? kPositional : kSig, args, nargs, kwnames, bound)) {
     return nullptr;
   }
   PyTypeObject* type = circuit_class().type();
@@ -45,12 +48,20 @@ PyObject* to_qasm(PyObject*, PyObject* const* args, Py_ssize_t nargs,
     prefix_type_error("circuit");
     return nullptr;
   }
+  qasm3::EmitOptions options;
+  if (bound[1] != nullptr) {
+    const int portable = PyObject_IsTrue(bound[1]);
+    if (portable < 0) {
+      return nullptr;
+    }
+    options.portable = portable == 1;
+  }
   auto* circuit = reinterpret_cast<PyCircuit*>(bound[0]);
   SharedBorrow borrow(circuit->borrow);
   if (!borrow.held()) {
     return nullptr;
   }
-  auto text = qasm3::emit(circuit->value);
+  auto text = qasm3::emit(circuit->value, options);
   if (!text) {
     return parse_to_py_err(text.error());
   }
@@ -72,9 +83,16 @@ PyMethodDef from_qasm_method = {
 
 PyMethodDef to_qasm_method = {
     "to_qasm", fastcall<&to_qasm>(), kFastCall,
-    "to_qasm(circuit)\n--\n\n"
+    "to_qasm(circuit, *, portable=False)\n--\n\n"
     "Emit a Circuit as an OpenQASM 3 string.\n\n"
-    "Args:\n    circuit: The Circuit to convert to QASM.\n\n"
+    "Args:\n    circuit: The Circuit to convert to QASM.\n"
+    "    portable: Write text that other OpenQASM 3 readers (Qiskit, the\n"
+    "        reference parser) take as it is: include \"stdgates.inc\",\n"
+    "        call u as the built-in U, define every gate stdgates.inc\n"
+    "        lacks before its first use, write delays in dt, write every\n"
+    "        angle exactly, and keep the operations in the order they\n"
+    "        were added. Reading that text and writing it again with\n"
+    "        portable=True gives the same text.\n\n"
     "Returns:\n    A string containing the QASM3 representation of the "
     "circuit.\n\n"
     "Example:\n    >>> qc = Circuit(\"test\", num_qubits=2)\n"
