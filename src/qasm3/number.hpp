@@ -17,10 +17,9 @@ namespace qelto::qasm3 {
 // ("1.2345678901234568e+21").
 void append_shortest(std::string& out, double value);
 
-// Appends `value` (finite) with six decimals, correctly rounded with ties to
-// even, and returns whether that text reads back as exactly `value` (same
-// bits, so the sign of zero counts). Nothing is appended when it does not.
-[[nodiscard]] bool append_six_decimals_if_exact(std::string& out,
-                                                double value);
+// Appends `value` (finite) with six decimals ("0.500000", "-0.000000")
+// when that text reads back as exactly `value` (same bits, so the sign of
+// zero counts), and its shortest exact text (as append_shortest) otherwise.
+void append_six_decimals_or_shortest(std::string& out, double value);
 
 }  // namespace qelto::qasm3

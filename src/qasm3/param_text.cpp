@@ -117,9 +117,7 @@ void append_constant(std::string& out, double value, NumberStyle style) {
     out += value < 0 ? "-inf" : "inf";
     return;
   }
-  if (!append_six_decimals_if_exact(out, value)) {
-    append_shortest(out, value);
-  }
+  append_six_decimals_or_shortest(out, value);
 }
 
 void append_param(std::string& out, const Expr& expression,

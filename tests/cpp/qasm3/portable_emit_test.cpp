@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -91,7 +92,12 @@ std::vector<double> sample_angles() {
   std::mt19937_64 random(20261208);
   std::uniform_real_distribution<double> angle(-2 * kPi, 2 * kPi);
   std::uniform_int_distribution<int> thousandths(-10000, 10000);
+  // Where doubles are spaced about a millionth apart and wider.
+  std::uniform_real_distribution<double> sparse(1 << 18, 4294967296.0 * 4096);
   for (int i = 0; i < 2000; ++i) {
+    values.push_back(sparse(random));
+    values.push_back(std::round(sparse(random) * 64) / 64);
+    values.push_back(std::round(sparse(random) * 1e6) / 1e6);
     values.push_back(angle(random));
     values.push_back(thousandths(random) / 1000.0);
     values.push_back(thousandths(random) * 0.001);
@@ -110,6 +116,30 @@ TEST(AngleText, every_finite_angle_reads_back_bit_for_bit_in_both_styles) {
       const std::string text = emit_param(Expr::constant(value), style);
       EXPECT_TRUE(same_bits(read_angle(text), value))
           << text << " for " << value;
+    }
+  }
+}
+
+// The Fixed style's rule written out plainly: six decimals when they read
+// back exactly, the shortest exact text otherwise.
+std::string fixed_reference(double value) {
+  char buffer[400];
+  auto end = std::to_chars(buffer, buffer + sizeof buffer, value,
+                           std::chars_format::fixed, 6)
+                 .ptr;
+  double back = 0;
+  std::from_chars(buffer, end, back);
+  if (!same_bits(back, value)) {
+    end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  }
+  return std::string(buffer, end);
+}
+
+TEST(AngleText, fixed_style_keeps_six_decimals_exactly_when_they_read_back) {
+  for (const double value : sample_angles()) {
+    const std::string text = emit_param(Expr::constant(value));
+    if (text.find("pi") == std::string::npos) {
+      EXPECT_EQ(text, fixed_reference(value));
     }
   }
 }
