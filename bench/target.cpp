@@ -13,6 +13,7 @@ namespace {
 
 using qelto::compile::CouplingMap;
 using qelto::compile::Layout;
+using qelto::compile::PhysicalQubit;
 using Clock = std::chrono::steady_clock;
 
 // 100 x 100 keeps a corner-to-corner search at 10 000 qubits and 19 800
@@ -25,10 +26,10 @@ CouplingMap grid(std::uint32_t side) {
     for (std::uint32_t col = 0; col < side; ++col) {
       const std::uint32_t q = row * side + col;
       if (col + 1 < side) {
-        map.add_edge(q, q + 1);
+        map.add_edge(PhysicalQubit{q}, PhysicalQubit{q + 1});
       }
       if (row + 1 < side) {
-        map.add_edge(q, q + side);
+        map.add_edge(PhysicalQubit{q}, PhysicalQubit{q + side});
       }
     }
   }
@@ -60,23 +61,25 @@ int main() {
   std::printf("grid %ux%u: %zu edges built in %.2f ms\n", kSide, kSide,
               map.edges().size(), build.count() * 1e3);
 
-  const std::uint32_t corner = kSide * kSide - 1;
-  report("distance, corner to corner", 500,
-         [&](std::uint64_t) { return map.distance(0, corner).value_or(0); });
+  const std::uint32_t corner_index = kSide * kSide - 1;
+  const PhysicalQubit corner{corner_index};
+  report("distance, corner to corner", 500, [&](std::uint64_t) {
+    return map.distance(PhysicalQubit{0}, corner).value_or(0);
+  });
 
   std::mt19937 rng(1);
-  std::uniform_int_distribution<std::uint32_t> qubit(0, corner);
-  std::vector<std::uint32_t> picks(1 << 16);
+  std::uniform_int_distribution<std::uint32_t> qubit(0, corner_index);
+  std::vector<PhysicalQubit> picks(1 << 16);
   for (auto& q : picks) {
-    q = qubit(rng);
+    q = PhysicalQubit{qubit(rng)};
   }
   const auto mask = picks.size() - 1;
   report("is_connected, random pairs", 10'000'000, [&](std::uint64_t i) {
     return map.is_connected(picks[i & mask], picks[(i + 1) & mask]) ? 1 : 0;
   });
   report("is_connected, grid neighbours", 10'000'000, [&](std::uint64_t i) {
-    const std::uint32_t q = picks[i & mask] % (corner - 1);
-    return map.is_connected(q, q + 1) ? 1 : 0;
+    const std::uint32_t q = picks[i & mask].index % (corner_index - 1);
+    return map.is_connected(PhysicalQubit{q}, PhysicalQubit{q + 1}) ? 1 : 0;
   });
 
   Layout layout = Layout::trivial(kSide * kSide);
@@ -86,8 +89,8 @@ int main() {
   });
   Layout sparse = Layout::trivial(kSide);
   report("Layout::swap, into free qubits", 10'000'000, [&](std::uint64_t i) {
-    sparse.swap(picks[i & mask] % (2 * kSide),
-                picks[(i + 1) & mask] % (2 * kSide));
+    sparse.swap(PhysicalQubit{picks[i & mask].index % (2 * kSide)},
+                PhysicalQubit{picks[(i + 1) & mask].index % (2 * kSide)});
     return 1;
   });
   return 0;

@@ -3,13 +3,13 @@
 import qelto
 
 
-def identifiers():
+def identifiers() -> None:
     qubit, clbit = qelto.QubitId(3), qelto.ClbitId(0)
     print("identifiers:", repr(qubit), str(qubit), repr(clbit), str(clbit))
     print("exports:", qelto.__all__)
 
 
-def circuits():
+def circuits() -> None:
     bell = qelto.Circuit("bell", num_qubits=2).h(0).cx(0, 1).measure_all()
     print("fluent:", bell, "depth", bell.depth())
     for c in (qelto.Circuit.bell(), qelto.Circuit.ghz(3), qelto.Circuit.qft(3)):
@@ -17,7 +17,7 @@ def circuits():
         print(qelto.to_qasm(c))
 
 
-def read_and_write():
+def read_and_write() -> None:
     source = """
 OPENQASM 3.0;
 include "stdgates.inc";
@@ -33,7 +33,7 @@ c = measure q;
     print(qelto.to_qasm(circuit))
 
 
-def target():
+def target() -> None:
     coupling = qelto.CouplingMap.linear(5)
     basis = qelto.BasisGates.ibm()
     layout = qelto.Layout.trivial(5)
@@ -47,7 +47,7 @@ def target():
     print("properties:", properties)
 
 
-def main():
+def main() -> None:
     identifiers()
     circuits()
     read_and_write()

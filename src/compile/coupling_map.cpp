@@ -108,14 +108,14 @@ CouplingMap CouplingMap::star(std::uint32_t n) {
   return map;
 }
 
-void CouplingMap::add_edge(std::uint32_t q1, std::uint32_t q2) {
+void CouplingMap::add_edge(PhysicalQubit q1, PhysicalQubit q2) {
   // Everything that can fail comes before the first write that counts, so
   // running out of memory leaves the edges as they were. A slot created just
   // before such a failure keeps an empty neighbour list, which every query
   // treats exactly like no slot.
   make_room(edges_, 1);
-  const std::uint32_t s1 = slot_for(q1);
-  const std::uint32_t s2 = slot_for(q2);
+  const std::uint32_t s1 = slot_for(q1.index);
+  const std::uint32_t s2 = slot_for(q2.index);
   make_room(neighbours_[s1], 1);
   make_room(neighbours_[s2], s1 == s2 ? 2 : 1);
   edges_.push_back(Edge{q1, q2});
@@ -123,22 +123,22 @@ void CouplingMap::add_edge(std::uint32_t q1, std::uint32_t q2) {
   neighbours_[s2].push_back(s1);
 }
 
-bool CouplingMap::is_connected(std::uint32_t q1, std::uint32_t q2) const {
-  const auto s1 = find_slot(q1);
-  const auto s2 = find_slot(q2);
+bool CouplingMap::is_connected(PhysicalQubit q1, PhysicalQubit q2) const {
+  const auto s1 = find_slot(q1.index);
+  const auto s2 = find_slot(q2.index);
   if (!s1 || !s2) {
     return false;
   }
   return std::ranges::find(neighbours_[*s1], *s2) != neighbours_[*s1].end();
 }
 
-std::optional<std::uint32_t> CouplingMap::distance(std::uint32_t from,
-                                                   std::uint32_t to) const {
+std::optional<std::uint32_t> CouplingMap::distance(PhysicalQubit from,
+                                                   PhysicalQubit to) const {
   if (from == to) {
     return 0;
   }
-  const auto start = find_slot(from);
-  const auto goal = find_slot(to);
+  const auto start = find_slot(from.index);
+  const auto goal = find_slot(to.index);
   // A qubit without a slot has no edge, so nothing leads to or from it.
   if (!start || !goal) {
     return std::nullopt;
@@ -159,7 +159,7 @@ void CouplingMap::add_identity_slots(std::uint32_t n) {
 }
 
 void CouplingMap::link(std::uint32_t q1, std::uint32_t q2) {
-  edges_.push_back(Edge{q1, q2});
+  edges_.push_back(Edge{PhysicalQubit{q1}, PhysicalQubit{q2}});
   neighbours_[q1].push_back(q2);
   neighbours_[q2].push_back(q1);
 }

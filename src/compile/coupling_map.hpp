@@ -6,13 +6,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "compile/physical_qubit.hpp"
+
 namespace qelto::compile {
 
 // One undirected connection, kept exactly as it was added (first argument
 // first).
 struct Edge {
-  std::uint32_t q1 = 0;
-  std::uint32_t q2 = 0;
+  PhysicalQubit q1;
+  PhysicalQubit q2;
 
   friend bool operator==(Edge, Edge) = default;
 };
@@ -41,18 +43,18 @@ class CouplingMap {
 
   // Records (q1, q2) as given. Repeats and self-loops are stored like any
   // other pair.
-  void add_edge(std::uint32_t q1, std::uint32_t q2);
+  void add_edge(PhysicalQubit q1, PhysicalQubit q2);
 
   // Whether an edge joins q1 and q2, in either order. True for (q, q) only
   // after a self-loop on q was added.
-  [[nodiscard]] bool is_connected(std::uint32_t q1, std::uint32_t q2) const;
+  [[nodiscard]] bool is_connected(PhysicalQubit q1, PhysicalQubit q2) const;
 
   // Number of edges on a shortest path from `from` to `to`, or nullopt when
   // `to` cannot be reached. Always 0 when from == to, whatever the map holds.
   // Searches afresh on every call, with scratch space proportional to the
   // number of touched qubits (so it too may throw std::bad_alloc).
-  [[nodiscard]] std::optional<std::uint32_t> distance(std::uint32_t from,
-                                                      std::uint32_t to) const;
+  [[nodiscard]] std::optional<std::uint32_t> distance(PhysicalQubit from,
+                                                      PhysicalQubit to) const;
 
   // Every edge in the order it was added. The span stays valid until the
   // next add_edge.

@@ -45,7 +45,9 @@ Layout Layout::trivial(std::uint32_t num_qubits) {
   return layout;
 }
 
-void Layout::add(std::uint32_t logical, std::uint32_t physical) {
+void Layout::add(ir::QubitId logical_id, PhysicalQubit physical_qubit) {
+  const std::uint32_t logical = logical_id.index;
+  const std::uint32_t physical = physical_qubit.index;
   const auto [to_physical, logical_is_new] =
       logical_to_physical_.try_emplace(logical, physical);
   std::pair<Map::iterator, bool> inserted;
@@ -71,17 +73,21 @@ void Layout::add(std::uint32_t logical, std::uint32_t physical) {
   to_logical->second = logical;
 }
 
-std::optional<std::uint32_t> Layout::get_physical(std::uint32_t logical) const {
-  return lookup(logical_to_physical_, logical);
+std::optional<PhysicalQubit> Layout::get_physical(ir::QubitId logical) const {
+  const auto physical = lookup(logical_to_physical_, logical.index);
+  return physical ? std::optional(PhysicalQubit{*physical}) : std::nullopt;
 }
 
-std::optional<std::uint32_t> Layout::get_logical(std::uint32_t physical) const {
-  return lookup(physical_to_logical_, physical);
+std::optional<ir::QubitId> Layout::get_logical(PhysicalQubit physical) const {
+  const auto logical = lookup(physical_to_logical_, physical.index);
+  return logical ? std::optional(ir::QubitId{*logical}) : std::nullopt;
 }
 
-void Layout::swap(std::uint32_t p1, std::uint32_t p2) {
-  const auto l1 = get_logical(p1);
-  const auto l2 = get_logical(p2);
+void Layout::swap(PhysicalQubit first, PhysicalQubit second) {
+  const std::uint32_t p1 = first.index;
+  const std::uint32_t p2 = second.index;
+  const auto l1 = lookup(physical_to_logical_, p1);
+  const auto l2 = lookup(physical_to_logical_, p2);
   if (p1 == p2 || (!l1 && !l2)) {
     return;
   }

@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
+#include <utility>
+
+#include "compile/physical_qubit.hpp"
+#include "ir/ids.hpp"
 
 namespace qelto::compile {
 
@@ -19,7 +23,32 @@ namespace qelto::compile {
 // the layout as it was.
 class Layout {
  public:
+  // Both directions are kept by bare index: the standard library treats a
+  // hash of an integer as cheap and stores no hash codes in the nodes, which
+  // it would for a hash of the wrapper types.
   using Map = std::unordered_map<std::uint32_t, std::uint32_t>;
+
+  // Walks the placements, giving each as (logical, physical).
+  class Iterator {
+   public:
+    using value_type = std::pair<ir::QubitId, PhysicalQubit>;
+    using difference_type = std::ptrdiff_t;
+
+    Iterator() = default;
+    explicit Iterator(Map::const_iterator at) : at_(at) {}
+    value_type operator*() const {
+      return {ir::QubitId{at_->first}, PhysicalQubit{at_->second}};
+    }
+    Iterator& operator++() {
+      ++at_;
+      return *this;
+    }
+    Iterator operator++(int) { return Iterator(at_++); }
+    friend bool operator==(const Iterator&, const Iterator&) = default;
+
+   private:
+    Map::const_iterator at_;
+  };
 
   Layout() = default;
 
@@ -29,28 +58,28 @@ class Layout {
   // Places `logical` on `physical`. A placement either qubit had before is
   // dropped, so the logical qubit that `physical` held becomes unplaced and
   // the physical qubit that `logical` sat on becomes free.
-  void add(std::uint32_t logical, std::uint32_t physical);
+  void add(ir::QubitId logical, PhysicalQubit physical);
 
-  [[nodiscard]] std::optional<std::uint32_t> get_physical(
-      std::uint32_t logical) const;
-  [[nodiscard]] std::optional<std::uint32_t> get_logical(
-      std::uint32_t physical) const;
+  [[nodiscard]] std::optional<PhysicalQubit> get_physical(
+      ir::QubitId logical) const;
+  [[nodiscard]] std::optional<ir::QubitId> get_logical(
+      PhysicalQubit physical) const;
 
   // Exchanges the logical qubits held by two physical qubits. When only one
   // of them is occupied, its logical qubit moves to the other and it becomes
   // free; when neither is, nothing changes. Never changes len().
-  void swap(std::uint32_t p1, std::uint32_t p2);
+  void swap(PhysicalQubit p1, PhysicalQubit p2);
 
   // Number of placed logical qubits.
   [[nodiscard]] std::size_t len() const { return logical_to_physical_.size(); }
 
   // The (logical, physical) placements in the hash map's own order, which is
   // not sorted. Iterators stay valid until the next mutation.
-  [[nodiscard]] Map::const_iterator begin() const {
-    return logical_to_physical_.begin();
+  [[nodiscard]] Iterator begin() const {
+    return Iterator(logical_to_physical_.begin());
   }
-  [[nodiscard]] Map::const_iterator end() const {
-    return logical_to_physical_.end();
+  [[nodiscard]] Iterator end() const {
+    return Iterator(logical_to_physical_.end());
   }
 
  private:

@@ -256,8 +256,8 @@ std::optional<std::vector<NodeIndex>> CircuitDag::search() const {
   return order;
 }
 
-// Step 3's cycle check: the order is topological iff every node's
-// predecessors come before it.
+// The cycle check behind the debug assertion below: the order is
+// topological iff every node's predecessors come before it.
 bool CircuitDag::is_acyclic_order(const std::vector<NodeIndex>& order) const {
   std::vector<bool> placed(graph_.node_count());
   for (const NodeIndex x : order) {

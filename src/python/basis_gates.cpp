@@ -1,4 +1,4 @@
-#include "python/basis_gates.hpp"
+#include "python/classes.hpp"
 
 #include <bit>
 #include <charconv>
@@ -7,20 +7,15 @@
 #include <utility>
 #include <vector>
 
-#include "python/binding/args.hpp"
 #include "python/binding/convert.hpp"
 #include "python/binding/entry.hpp"
+#include "python/binding/method.hpp"
 #include "python/binding/ref.hpp"
 
 namespace qelto::python {
 namespace {
 
 using compile::BasisGates;
-
-template <class Body>
-PyObject* read_gates(PyObject* self, Body&& body) {
-  return read_value<BasisGates>(self, basis_gates_class(), body);
-}
 
 // The `gates` parameter: a sequence other than a str, whose items are all
 // str. A str is refused outright: taken as a sequence it would silently
@@ -30,18 +25,14 @@ struct GateNames {
   static std::optional<Value> convert(PyObject* value, const char* name) {
     if (PyUnicode_Check(value)) {
       PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
-      prefix_type_error(name);
-      return std::nullopt;
+      return argument_failed(name);
     }
     if (!PySequence_Check(value)) {
-      set_conversion_error(value, "Sequence");
-      prefix_type_error(name);
-      return std::nullopt;
+      return argument_refused(value, "Sequence", name);
     }
     PyRef iterator = PyRef::steal(PyObject_GetIter(value));
     if (!iterator) {
-      prefix_type_error(name);
-      return std::nullopt;
+      return argument_failed(name);
     }
     Value names;
     while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
@@ -52,8 +43,7 @@ struct GateNames {
       names.push_back(std::move(*text));
     }
     if (PyErr_Occurred() != nullptr) {
-      prefix_type_error(name);
-      return std::nullopt;
+      return argument_failed(name);
     }
     return names;
   }
@@ -180,114 +170,59 @@ bool append_quoted(std::u32string& out, const std::string& name,
   return true;
 }
 
-PyObject* basis_gates_repr(PyObject* self) {
-  return read_gates(self, [](const BasisGates& gates) -> PyObject* {
-    Printable printable;
-    std::u32string text = U"BasisGates([";
-    const char* separator = "";
-    for (const std::string& name : gates.gates()) {
-      append_ascii(text, separator);
-      if (!append_quoted(text, name, printable)) {
-        return nullptr;
-      }
-      separator = ", ";
+// The text form: BasisGates(["cx", ...]) with each name quoted and escaped.
+PyRef gates_text(const BasisGates& gates) {
+  Printable printable;
+  std::u32string text = U"BasisGates([";
+  const char* separator = "";
+  for (const std::string& name : gates.gates()) {
+    append_ascii(text, separator);
+    if (!append_quoted(text, name, printable)) {
+      return PyRef();
     }
-    append_ascii(text, "])");
-    int byte_order = std::endian::native == std::endian::little ? -1 : 1;
-    return PyUnicode_DecodeUTF32(
-        reinterpret_cast<const char*>(text.data()),
-        static_cast<Py_ssize_t>(text.size() * sizeof(char32_t)), "strict",
-        &byte_order);
-  });
-}
-
-PyObject* basis_gates_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
-  static constexpr Signature kSig{"BasisGates.__new__", {"gates"}};
-  auto converted = convert_args<GateNames>(kSig, args, kwargs);
-  if (!converted) {
-    return nullptr;
+    separator = ", ";
   }
-  return new_basis_gates(BasisGates(std::move(std::get<0>(*converted))));
+  append_ascii(text, "])");
+  int byte_order = std::endian::native == std::endian::little ? -1 : 1;
+  return PyRef::steal(PyUnicode_DecodeUTF32(
+      reinterpret_cast<const char*>(text.data()),
+      static_cast<Py_ssize_t>(text.size() * sizeof(char32_t)), "strict",
+      &byte_order));
 }
 
-PyObject* contains(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                   PyObject* kwnames) {
-  static constexpr Signature kSig{"BasisGates.contains", {"gate"}};
-  return read_gates(self, [&](const BasisGates& gates) -> PyObject* {
-    auto converted = convert_args<Str>(kSig, args, nargs, kwnames);
-    if (!converted) {
-      return nullptr;
-    }
-    return PyBool_FromLong(gates.contains(std::get<0>(*converted)));
-  });
+BasisGates make(std::vector<std::string> gates) {
+  return BasisGates(std::move(gates));
 }
 
-PyObject* gate_list(PyObject* self, PyObject*) {
-  return read_gates(self, [](const BasisGates& gates) -> PyObject* {
-    const auto& names = gates.gates();
-    PyRef list =
-        PyRef::steal(PyList_New(static_cast<Py_ssize_t>(names.size())));
-    if (!list) {
-      return nullptr;
-    }
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      PyObject* name = PyUnicode_FromStringAndSize(
-          names[i].data(), static_cast<Py_ssize_t>(names[i].size()));
-      if (name == nullptr ||
-          PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), name) != 0) {
-        return nullptr;
-      }
-    }
-    return list.release();
-  });
-}
-
-template <auto Preset>
-PyObject* preset(PyObject*, PyObject*) {
-  return new_basis_gates(Preset());
-}
+using New = Constructor<BasisGates, &make,
+                        "Basis gates for the target device.\n"
+                        "\n"
+                        "The basis gates define the native gate set that the "
+                        "target\n"
+                        "hardware supports.",
+                        Param<"gates", GateNames>>;
 
 PyMethodDef methods[] = {
-    {"contains", fastcall<&contains>(), kFastCall,
-     "contains($self, gate)\n--\n\nCheck if a gate is in the basis."},
-    {"gates", noargs<&gate_list>(), METH_NOARGS,
-     "gates($self)\n--\n\nGet the basis gates as a list."},
-    {"iqm", noargs<&preset<&BasisGates::iqm>>(), METH_NOARGS | METH_STATIC,
-     "iqm()\n--\n\nCreate IQM basis gates (PRX + CZ)."},
-    {"ibm", noargs<&preset<&BasisGates::ibm>>(), METH_NOARGS | METH_STATIC,
-     "ibm()\n--\n\nCreate IBM basis gates (RZ + SX + X + CX)."},
-    {"universal", noargs<&preset<&BasisGates::universal>>(),
-     METH_NOARGS | METH_STATIC,
-     "universal()\n--\n\nCreate a universal basis (all standard gates)."},
+    Method<"contains", Reads<BasisGates>, &BasisGates::contains,
+           "Check if a gate is in the basis.", Param<"gate", Str>>::def(),
+    Method<"gates", Reads<BasisGates>, &BasisGates::gates,
+           "Get the basis gates as a list.">::def(),
+    Method<"iqm", Static<BasisGates>, &BasisGates::iqm,
+           "Create IQM basis gates (PRX + CZ).">::def(),
+    Method<"ibm", Static<BasisGates>, &BasisGates::ibm,
+           "Create IBM basis gates (RZ + SX + X + CX).">::def(),
+    Method<"universal", Static<BasisGates>, &BasisGates::universal,
+           "Create a universal basis (all standard gates).">::def(),
     {},
 };
 
-constexpr const char* kClassDoc =
-    "BasisGates(gates)\n--\n\n"
-    "Basis gates for the target device.\n"
-    "\n"
-    "The basis gates define the native gate set that the target\n"
-    "hardware supports.";
-
 }  // namespace
 
-ClassDef& basis_gates_class() {
-  static PyType_Slot slots[] = {
-      {Py_tp_doc, const_cast<char*>(kClassDoc)},
-      {Py_tp_new, reinterpret_cast<void*>(entry<&basis_gates_new>)},
-      {Py_tp_dealloc, reinterpret_cast<void*>(&dealloc<BasisGates>)},
-      {Py_tp_repr, reinterpret_cast<void*>(entry<&basis_gates_repr>)},
-      {Py_tp_methods, methods},
-      {0, nullptr},
-  };
-  static PyType_Spec spec =
-      class_spec<BasisGates>("builtins.BasisGates", slots);
-  static ClassDef cls(spec);
+template <>
+ClassDef& class_def<BasisGates>() {
+  static ClassDef& cls =
+      define_class<BasisGates, New, &gates_text>(methods);
   return cls;
-}
-
-PyObject* new_basis_gates(BasisGates&& gates) {
-  return wrap(basis_gates_class(), std::move(gates));
 }
 
 }  // namespace qelto::python

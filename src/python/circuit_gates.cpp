@@ -1,119 +1,98 @@
 // The gate family of the Circuit class: one method per catalogue gate (the
-// gate table, src/ir/gates.def), all bound, converted and applied the same
-// way.
+// gate table, src/ir/gates.def). Each row gives the Python name, the
+// docstring, the builder operation and the Python names of the builder's
+// parameters in order; the converter of each parameter follows from the
+// builder's own parameter type (an angle or a qubit).
 
-#include <array>
 #include <cmath>
-#include <cstddef>
 #include <optional>
-#include <utility>
 
 #include "ir/gate_macros.hpp"
 
-#include "python/binding/args.hpp"
 #include "python/binding/convert.hpp"
-#include "python/binding/entry.hpp"
+#include "python/binding/method.hpp"
 #include "python/circuit.hpp"
+#include "python/classes.hpp"
+#include "python/error.hpp"
 #include "python/qubits.hpp"
 
 namespace qelto::python {
 namespace {
 
 using ir::Circuit;
-using ir::ParameterExpression;
-using ir::QubitId;
 
-ParameterExpression angle(double value) {
-  return ParameterExpression::constant(value);
-}
+// An angle parameter: a float (or int, or anything with __float__) taken as
+// a constant expression. The expression is made only as the builder's
+// argument, so that it is never moved on the way.
+struct ConstantAngle {
+  double radians;
+  // Implicit: the builder operation takes the expression by value.
+  operator ir::ParameterExpression() const {
+    return ir::ParameterExpression::constant(radians);
+  }
+};
 
-// A gate angle: a float conversion that refuses nan and the infinities,
-// which no circuit can hold (no OpenQASM text denotes them).
-std::optional<double> to_angle(PyObject* value, const char* name) {
-  const std::optional<double> number = to_f64(value, name);
-  if (!number || std::isfinite(*number)) {
-    return number;
-  }
-  const char* text = std::isnan(*number) ? "nan" : *number > 0 ? "inf" : "-inf";
-  PyErr_Format(PyExc_ValueError, "argument '%s': angle must be finite, not %s",
-               name, text);
-  return std::nullopt;
-}
-
-// A gate method whose signature lists `Angles` float parameters, then
-// `Qubits` qubit parameters. Floats convert while binding, qubits after, and
-// the circuit is borrowed only once every conversion has succeeded.
-template <const Signature& Sig, std::size_t Angles, std::size_t Qubits,
-          auto Build>
-PyObject* gate_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                      PyObject* kwnames) {
-  static_assert(Angles + Qubits == Sig.count);
-  BoundArgs bound;
-  if (!bind(Sig, args, nargs, kwnames, bound)) {
-    return nullptr;
-  }
-  PyCircuit* circuit = receive<Circuit>(self, circuit_class());
-  if (circuit == nullptr) {
-    return nullptr;
-  }
-  std::array<double, Angles> angles{};
-  for (std::size_t i = 0; i < Angles; ++i) {
-    auto value = to_angle(bound[i], Sig.names[i]);
-    if (!value) {
-      return nullptr;
+// Nan and the infinities are refused: no circuit holds them (no OpenQASM
+// text denotes them).
+struct Angle {
+  using Value = ConstantAngle;
+  static std::optional<Value> convert(PyObject* v, const char* name) {
+    const auto number = to_f64(v, name);
+    if (!number) {
+      return std::nullopt;
     }
-    angles[i] = *value;
-  }
-  std::array<QubitId, Qubits> qubits{};
-  for (std::size_t i = 0; i < Qubits; ++i) {
-    auto qubit = to_qubit_id(bound[Angles + i]);
-    if (!qubit) {
-      return nullptr;
+    if (!std::isfinite(*number)) {
+      PyErr_Format(PyExc_ValueError,
+                   "argument '%s': angle must be finite, not %s", name,
+                   std::isnan(*number) ? "nan"
+                   : *number > 0       ? "inf"
+                                       : "-inf");
+      return std::nullopt;
     }
-    qubits[i] = *qubit;
+    return ConstantAngle{*number};
   }
-  return apply_to_circuit(self, *circuit, [&](Circuit& c) {
-    return Build(c, angles, qubits);
-  });
-}
+};
 
-template <const Signature& Sig, std::size_t Angles, std::size_t Qubits,
-          auto Build>
-PyMethodDef gate_def(const char* doc) {
-  return {Sig.method_name(),
-          fastcall<&gate_method<Sig, Angles, Qubits, Build>>(), kFastCall,
-          doc};
-}
+template <class T>
+struct GateParameter;
+template <>
+struct GateParameter<ir::ParameterExpression> {
+  using Convert = Angle;
+};
+template <>
+struct GateParameter<ir::QubitId> {
+  using Convert = Qubit;
+};
 
-// The builder `Method` of ir::Circuit called with the converted arguments:
-// the angles as constants, then the qubits.
-template <auto Method, std::size_t Angles, std::size_t Qubits>
-ir::BuildResult build(Circuit& c, const std::array<double, Angles>& angles,
-                      const std::array<QubitId, Qubits>& qubits) {
-  return [&]<std::size_t... A, std::size_t... Q>(std::index_sequence<A...>,
-                                                 std::index_sequence<Q...>) {
-    return (c.*Method)(angle(angles[A])..., qubits[Q]...);
-  }(std::make_index_sequence<Angles>{}, std::make_index_sequence<Qubits>{});
-}
+// The builder of a gate row: a Circuit member, or a function taking the
+// circuit first; its parameters are angles, then qubits.
+template <class Builder>
+struct GateBuilder;
+template <class... Args>
+struct GateBuilder<ir::BuildResult (Circuit::*)(Args...)> {
+  template <Text Name, Text Doc, auto Build, Text... Names>
+  using Method =
+      python::Method<Name, Builds<Circuit>, Build, Doc,
+                     Param<Names, typename GateParameter<Args>::Convert>...>;
+};
+template <class... Args>
+struct GateBuilder<ir::BuildResult (*)(Circuit&, Args...)>
+    : GateBuilder<ir::BuildResult (Circuit::*)(Args...)> {};
 
-// One signature per catalogue gate: its angle names, then its qubit names.
-#define QELTO_GATE(Enum, name, params, qubits, ...)               \
-  constexpr Signature k##Enum{"Circuit." #name,                   \
-                              {QELTO_PP_LIST_STRINGS(params)      \
-                                   QELTO_PP_LIST_COMMA_IF(params) \
-                                       QELTO_PP_LIST_STRINGS(qubits)}};
-#include "ir/gates.def"
+// The method for one gate row: `Build` is the builder operation, `Names` the
+// Python names of its parameters, one per builder parameter after the
+// circuit.
+template <Text Name, Text Doc, auto Build, Text... Names>
+using GateMethod = typename GateBuilder<decltype(Build)>::template Method<
+    Name, Doc, Build, Names...>;
 
-// One method per catalogue gate, in catalogue order; the docstring starts
-// with the text signature made from the same names as the signature above.
+// One method per catalogue gate, in catalogue order.
 const PyMethodDef gate_methods[] = {
-#define QELTO_GATE(Enum, name, params, qubits, in_stdgates, definition,    \
-                   inverse, doc)                                          \
-  gate_def<k##Enum, QELTO_PP_LIST_COUNT(params),                          \
-           QELTO_PP_LIST_COUNT(qubits),                                   \
-           &build<&Circuit::name, QELTO_PP_LIST_COUNT(params),            \
-                  QELTO_PP_LIST_COUNT(qubits)>>(                          \
-      #name "($self, " QELTO_PP_LISTS_JOINED(params, qubits) ")\n--\n\n" doc),
+#define QELTO_GATE(Enum, name, params, qubits, in_stdgates, definition,   \
+                   inverse, doc)                                         \
+  GateMethod<#name, doc, &Circuit::name, QELTO_PP_LIST_STRINGS(params)   \
+                 QELTO_PP_LIST_COMMA_IF(params)                          \
+                     QELTO_PP_LIST_STRINGS(qubits)>::def(),
 #include "ir/gates.def"
 };
 

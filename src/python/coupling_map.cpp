@@ -1,202 +1,83 @@
-#include "python/coupling_map.hpp"
+#include "python/classes.hpp"
+#include "python/physical.hpp"
 
 #include <string>
-#include <utility>
 
-#include "python/binding/args.hpp"
-#include "python/binding/convert.hpp"
 #include "python/binding/entry.hpp"
+#include "python/binding/method.hpp"
 #include "python/binding/ref.hpp"
 
 namespace qelto::python {
+
+// An edge goes back as the tuple (q1, q2).
+template <>
+struct ToPython<compile::Edge> {
+  static PyObject* convert(compile::Edge edge) {
+    PyRef q1 = PyRef::steal(to_python(edge.q1));
+    PyRef q2 = PyRef::steal(to_python(edge.q2));
+    if (!q1 || !q2) {
+      return nullptr;
+    }
+    return PyTuple_Pack(2, q1.get(), q2.get());
+  }
+};
+
 namespace {
 
 using compile::CouplingMap;
 
-template <class Body>
-PyObject* read_map(PyObject* self, Body&& body) {
-  return read_value<CouplingMap>(self, coupling_map_class(), body);
+CouplingMap make(std::uint32_t num_qubits) { return CouplingMap(num_qubits); }
+
+std::string map_text(const CouplingMap& map) {
+  return "CouplingMap(num_qubits=" + std::to_string(map.num_qubits()) +
+         ", edges=" + std::to_string(map.edges().size()) + ")";
 }
 
-template <class Body>
-PyObject* change_map(PyObject* self, Body&& body) {
-  return change_value<CouplingMap>(self, coupling_map_class(), body);
-}
-
-PyObject* coupling_map_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
-  static constexpr Signature kSig{"CouplingMap.__new__", {"num_qubits"}};
-  auto converted = convert_args<U32>(kSig, args, kwargs);
-  if (!converted) {
-    return nullptr;
-  }
-  return new_coupling_map(CouplingMap(std::get<0>(*converted)));
-}
-
-PyObject* add_edge(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                   PyObject* kwnames) {
-  static constexpr Signature kSig{"CouplingMap.add_edge", {"q1", "q2"}};
-  return change_map(self, [&](CouplingMap& map) -> PyObject* {
-    auto converted = convert_args<U32, U32>(kSig, args, nargs, kwnames);
-    if (!converted) {
-      return nullptr;
-    }
-    auto [q1, q2] = *converted;
-    map.add_edge(q1, q2);
-    return PyRef::borrow(Py_None).release();
-  });
-}
-
-PyObject* is_connected(PyObject* self, PyObject* const* args,
-                       Py_ssize_t nargs, PyObject* kwnames) {
-  static constexpr Signature kSig{"CouplingMap.is_connected", {"q1", "q2"}};
-  return read_map(self, [&](const CouplingMap& map) -> PyObject* {
-    auto converted = convert_args<U32, U32>(kSig, args, nargs, kwnames);
-    if (!converted) {
-      return nullptr;
-    }
-    auto [q1, q2] = *converted;
-    return PyBool_FromLong(map.is_connected(q1, q2));
-  });
-}
-
-PyObject* get_num_qubits(PyObject* self, void*) {
-  return read_map(self, [](const CouplingMap& map) {
-    return PyLong_FromUnsignedLong(map.num_qubits());
-  });
-}
-
-PyObject* edge_tuple(compile::Edge edge) {
-  PyRef q1 = PyRef::steal(PyLong_FromUnsignedLong(edge.q1));
-  PyRef q2 = PyRef::steal(PyLong_FromUnsignedLong(edge.q2));
-  if (!q1 || !q2) {
-    return nullptr;
-  }
-  PyRef pair = PyRef::steal(PyTuple_New(2));
-  if (!pair || PyTuple_SetItem(pair.get(), 0, q1.release()) != 0 ||
-      PyTuple_SetItem(pair.get(), 1, q2.release()) != 0) {
-    return nullptr;
-  }
-  return pair.release();
-}
-
-PyObject* edges(PyObject* self, PyObject*) {
-  return read_map(self, [](const CouplingMap& map) -> PyObject* {
-    const auto all = map.edges();
-    PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(all.size())));
-    if (!list) {
-      return nullptr;
-    }
-    for (std::size_t i = 0; i < all.size(); ++i) {
-      PyObject* pair = edge_tuple(all[i]);
-      if (pair == nullptr ||
-          PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), pair) != 0) {
-        return nullptr;
-      }
-    }
-    return list.release();
-  });
-}
-
-PyObject* distance(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                   PyObject* kwnames) {
-  static constexpr Signature kSig{"CouplingMap.distance", {"from", "to"}};
-  return read_map(self, [&](const CouplingMap& map) -> PyObject* {
-    auto converted = convert_args<U32, U32>(kSig, args, nargs, kwnames);
-    if (!converted) {
-      return nullptr;
-    }
-    auto [from, to] = *converted;
-    const auto found = map.distance(from, to);
-    if (!found) {
-      return PyRef::borrow(Py_None).release();
-    }
-    return PyLong_FromUnsignedLong(*found);
-  });
-}
-
-template <const Signature& Sig, auto Build>
-PyObject* construction(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                       PyObject* kwnames) {
-  auto converted = convert_args<U32>(Sig, args, nargs, kwnames);
-  if (!converted) {
-    return nullptr;
-  }
-  return new_coupling_map(Build(std::get<0>(*converted)));
-}
-
-constexpr Signature kLinear{"CouplingMap.linear", {"n"}};
-constexpr Signature kFull{"CouplingMap.full", {"n"}};
-constexpr Signature kStar{"CouplingMap.star", {"n"}};
-
-PyObject* coupling_map_repr(PyObject* self) {
-  return read_map(self, [](const CouplingMap& map) {
-    const std::string text =
-        "CouplingMap(num_qubits=" + std::to_string(map.num_qubits()) +
-        ", edges=" + std::to_string(map.edges().size()) + ")";
-    return PyUnicode_FromStringAndSize(text.data(),
-                                       static_cast<Py_ssize_t>(text.size()));
-  });
-}
+using New = Constructor<CouplingMap, &make,
+                        "Target device coupling map.\n"
+                        "\n"
+                        "The coupling map defines which pairs of physical "
+                        "qubits can\n"
+                        "interact with two-qubit gates.",
+                        Param<"num_qubits", U32>>;
 
 PyMethodDef methods[] = {
-    {"add_edge", fastcall<&add_edge>(), kFastCall,
-     "add_edge($self, q1, q2)\n--\n\n"
-     "Add an edge between two qubits (bidirectional)."},
-    {"is_connected", fastcall<&is_connected>(), kFastCall,
-     "is_connected($self, q1, q2)\n--\n\n"
-     "Check if two qubits are directly connected."},
-    {"edges", noargs<&edges>(), METH_NOARGS,
-     "edges($self)\n--\n\nGet the coupling edges as a list of tuples."},
-    {"distance", fastcall<&distance>(), kFastCall,
-     "distance($self, from, to)\n--\n\n"
-     "Calculate shortest path distance between two qubits.\n\n"
-     "Returns None if the qubits are not connected."},
-    {"linear", fastcall<&construction<kLinear, &CouplingMap::linear>>(),
-     kFastCall | METH_STATIC,
-     "linear(n)\n--\n\nCreate a linear coupling map (0-1-2-3-...)."},
-    {"full", fastcall<&construction<kFull, &CouplingMap::full>>(),
-     kFastCall | METH_STATIC,
-     "full(n)\n--\n\nCreate a fully connected coupling map."},
-    {"star", fastcall<&construction<kStar, &CouplingMap::star>>(),
-     kFastCall | METH_STATIC,
-     "star(n)\n--\n\n"
-     "Create a star topology (center qubit connected to all others)."},
+    Method<"add_edge", Changes<CouplingMap>, &CouplingMap::add_edge,
+           "Add an edge between two qubits (bidirectional).",
+           Param<"q1", Physical>, Param<"q2", Physical>>::def(),
+    Method<"is_connected", Reads<CouplingMap>, &CouplingMap::is_connected,
+           "Check if two qubits are directly connected.",
+           Param<"q1", Physical>, Param<"q2", Physical>>::def(),
+    Method<"edges", Reads<CouplingMap>, &CouplingMap::edges,
+           "Get the coupling edges as a list of tuples.">::def(),
+    Method<"distance", Reads<CouplingMap>, &CouplingMap::distance,
+           "Calculate shortest path distance between two qubits.\n\n"
+           "Returns None if the qubits are not connected.",
+           Param<"from", Physical>, Param<"to", Physical>>::def(),
+    Method<"linear", Static<CouplingMap>, &CouplingMap::linear,
+           "Create a linear coupling map (0-1-2-3-...).",
+           Param<"n", U32>>::def(),
+    Method<"full", Static<CouplingMap>, &CouplingMap::full,
+           "Create a fully connected coupling map.", Param<"n", U32>>::def(),
+    Method<"star", Static<CouplingMap>, &CouplingMap::star,
+           "Create a star topology (center qubit connected to all others).",
+           Param<"n", U32>>::def(),
     {},
 };
 
 PyGetSetDef getset[] = {
-    {"num_qubits", entry<&get_num_qubits>, nullptr,
-     "Get the number of physical qubits.", nullptr},
+    Getter<"num_qubits", CouplingMap, &CouplingMap::num_qubits,
+           "Get the number of physical qubits.">::def(),
     {},
 };
 
-constexpr const char* kClassDoc =
-    "CouplingMap(num_qubits)\n--\n\n"
-    "Target device coupling map.\n"
-    "\n"
-    "The coupling map defines which pairs of physical qubits can\n"
-    "interact with two-qubit gates.";
-
 }  // namespace
 
-ClassDef& coupling_map_class() {
-  static PyType_Slot slots[] = {
-      {Py_tp_doc, const_cast<char*>(kClassDoc)},
-      {Py_tp_new, reinterpret_cast<void*>(entry<&coupling_map_new>)},
-      {Py_tp_dealloc, reinterpret_cast<void*>(&dealloc<CouplingMap>)},
-      {Py_tp_repr, reinterpret_cast<void*>(entry<&coupling_map_repr>)},
-      {Py_tp_methods, methods},
-      {Py_tp_getset, getset},
-      {0, nullptr},
-  };
-  static PyType_Spec spec =
-      class_spec<CouplingMap>("builtins.CouplingMap", slots);
-  static ClassDef cls(spec);
+template <>
+ClassDef& class_def<CouplingMap>() {
+  static ClassDef& cls =
+      define_class<CouplingMap, New, &map_text>(methods, getset);
   return cls;
-}
-
-PyObject* new_coupling_map(CouplingMap&& map) {
-  return wrap(coupling_map_class(), std::move(map));
 }
 
 }  // namespace qelto::python

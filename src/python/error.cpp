@@ -42,6 +42,8 @@ void raise_internal_fault(const char* message) {
   PyErr_SetString(type, message);
 }
 
+namespace {
+
 PyObject* raise_runtime_error(const char* prefix, const std::string& text) {
   std::string message = prefix + text;
   PyRef value = PyRef::steal(PyUnicode_FromStringAndSize(
@@ -53,8 +55,15 @@ PyObject* raise_runtime_error(const char* prefix, const std::string& text) {
   return nullptr;
 }
 
-PyObject* ir_to_py_err(const ir::IrError& error) {
+}  // namespace
+
+PyObject* LibraryError<ir::IrError>::raise(const ir::IrError& error) {
   return raise_runtime_error("IR Error: ", ir::to_string(error));
+}
+
+PyObject* LibraryError<qasm3::ParseError>::raise(
+    const qasm3::ParseError& error) {
+  return raise_runtime_error("Parse Error: ", qasm3::to_string(error));
 }
 
 }  // namespace qelto::python

@@ -1,15 +1,25 @@
 #pragma once
 
+#include <string>
+
 #include "ir/error.hpp"
 #include "python/binding/python.hpp"
+#include "python/binding/to_python.hpp"
+#include "qasm3/error.hpp"
 
 namespace qelto::python {
 
-// Sets RuntimeError "IR Error: {display text}" and returns null, so a method
-// can `return ir_to_py_err(error);`.
-PyObject* ir_to_py_err(const ir::IrError& error);
+// The one translation of each library's errors: RuntimeError with the
+// library's prefix and the error's display text. Each sets the exception and
+// returns null.
+template <>
+struct LibraryError<ir::IrError> {
+  static PyObject* raise(const ir::IrError& error);  // "IR Error: ..."
+};
 
-// Sets RuntimeError with `prefix` followed by `text`; returns null.
-PyObject* raise_runtime_error(const char* prefix, const std::string& text);
+template <>
+struct LibraryError<qasm3::ParseError> {
+  static PyObject* raise(const qasm3::ParseError& error);  // "Parse Error: ..."
+};
 
 }  // namespace qelto::python

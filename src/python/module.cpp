@@ -108,7 +108,9 @@ PyObject* init_module() {
     return PyRef::borrow(cached_module).release();
   }
   PyRef module = PyRef::steal(PyModule_Create(&module_def));
-  if (!module || !register_all(module.get())) {
+  if (!module || !register_all(module.get()) ||
+      PyModule_AddStringConstant(module.get(), "__version__",
+                                 QELTO_VERSION) != 0) {
     return nullptr;
   }
   cached_module = PyRef::borrow(module.get()).release();

@@ -1,9 +1,10 @@
 #include "python/qasm.hpp"
 
-#include "python/binding/args.hpp"
+#include <string_view>
+
 #include "python/binding/convert.hpp"
-#include "python/binding/entry.hpp"
-#include "python/circuit.hpp"
+#include "python/binding/method.hpp"
+#include "python/classes.hpp"
 #include "python/error.hpp"
 #include "qasm3/emitter.hpp"
 #include "qasm3/parser.hpp"
@@ -11,67 +12,17 @@
 namespace qelto::python {
 namespace {
 
-PyObject* parse_to_py_err(const qasm3::ParseError& error) {
-  return raise_runtime_error("Parse Error: ", qasm3::to_string(error));
+qasm3::ParseResult<ir::Circuit> parse(std::string_view qasm) {
+  return qasm3::parse(qasm);
 }
 
-PyObject* from_qasm(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                    PyObject* kwnames) {
-  static constexpr Signature kSig{"from_qasm", {"qasm"}};
-  auto converted = convert_args<Str>(kSig, args, nargs, kwnames);
-  if (!converted) {
-    return nullptr;
-  }
-  auto circuit = qasm3::parse(std::get<0>(*converted));
-  if (!circuit) {
-    return parse_to_py_err(circuit.error());
-  }
-  return new_circuit(std::move(*circuit));
+qasm3::ParseResult<std::string> emit(const SharedValue<ir::Circuit>& circuit,
+                                     bool portable) {
+  return qasm3::emit(circuit.get(), {.portable = portable});
 }
 
-PyObject* to_qasm(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                  PyObject* kwnames) {
-  // `portable` is keyword-only: a second positional argument is refused by
-  // the one-parameter signature, with the message it always had.
-  static constexpr Signature kPositional{"to_qasm", {"circuit"}};
-  static constexpr Signature kSig{"to_qasm", {"circuit", "portable"}, 1};
-  BoundArgs bound;
-  if (!bind(nargs > 1 ? kPositional : kSig, args, nargs, kwnames, bound)) {
-    return nullptr;
-  }
-  PyTypeObject* type = circuit_class().type();
-  if (type == nullptr) {
-    return nullptr;
-  }
-  if (!PyObject_TypeCheck(bound[0], type)) {
-    set_conversion_error(bound[0], "Circuit");
-    prefix_type_error("circuit");
-    return nullptr;
-  }
-  qasm3::EmitOptions options;
-  if (bound[1] != nullptr) {
-    const int portable = PyObject_IsTrue(bound[1]);
-    if (portable < 0) {
-      return nullptr;
-    }
-    options.portable = portable == 1;
-  }
-  auto* circuit = reinterpret_cast<PyCircuit*>(bound[0]);
-  SharedBorrow borrow(circuit->borrow);
-  if (!borrow.held()) {
-    return nullptr;
-  }
-  auto text = qasm3::emit(circuit->value, options);
-  if (!text) {
-    return parse_to_py_err(text.error());
-  }
-  return PyUnicode_FromStringAndSize(text->data(),
-                                     static_cast<Py_ssize_t>(text->size()));
-}
-
-PyMethodDef from_qasm_method = {
-    "from_qasm", fastcall<&from_qasm>(), kFastCall,
-    "from_qasm(qasm)\n--\n\n"
+PyMethodDef from_qasm_method = Method<
+    "from_qasm", Module, &parse,
     "Parse an OpenQASM 3 string into a Circuit.\n\n"
     "Args:\n    qasm: The QASM3 source code as a string.\n\n"
     "Returns:\n    A Circuit object representing the parsed circuit.\n\n"
@@ -79,11 +30,11 @@ PyMethodDef from_qasm_method = {
     "unsupported features.\n\n"
     "Example:\n    >>> qasm = '''\n    ... OPENQASM 3.0;\n    ... qubit[2] q;\n"
     "    ... h q[0];\n    ... cx q[0], q[1];\n    ... '''\n"
-    "    >>> qc = from_qasm(qasm)\n    >>> qc.num_qubits\n    2"};
+    "    >>> qc = from_qasm(qasm)\n    >>> qc.num_qubits\n    2",
+    Param<"qasm", Str>>::def();
 
-PyMethodDef to_qasm_method = {
-    "to_qasm", fastcall<&to_qasm>(), kFastCall,
-    "to_qasm(circuit, *, portable=False)\n--\n\n"
+PyMethodDef to_qasm_method = Method<
+    "to_qasm", Module, &emit,
     "Emit a Circuit as an OpenQASM 3 string.\n\n"
     "Args:\n    circuit: The Circuit to convert to QASM.\n"
     "    portable: Write text that other OpenQASM 3 readers (Qiskit, the\n"
@@ -97,7 +48,9 @@ PyMethodDef to_qasm_method = {
     "circuit.\n\n"
     "Example:\n    >>> qc = Circuit(\"test\", num_qubits=2)\n"
     "    >>> qc.h(0).cx(0, 1)\n    >>> print(to_qasm(qc))\n"
-    "    OPENQASM 3.0;\n    qubit[2] q;\n    h q[0];\n    cx q[0], q[1];"};
+    "    OPENQASM 3.0;\n    qubit[2] q;\n    h q[0];\n    cx q[0], q[1];",
+    Param<"circuit", Borrowed<ir::Circuit>>,
+    Param<"portable", KeywordOnly<OrDefault<Truth, false, "False">>>>::def();
 
 }  // namespace
 

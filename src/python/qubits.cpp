@@ -1,9 +1,15 @@
+// The identifier classes QubitId and ClbitId, declared once for both.
+
 #include "python/qubits.hpp"
 
+#include "python/classes.hpp"
+
+#include <limits>
 #include <string>
 
 #include "python/binding/convert.hpp"
 #include "python/binding/entry.hpp"
+#include "python/binding/method.hpp"
 #include "python/binding/ref.hpp"
 
 namespace qelto::python {
@@ -15,91 +21,60 @@ struct IdTraits;
 
 template <>
 struct IdTraits<ir::QubitId> {
-  static constexpr const char* kName = "QubitId";
-  static constexpr const char* kQualifiedName = "builtins.QubitId";
-  static constexpr const char* kNewName = "QubitId.__new__";
   static constexpr char kPrefix = 'q';
   static constexpr const char* kConversionError = "Expected QubitId or int";
-  static constexpr const char* kIndexDoc = "Get the integer index of this qubit.";
-  static constexpr const char* kDoc =
-      "QubitId(index)\n--\n\n"
+  static constexpr Text kIndexDoc{"Get the integer index of this qubit."};
+  static constexpr Text kDoc{
       "Unique identifier for a qubit within a circuit.\n"
       "\n"
       "QubitId is a lightweight wrapper around a u32 index that identifies\n"
-      "a specific qubit in a quantum circuit.";
+      "a specific qubit in a quantum circuit."};
 };
 
 template <>
 struct IdTraits<ir::ClbitId> {
-  static constexpr const char* kName = "ClbitId";
-  static constexpr const char* kQualifiedName = "builtins.ClbitId";
-  static constexpr const char* kNewName = "ClbitId.__new__";
   static constexpr char kPrefix = 'c';
   static constexpr const char* kConversionError = "Expected ClbitId or int";
-  static constexpr const char* kIndexDoc =
-      "Get the integer index of this classical bit.";
-  static constexpr const char* kDoc =
-      "ClbitId(index)\n--\n\n"
+  static constexpr Text kIndexDoc{
+      "Get the integer index of this classical bit."};
+  static constexpr Text kDoc{
       "Unique identifier for a classical bit within a circuit.\n"
       "\n"
       "ClbitId is a lightweight wrapper around a u32 index that identifies\n"
-      "a specific classical bit in a quantum circuit.";
+      "a specific classical bit in a quantum circuit."};
 };
 
 template <class Id>
-ClassDef& id_class();
-
-template <class Id>
-PyObject* make_text(PyObject* self, bool diagnostic) {
-  auto* id = receive<Id>(self, id_class<Id>());
-  if (id == nullptr) {
-    return nullptr;
-  }
-  SharedBorrow borrow(id->borrow);
-  if (!borrow.held()) {
-    return nullptr;
-  }
-  std::string index = std::to_string(id->value.index);
-  std::string text = diagnostic ? std::string(IdTraits<Id>::kName) + "(" +
-                                      index + ")"
-                                : IdTraits<Id>::kPrefix + index;
-  return PyUnicode_FromStringAndSize(text.data(),
-                                     static_cast<Py_ssize_t>(text.size()));
+std::string repr_text(const Id& id) {
+  return std::string(class_name<Id>) + "(" +
+         std::to_string(id.index) + ")";
 }
 
 template <class Id>
-PyObject* id_repr(PyObject* self) {
-  return make_text<Id>(self, true);
+std::string str_text(const Id& id) {
+  return IdTraits<Id>::kPrefix + std::to_string(id.index);
 }
 
 template <class Id>
-PyObject* id_str(PyObject* self) {
-  return make_text<Id>(self, false);
+std::uint32_t index_of(const Id& id) {
+  return id.index;
 }
 
-// The index under a shared borrow, or nothing with an error set.
+template <class Id>
+Id make_id(std::uint32_t index) {
+  return Id{index};
+}
+
+// The index of an identifier object under a shared borrow, or nothing with
+// an error set.
 template <class Id>
 std::optional<std::uint32_t> read_index(PyObject* self) {
-  auto* id = receive<Id>(self, id_class<Id>());
+  auto* id = receive<Id>(self);
   if (id == nullptr) {
     return std::nullopt;
   }
-  SharedBorrow borrow(id->borrow);
-  if (!borrow.held()) {
-    return std::nullopt;
-  }
-  return id->value.index;
-}
-
-template <class Id>
-PyObject* id_int(PyObject* self) {
-  auto index = read_index<Id>(self);
-  return index ? PyLong_FromUnsignedLongLong(*index) : nullptr;
-}
-
-template <class Id>
-PyObject* id_index_getter(PyObject* self, void*) {
-  return id_int<Id>(self);
+  const auto copy = copy_value(*id);
+  return copy ? std::optional(copy->index) : std::nullopt;
 }
 
 template <class Id>
@@ -121,7 +96,7 @@ PyObject* id_richcompare(PyObject* self, PyObject* other, int op) {
     }
     return PyBool_FromLong(!truth);
   }
-  PyTypeObject* type = id_class<Id>().type();
+  PyTypeObject* type = class_def<Id>().type();
   if (op != Py_EQ || type == nullptr || !PyObject_TypeCheck(other, type)) {
     return PyRef::borrow(Py_NotImplemented).release();
   }
@@ -134,18 +109,28 @@ PyObject* id_richcompare(PyObject* self, PyObject* other, int op) {
 }
 
 template <class Id>
-PyObject* id_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
-  static constexpr Signature kSignature{IdTraits<Id>::kNewName, {"index"}};
-  auto converted = convert_args<U32>(kSignature, args, kwargs);
-  if (!converted) {
-    return nullptr;
+std::optional<Id> refuse() {
+  PyErr_SetString(PyExc_TypeError, IdTraits<Id>::kConversionError);
+  return std::nullopt;
+}
+
+// An exact int as an identifier; out of range is the documented TypeError.
+template <class Id>
+std::optional<Id> id_from_int(PyObject* integer) {
+  const long number = PyLong_AsLong(integer);
+  if (number == -1 && PyErr_Occurred() != nullptr) {
+    PyErr_Clear();
+    return refuse<Id>();
   }
-  return wrap(id_class<Id>(), Id{std::get<0>(*converted)});
+  if (number < 0 || number > std::numeric_limits<std::uint32_t>::max()) {
+    return refuse<Id>();
+  }
+  return Id{static_cast<std::uint32_t>(number)};
 }
 
 template <class Id>
 std::optional<Id> to_id(PyObject* value) {
-  PyTypeObject* type = id_class<Id>().type();
+  PyTypeObject* type = class_def<Id>().type();
   if (type == nullptr) {
     return std::nullopt;
   }
@@ -153,43 +138,56 @@ std::optional<Id> to_id(PyObject* value) {
     auto index = read_index<Id>(value);
     return index ? std::optional<Id>(Id{*index}) : std::nullopt;
   }
-  if (auto index = to_u32(value, "")) {
-    return Id{*index};
+  if (PyLong_Check(value)) {
+    return id_from_int<Id>(value);
   }
-  PyErr_SetString(PyExc_TypeError, IdTraits<Id>::kConversionError);
-  return std::nullopt;
+  if (!PyIndex_Check(value)) {
+    return refuse<Id>();
+  }
+  // The object's own __index__ runs here; whatever it raises is the
+  // caller's to see, unchanged.
+  PyRef index = PyRef::steal(PyNumber_Index(value));
+  if (!index) {
+    return std::nullopt;
+  }
+  return id_from_int<Id>(index.get());
 }
 
 template <class Id>
+using IdNew = Constructor<Id, &make_id<Id>, IdTraits<Id>::kDoc,
+                          Param<"index", U32>>;
+
+template <class Id>
 ClassDef& id_class() {
-  using Traits = IdTraits<Id>;
   static PyGetSetDef getset[] = {
-      {"index", entry<&id_index_getter<Id>>, nullptr, Traits::kIndexDoc,
-       nullptr},
+      Getter<"index", Id, &index_of<Id>, IdTraits<Id>::kIndexDoc>::def(),
       {},
   };
-  static PyType_Slot slots[] = {
-      {Py_tp_doc, const_cast<char*>(Traits::kDoc)},
-      {Py_tp_new, reinterpret_cast<void*>(entry<&id_new<Id>>)},
-      {Py_tp_dealloc, reinterpret_cast<void*>(&dealloc<Id>)},
-      {Py_tp_repr, reinterpret_cast<void*>(entry<&id_repr<Id>>)},
-      {Py_tp_str, reinterpret_cast<void*>(entry<&id_str<Id>>)},
-      {Py_tp_hash, reinterpret_cast<void*>(entry<&id_hash<Id>>)},
-      {Py_tp_richcompare, reinterpret_cast<void*>(entry<&id_richcompare<Id>>)},
-      {Py_nb_int, reinterpret_cast<void*>(entry<&id_int<Id>>)},
-      {Py_tp_getset, getset},
-      {0, nullptr},
-  };
-  static PyType_Spec spec = class_spec<Id>(Traits::kQualifiedName, slots);
-  static ClassDef cls(spec);
+  static ClassDef& cls = define_class<Id, IdNew<Id>, &repr_text<Id>>(
+      nullptr, getset,
+      {
+          {Py_tp_str, reinterpret_cast<void*>(
+                          entry<&read_slot<Id, &str_text<Id>>>)},
+          {Py_tp_hash, reinterpret_cast<void*>(entry<&id_hash<Id>>)},
+          {Py_tp_richcompare,
+           reinterpret_cast<void*>(entry<&id_richcompare<Id>>)},
+          {Py_nb_int, reinterpret_cast<void*>(
+                          entry<&read_slot<Id, &index_of<Id>>>)},
+      });
   return cls;
 }
 
 }  // namespace
 
-ClassDef& qubit_id_class() { return id_class<ir::QubitId>(); }
+template <>
+ClassDef& class_def<ir::QubitId>() {
+  return id_class<ir::QubitId>();
+}
 
-ClassDef& clbit_id_class() { return id_class<ir::ClbitId>(); }
+template <>
+ClassDef& class_def<ir::ClbitId>() {
+  return id_class<ir::ClbitId>();
+}
 
 std::optional<ir::QubitId> to_qubit_id(PyObject* value) {
   return to_id<ir::QubitId>(value);
@@ -197,14 +195,6 @@ std::optional<ir::QubitId> to_qubit_id(PyObject* value) {
 
 std::optional<ir::ClbitId> to_clbit_id(PyObject* value) {
   return to_id<ir::ClbitId>(value);
-}
-
-PyObject* new_qubit_id(ir::QubitId qubit) {
-  return wrap(qubit_id_class(), qubit);
-}
-
-PyObject* new_clbit_id(ir::ClbitId clbit) {
-  return wrap(clbit_id_class(), clbit);
 }
 
 }  // namespace qelto::python

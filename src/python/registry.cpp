@@ -1,24 +1,19 @@
 #include "python/registry.hpp"
 
-#include "python/basis_gates.hpp"
-#include "python/circuit.hpp"
-#include "python/coupling_map.hpp"
-#include "python/layout.hpp"
-#include "python/property_set.hpp"
+#include "python/classes.hpp"
 #include "python/qasm.hpp"
-#include "python/qubits.hpp"
 
 namespace qelto::python {
 
 std::span<const Registration> registrations() {
   static const Registration table[] = {
-      {&qubit_id_class, nullptr},
-      {&clbit_id_class, nullptr},
-      {&circuit_class, nullptr},
-      {&layout_class, nullptr},
-      {&coupling_map_class, nullptr},
-      {&basis_gates_class, nullptr},
-      {&property_set_class, nullptr},
+      {&class_def<ir::QubitId>, nullptr},
+      {&class_def<ir::ClbitId>, nullptr},
+      {&class_def<ir::Circuit>, nullptr},
+      {&class_def<compile::Layout>, nullptr},
+      {&class_def<compile::CouplingMap>, nullptr},
+      {&class_def<compile::BasisGates>, nullptr},
+      {&class_def<compile::PropertySet>, nullptr},
       {nullptr, from_qasm_def()},
       {nullptr, to_qasm_def()},
   };

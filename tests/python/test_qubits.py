@@ -15,8 +15,8 @@ def test_text_forms_and_index(cls, prefix, index):
 
 
 @pytest.mark.parametrize("cls", [QubitId, ClbitId])
-def test_signature_and_docs(cls):
-    assert cls.__text_signature__ == "(index)"
+def test_signature_and_docs(cls, shown_class_signature):
+    assert cls.__text_signature__ == shown_class_signature("(index)")
     kind = "qubit" if cls is QubitId else "classical bit"
     assert cls.__doc__ == (
         f"Unique identifier for a {kind} within a circuit.\n\n"

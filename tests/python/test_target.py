@@ -52,8 +52,8 @@ def snapshot(obj):
     (Layout, "()", "A mapping from logical qubits to physical qubits.", Layout),
     (PropertySet, "()", "Properties shared between compilation passes.", PropertySet),
 ])
-def test_classes_follow_the_conventions(cls, signature, first_line, make):
-    assert cls.__text_signature__ == signature
+def test_classes_follow_the_conventions(cls, signature, first_line, make, shown_class_signature):
+    assert cls.__text_signature__ == shown_class_signature(signature)
     assert cls.__doc__.splitlines()[:2] == [first_line, ""]
     assert cls.__module__ == "builtins"
     with pytest.raises(TypeError):
@@ -73,7 +73,7 @@ def test_classes_follow_the_conventions(cls, signature, first_line, make):
     (CouplingMap.add_edge, "($self, q1, q2)", "Add an edge between two qubits (bidirectional)."),
     (CouplingMap.is_connected, "($self, q1, q2)", "Check if two qubits are directly connected."),
     (CouplingMap.edges, "($self)", "Get the coupling edges as a list of tuples."),
-    (CouplingMap.distance, "($self, from, to)", "Calculate shortest path distance between two qubits."),
+    (CouplingMap.distance, "($self, from_, to, /)", "Calculate shortest path distance between two qubits."),
     (CouplingMap.linear, "(n)", "Create a linear coupling map (0-1-2-3-...)."),
     (CouplingMap.full, "(n)", "Create a fully connected coupling map."),
     (CouplingMap.star, "(n)", "Create a star topology (center qubit connected to all others)."),
@@ -350,7 +350,7 @@ def test_argument_errors(call, error, message):
     (lambda: CouplingMap.linear(2), lambda m: m.add_edge(-1, 0), OverflowError, OUT_OF_RANGE),
     (lambda: CouplingMap.linear(2), lambda m: m.add_edge("a", 0), TypeError, "argument 'q1': "),
     (lambda: CouplingMap.linear(2), lambda m: m.add_edge(0, 1, 2), TypeError, "CouplingMap.add_edge() takes 2 positional arguments but 3 were given"),
-    (lambda: Layout.trivial(2), lambda l: l.add(QubitId(0), 1), TypeError, "argument 'logical': "),
+    (lambda: Layout.trivial(2), lambda l: l.add(ClbitId(0), 1), TypeError, "argument 'logical': "),
     (lambda: Layout.trivial(2), lambda l: l.swap(0, ClbitId(1)), TypeError, "argument 'p2': "),
     (lambda: Layout.trivial(2), lambda l: l.swap(0, p1=1), TypeError, "Layout.swap() got multiple values for argument 'p1'"),
     (lambda: PropertySet(), lambda p: p.with_target(CouplingMap(1), None), TypeError, "argument 'basis_gates': 'NoneType' object cannot be converted to 'BasisGates'"),
@@ -417,3 +417,11 @@ def test_impossible_sizes_raise_memory_error(run_isolated):
         """)
     assert result.returncode == 0, result.stderr
     assert result.stdout == "CouplingMap(num_qubits=3, edges=2) 3\n"
+
+
+def test_layout_add_takes_the_logical_qubit_as_a_qubit_id_or_an_int():
+    by_id, by_int = Layout(), Layout()
+    by_id.add(QubitId(3), 1)
+    by_int.add(3, 1)
+    assert repr(by_id) == repr(by_int) == "Layout({3\u21921})"
+    assert by_id.get_logical(1) == QubitId(3)

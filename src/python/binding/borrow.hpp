@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <utility>
 
 #include "python/binding/python.hpp"
 
@@ -35,12 +36,16 @@ class BorrowFlag {
 };
 
 // RAII shared borrow. Check `held()`; on a conflict the RuntimeError
-// "Already mutably borrowed" is already set.
+// "Already mutably borrowed" is already set. Movable, so that a converted
+// argument can carry it until the call returns.
 class SharedBorrow {
  public:
   explicit SharedBorrow(BorrowFlag& flag);
+  SharedBorrow(SharedBorrow&& other) noexcept
+      : flag_(std::exchange(other.flag_, nullptr)) {}
   SharedBorrow(const SharedBorrow&) = delete;
   SharedBorrow& operator=(const SharedBorrow&) = delete;
+  SharedBorrow& operator=(SharedBorrow&&) = delete;
   ~SharedBorrow() {
     if (flag_ != nullptr) {
       flag_->unshare();

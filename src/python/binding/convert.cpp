@@ -26,6 +26,17 @@ void prefix_type_error(const char* name) {
   PyErr_Format(PyExc_TypeError, "argument '%s': %U", name, message.get());
 }
 
+std::nullopt_t argument_failed(const char* name) {
+  prefix_type_error(name);
+  return std::nullopt;
+}
+
+std::nullopt_t argument_refused(PyObject* value, const char* expected,
+                                const char* name) {
+  set_conversion_error(value, expected);
+  return argument_failed(name);
+}
+
 std::optional<std::uint32_t> to_u32(PyObject* value, const char* name) {
   long number = 0;
   if (PyLong_Check(value)) {
@@ -33,14 +44,12 @@ std::optional<std::uint32_t> to_u32(PyObject* value, const char* name) {
   } else {
     PyRef index = PyRef::steal(PyNumber_Index(value));
     if (!index) {
-      prefix_type_error(name);
-      return std::nullopt;
+      return argument_failed(name);
     }
     number = PyLong_AsLong(index.get());
   }
   if (number == -1 && PyErr_Occurred() != nullptr) {
-    prefix_type_error(name);
-    return std::nullopt;
+    return argument_failed(name);
   }
   if (number < 0 || number > std::numeric_limits<std::uint32_t>::max()) {
     PyErr_SetString(PyExc_OverflowError,
@@ -53,14 +62,12 @@ std::optional<std::uint32_t> to_u32(PyObject* value, const char* name) {
 std::optional<std::uint64_t> to_u64(PyObject* value, const char* name) {
   PyRef index = PyRef::steal(PyNumber_Index(value));
   if (!index) {
-    prefix_type_error(name);
-    return std::nullopt;
+    return argument_failed(name);
   }
   unsigned long long number = PyLong_AsUnsignedLongLong(index.get());
   if (number == static_cast<unsigned long long>(-1) &&
       PyErr_Occurred() != nullptr) {
-    prefix_type_error(name);
-    return std::nullopt;
+    return argument_failed(name);
   }
   return number;
 }
@@ -68,22 +75,18 @@ std::optional<std::uint64_t> to_u64(PyObject* value, const char* name) {
 std::optional<double> to_f64(PyObject* value, const char* name) {
   double number = PyFloat_AsDouble(value);
   if (number == -1.0 && PyErr_Occurred() != nullptr) {
-    prefix_type_error(name);
-    return std::nullopt;
+    return argument_failed(name);
   }
   return number;
 }
 
 std::optional<std::string> to_utf8(PyObject* value, const char* name) {
   if (!PyUnicode_Check(value)) {
-    set_conversion_error(value, "PyString");
-    prefix_type_error(name);
-    return std::nullopt;
+    return argument_refused(value, "PyString", name);
   }
   PyRef bytes = PyRef::steal(PyUnicode_AsUTF8String(value));
   if (!bytes) {
-    prefix_type_error(name);
-    return std::nullopt;
+    return argument_failed(name);
   }
   char* data = nullptr;
   Py_ssize_t size = 0;

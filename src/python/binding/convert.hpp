@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <tuple>
+#include <string_view>
 #include <utility>
 
-#include "python/binding/args.hpp"
+#include "python/binding/borrow.hpp"
+#include "python/binding/object.hpp"
 #include "python/binding/python.hpp"
+#include "python/binding/text.hpp"
 
 namespace qelto::python {
 
@@ -27,7 +29,15 @@ std::optional<std::string> to_utf8(PyObject* value, const char* name);
 // errors are left as they are.
 void prefix_type_error(const char* name);
 
-// Parameter kinds for `convert_args`. `Value` is what the method receives.
+// The failure of the argument `name`'s conversion with the error already
+// set: prefixes a TypeError, and converts to any empty std::optional.
+std::nullopt_t argument_failed(const char* name);
+// The same after setting TypeError "'{type}' object cannot be converted to
+// '{expected}'" for `value`.
+std::nullopt_t argument_refused(PyObject* value, const char* expected,
+                                const char* name);
+
+// Converters for method parameters (see Param in declare.hpp).
 struct U32 {
   using Value = std::uint32_t;
   static std::optional<Value> convert(PyObject* v, const char* name) {
@@ -52,71 +62,91 @@ struct Str {
     return to_utf8(v, name);
   }
 };
-// Passed through unconverted (a borrowed reference); the method converts it
-// in its body, after every signature conversion.
-struct Any {
-  using Value = PyObject*;
-  static std::optional<Value> convert(PyObject* v, const char*) { return v; }
-};
-// A parameter with a default: converted only when given.
-template <class Kind>
-struct Optional {
-  using Value = std::optional<typename Kind::Value>;
-  static std::optional<Value> convert(PyObject* v, const char* name) {
-    if (v == nullptr) {
-      return Value();
+
+// Any object, taken by its truth (bool(value)); an exception raised by its
+// __bool__ or __len__ passes through.
+struct Truth {
+  using Value = bool;
+  static std::optional<Value> convert(PyObject* v, const char*) {
+    const int truth = PyObject_IsTrue(v);
+    if (truth < 0) {
+      return std::nullopt;
     }
+    return truth == 1;
+  }
+};
+
+// `Kind`'s conversion, handed to the library as the type `T` it names
+// (e.g. an int as a physical qubit).
+template <class Kind, class T>
+struct As {
+  using Value = T;
+  static std::optional<Value> convert(PyObject* v, const char* name) {
     auto converted = Kind::convert(v, name);
     if (!converted) {
       return std::nullopt;
     }
-    return Value(std::move(*converted));
+    return T{*converted};
   }
 };
 
-namespace detail {
-
-template <class... Kinds, std::size_t... I>
-std::optional<std::tuple<typename Kinds::Value...>> convert_each(
-    const Signature& sig, const BoundArgs& bound, std::index_sequence<I...>) {
-  std::tuple<std::optional<typename Kinds::Value>...> parts;
-  // Converts in parameter order and stops at the first failure.
-  bool ok = ((std::get<I>(parts) = Kinds::convert(bound[I], sig.names[I]),
-              std::get<I>(parts).has_value()) &&
-             ...);
-  if (!ok) {
-    return std::nullopt;
+// A parameter that may be omitted: `Default` when it is, shown as `Shown`
+// in the text signature.
+template <class Kind, auto Default, Text Shown>
+struct OrDefault {
+  using Value = typename Kind::Value;
+  static constexpr std::string_view kDefault = Shown.c_str();
+  static std::optional<Value> convert(PyObject* v, const char* name) {
+    if (v == nullptr) {
+      return Value(Default);
+    }
+    return Kind::convert(v, name);
   }
-  return std::tuple<typename Kinds::Value...>(
-      std::move(*std::get<I>(parts))...);
-}
+};
 
-}  // namespace detail
-
-// Binds a fast call to `sig` and converts each argument by its kind, in
-// parameter order. Nothing on failure, with the Python error set.
-template <class... Kinds>
-std::optional<std::tuple<typename Kinds::Value...>> convert_args(
-    const Signature& sig, PyObject* const* args, Py_ssize_t nargs,
-    PyObject* kwnames) {
-  BoundArgs bound;
-  if (!bind(sig, args, nargs, kwnames, bound)) {
-    return std::nullopt;
+// An instance of the module's class of `V`, copied deeply under a shared
+// borrow, so that the receiver never shares a value with the object it was
+// given.
+template <BoundClass V>
+struct CopyOf {
+  using Value = V;
+  static std::optional<Value> convert(PyObject* v, const char* name) {
+    Instance<V>* object = receive<V>(v);
+    if (object == nullptr) {
+      return argument_failed(name);
+    }
+    return copy_value(*object);
   }
-  return detail::convert_each<Kinds...>(sig, bound,
-                                        std::index_sequence_for<Kinds...>());
-}
+};
 
-// The same for a tuple-and-dict call (constructors).
-template <class... Kinds>
-std::optional<std::tuple<typename Kinds::Value...>> convert_args(
-    const Signature& sig, PyObject* args, PyObject* kwargs) {
-  BoundArgs bound;
-  if (!bind(sig, args, kwargs, bound)) {
-    return std::nullopt;
+// The value of an instance of the module's class of `V`, read in place: the
+// shared borrow is held until the call returns.
+template <class V>
+class SharedValue {
+ public:
+  SharedValue(SharedBorrow borrow, const V& value)
+      : borrow_(std::move(borrow)), value_(&value) {}
+  const V& get() const { return *value_; }
+
+ private:
+  SharedBorrow borrow_;
+  const V* value_;
+};
+
+template <BoundClass V>
+struct Borrowed {
+  using Value = SharedValue<V>;
+  static std::optional<Value> convert(PyObject* v, const char* name) {
+    Instance<V>* object = receive<V>(v);
+    if (object == nullptr) {
+      return argument_failed(name);
+    }
+    SharedBorrow borrow(object->borrow);
+    if (!borrow.held()) {
+      return std::nullopt;
+    }
+    return Value(std::move(borrow), object->value);
   }
-  return detail::convert_each<Kinds...>(sig, bound,
-                                        std::index_sequence_for<Kinds...>());
-}
+};
 
 }  // namespace qelto::python

@@ -1,11 +1,19 @@
 #include "python/binding/object.hpp"
 
 #include <cstring>
-#include <string>
+#include <utility>
 
 #include "python/binding/ref.hpp"
 
 namespace qelto::python {
+
+ClassDef::ClassDef(const char* qualified_name, int basic_size,
+                   std::vector<PyType_Slot> slots)
+    : slots_(std::move(slots)),
+      spec_{qualified_name, basic_size, 0, Py_TPFLAGS_DEFAULT, nullptr} {
+  slots_.push_back({0, nullptr});
+  spec_.slots = slots_.data();
+}
 
 PyTypeObject* ClassDef::type() {
   PyObject* type = type_.load(std::memory_order_acquire);

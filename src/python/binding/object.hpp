@@ -2,8 +2,11 @@
 
 #include <atomic>
 #include <new>
+#include <optional>
+#include <string_view>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "python/binding/borrow.hpp"
 #include "python/binding/python.hpp"
@@ -20,76 +23,88 @@ struct Instance {
 };
 
 // A class of the module: its type spec, and the type object made from it on
-// first need and then kept for the life of the process.
+// first need and then kept for the life of the process. Every class is
+// final (not subclassable), without __dict__ and weak references.
 class ClassDef {
  public:
-  explicit ClassDef(PyType_Spec& spec) : spec_(spec) {}
+  // `slots` without the sentinel; `qualified_name` ("builtins.Circuit") must
+  // outlive the class.
+  ClassDef(const char* qualified_name, int basic_size,
+           std::vector<PyType_Slot> slots);
+  ClassDef(const ClassDef&) = delete;
+  ClassDef& operator=(const ClassDef&) = delete;
+
   // Borrowed reference to the type object, or null with an error set.
   PyTypeObject* type();
   const char* name() const;  // the bare class name, e.g. "Circuit"
 
  private:
-  PyType_Spec& spec_;
+  std::vector<PyType_Slot> slots_;
+  PyType_Spec spec_;
   std::atomic<PyObject*> type_{nullptr};
 };
+
+// The Python name of the module's class that holds a library value of type
+// `Value`, empty for a type that no class holds. python/classes.hpp
+// specializes it, and declares class_def, for every class.
+template <class Value>
+inline constexpr std::string_view class_name{};
+
+// The class itself, defined in the class's own file.
+template <class Value>
+ClassDef& class_def();
+
+template <class Value>
+concept BoundClass = !class_name<Value>.empty();
 
 // Error text "'{type}' object cannot be converted to '{Class}'".
 void set_conversion_error(PyObject* object, const char* class_name);
 
-// The receiver of a method when it is an instance of `cls`; otherwise null
-// with TypeError "'{type}' object cannot be converted to '{Class}'".
-template <class Value>
-Instance<Value>* receive(PyObject* self, ClassDef& cls) {
+// `object` as an instance of the class of `Value`; otherwise null with
+// TypeError "'{type}' object cannot be converted to '{Class}'".
+template <BoundClass Value>
+Instance<Value>* receive(PyObject* object) {
+  ClassDef& cls = class_def<Value>();
   PyTypeObject* type = cls.type();
   if (type == nullptr) {
     return nullptr;
   }
-  if (!PyObject_TypeCheck(self, type)) {
-    set_conversion_error(self, cls.name());
+  if (!PyObject_TypeCheck(object, type)) {
+    set_conversion_error(object, cls.name());
     return nullptr;
   }
-  return reinterpret_cast<Instance<Value>*>(self);
+  return reinterpret_cast<Instance<Value>*>(object);
 }
 
-// Runs `body` on the receiver's value under a shared borrow; null with an
-// error set when the receiver is wrong or the value is being changed.
-template <class Value, class Body>
-PyObject* read_value(PyObject* self, ClassDef& cls, Body&& body) {
-  Instance<Value>* instance = receive<Value>(self, cls);
-  if (instance == nullptr) {
+// `object` as an instance of the class of `Value`, or null when it is not
+// one. An error is set only when the class itself could not be made.
+template <BoundClass Value>
+Instance<Value>* instance_or_null(PyObject* object) {
+  PyTypeObject* type = class_def<Value>().type();
+  if (type == nullptr || !PyObject_TypeCheck(object, type)) {
     return nullptr;
   }
-  SharedBorrow borrow(instance->borrow);
-  if (!borrow.held()) {
-    return nullptr;
-  }
-  return body(std::as_const(instance->value));
+  return reinterpret_cast<Instance<Value>*>(object);
 }
 
-// Runs `body` on the receiver's value under an exclusive borrow taken as the
-// receiver is bound, so Python code that runs inside a later argument
-// conversion and reaches the same object meets the borrow instead of a value
-// changing underneath it.
-template <class Value, class Body>
-PyObject* change_value(PyObject* self, ClassDef& cls, Body&& body) {
-  Instance<Value>* instance = receive<Value>(self, cls);
-  if (instance == nullptr) {
-    return nullptr;
-  }
-  ExclusiveBorrow borrow(instance->borrow);
-  if (!borrow.held()) {
-    return nullptr;
-  }
-  return body(instance->value);
-}
-
-// A new object of `cls` holding `value`, or null with an error set. Takes the
-// value by value so that any copy happens before the object exists; moving
-// it in cannot fail.
+// A copy of the value of an instance, taken under a shared borrow; nothing
+// with the borrow error set when the value is being changed.
 template <class Value>
-PyObject* wrap(ClassDef& cls, Value value) {
+std::optional<Value> copy_value(Instance<Value>& instance) {
+  SharedBorrow borrow(instance.borrow);
+  if (!borrow.held()) {
+    return std::nullopt;
+  }
+  return instance.value;
+}
+
+// A new object of the class of `Value` holding `value`, or null with an
+// error set. Takes the value by value so that any copy happens before the
+// object exists; moving it in cannot fail.
+template <BoundClass Value>
+PyObject* wrap(Value value) {
   static_assert(std::is_nothrow_move_constructible_v<Value>);
-  PyTypeObject* type = cls.type();
+  PyTypeObject* type = class_def<Value>().type();
   if (type == nullptr) {
     return nullptr;
   }
@@ -115,15 +130,6 @@ void dealloc(PyObject* object) {
   auto free = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
   free(object);
   Py_DecRef(reinterpret_cast<PyObject*>(type));
-}
-
-// Type spec fields shared by every class: "builtins.X", the instance size,
-// no base-type flag (not subclassable), no __dict__, no weak references.
-template <class Value>
-constexpr PyType_Spec class_spec(const char* qualified_name,
-                                 PyType_Slot* slots) {
-  return PyType_Spec{qualified_name, static_cast<int>(sizeof(Instance<Value>)),
-                     0, Py_TPFLAGS_DEFAULT, slots};
 }
 
 }  // namespace qelto::python

@@ -22,10 +22,12 @@ constexpr std::uint32_t kProbes[] = {0, 1, 2, 5, 6, 7, 9};
 std::string observe(const CouplingMap& map) {
   std::string seen;
   for (const Edge e : map.edges()) {
-    seen += std::to_string(e.q1) + "-" + std::to_string(e.q2) + " ";
+    seen += std::to_string(e.q1.index) + "-" + std::to_string(e.q2.index) + " ";
   }
-  for (const std::uint32_t a : kProbes) {
-    for (const std::uint32_t b : kProbes) {
+  for (const std::uint32_t a_index : kProbes) {
+    for (const std::uint32_t b_index : kProbes) {
+      const PhysicalQubit a{a_index};
+      const PhysicalQubit b{b_index};
       seen += std::to_string(map.distance(a, b).value_or(99)) +
               (map.is_connected(a, b) ? "c" : "");
     }
@@ -34,15 +36,18 @@ std::string observe(const CouplingMap& map) {
 }
 
 std::string observe(const Layout& layout) {
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> entries(layout.begin(),
-                                                               layout.end());
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> entries;
+  for (const auto& [logical, physical] : layout) {
+    entries.emplace_back(logical.index, physical.index);
+  }
   std::ranges::sort(entries);
   std::string seen;
   for (const auto& [logical, physical] : entries) {
     seen += std::to_string(logical) + ">" + std::to_string(physical) + " ";
   }
   for (const std::uint32_t p : kProbes) {
-    seen += std::to_string(layout.get_logical(p).value_or(99)) + " ";
+    const auto logical = layout.get_logical(PhysicalQubit{p});
+    seen += std::to_string(logical.value_or(ir::QubitId{99}).index) + " ";
   }
   return seen;
 }
@@ -77,10 +82,10 @@ TEST(AllocationFailureTest, add_edge_leaves_the_map_unchanged) {
     CouplingMap start;
     Edge edge;
   } cases[] = {
-      {CouplingMap(3), {5, 6}},
-      {CouplingMap::linear(3), {2, 9}},
-      {CouplingMap::linear(3), {1, 1}},
-      {CouplingMap::star(3), {7, 7}},
+      {CouplingMap(3), {{5}, {6}}},
+      {CouplingMap::linear(3), {{2}, {9}}},
+      {CouplingMap::linear(3), {{1}, {1}}},
+      {CouplingMap::star(3), {{7}, {7}}},
   };
   for (const auto& c : cases) {
     expect_unchanged_on_failure<CouplingMap>(c.start, [&c](CouplingMap& map) {
@@ -91,17 +96,20 @@ TEST(AllocationFailureTest, add_edge_leaves_the_map_unchanged) {
 
 TEST(AllocationFailureTest, layout_changes_leave_the_layout_unchanged) {
   Layout one;
-  one.add(0, 0);
+  one.add(ir::QubitId{0}, PhysicalQubit{0});
   const struct {
     Layout start;
     std::function<void(Layout&)> change;
   } cases[] = {
-      {Layout(), [](Layout& l) { l.add(1, 2); }},
-      {Layout::trivial(3), [](Layout& l) { l.add(0, 5); }},
-      {Layout::trivial(3), [](Layout& l) { l.add(7, 1); }},
-      {one, [](Layout& l) { l.swap(0, 5); }},
-      {one, [](Layout& l) { l.swap(6, 0); }},
-      {Layout::trivial(3), [](Layout& l) { l.swap(0, 2); }},
+      {Layout(), [](Layout& l) { l.add(ir::QubitId{1}, PhysicalQubit{2}); }},
+      {Layout::trivial(3),
+       [](Layout& l) { l.add(ir::QubitId{0}, PhysicalQubit{5}); }},
+      {Layout::trivial(3),
+       [](Layout& l) { l.add(ir::QubitId{7}, PhysicalQubit{1}); }},
+      {one, [](Layout& l) { l.swap(PhysicalQubit{0}, PhysicalQubit{5}); }},
+      {one, [](Layout& l) { l.swap(PhysicalQubit{6}, PhysicalQubit{0}); }},
+      {Layout::trivial(3),
+       [](Layout& l) { l.swap(PhysicalQubit{0}, PhysicalQubit{2}); }},
   };
   for (const auto& c : cases) {
     expect_unchanged_on_failure<Layout>(c.start, c.change);

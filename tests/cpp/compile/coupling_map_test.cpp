@@ -51,10 +51,12 @@ TEST(CouplingMapTest, is_connected_is_symmetric_and_exact) {
   const Edges connected = {{0, 1}, {1, 0}, {2, 2}, {7, 5}};
   const Edges unconnected = {{0, 2}, {0, 0}, {1, 1}, {9, 9}, {5, 0}};
   for (const Edge e : connected) {
-    EXPECT_TRUE(map.is_connected(e.q1, e.q2)) << e.q1 << "-" << e.q2;
+    EXPECT_TRUE(map.is_connected(e.q1, e.q2))
+        << e.q1.index << "-" << e.q2.index;
   }
   for (const Edge e : unconnected) {
-    EXPECT_FALSE(map.is_connected(e.q1, e.q2)) << e.q1 << "-" << e.q2;
+    EXPECT_FALSE(map.is_connected(e.q1, e.q2))
+        << e.q1.index << "-" << e.q2.index;
   }
 }
 
@@ -77,7 +79,9 @@ TEST(CouplingMapTest, distance_counts_edges_of_a_shortest_path) {
        4294967295u, 2},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.map.distance(c.from, c.to), c.expected) << c.name;
+    EXPECT_EQ(c.map.distance(PhysicalQubit{c.from}, PhysicalQubit{c.to}),
+              c.expected)
+        << c.name;
   }
 }
 
@@ -101,8 +105,8 @@ Table reference_distances(const Edges& edges) {
   for (std::uint32_t round = 0; round < kQubits; ++round) {
     for (const Edge e : edges) {
       for (std::uint32_t s = 0; s < kQubits; ++s) {
-        relax(s, e.q1, e.q2);
-        relax(s, e.q2, e.q1);
+        relax(s, e.q1.index, e.q2.index);
+        relax(s, e.q2.index, e.q1.index);
       }
     }
   }
@@ -115,14 +119,15 @@ TEST(CouplingMapTest, distance_matches_exhaustive_relaxation_on_random_maps) {
   for (int trial = 0; trial < 200; ++trial) {
     Edges edges(rng() % 15);
     for (Edge& e : edges) {
-      e = {qubit(rng), qubit(rng)};
+      e = {PhysicalQubit{qubit(rng)}, PhysicalQubit{qubit(rng)}};
     }
     // Fewer qubits than the edges touch: indices are never checked.
     const CouplingMap map = with_edges(kQubits / 2, edges);
     const Table expected = reference_distances(edges);
     for (std::uint32_t a = 0; a < kQubits; ++a) {
       for (std::uint32_t b = 0; b < kQubits; ++b) {
-        ASSERT_EQ(map.distance(a, b), expected[a][b])
+        ASSERT_EQ(map.distance(PhysicalQubit{a}, PhysicalQubit{b}),
+                  expected[a][b])
             << "trial " << trial << ", " << a << " to " << b;
       }
     }

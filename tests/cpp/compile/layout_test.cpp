@@ -19,14 +19,30 @@ struct Op {
 
 void run(Layout& layout, const std::vector<Op>& ops) {
   for (const Op op : ops) {
-    op.is_swap ? layout.swap(op.a, op.b) : layout.add(op.a, op.b);
+    op.is_swap ? layout.swap(PhysicalQubit{op.a}, PhysicalQubit{op.b})
+               : layout.add(ir::QubitId{op.a}, PhysicalQubit{op.b});
   }
+}
+
+// The logical qubit on physical qubit `p`, as a bare index.
+std::optional<std::uint32_t> logical_on(const Layout& layout, std::uint32_t p) {
+  const auto logical = layout.get_logical(PhysicalQubit{p});
+  return logical ? std::optional(logical->index) : std::nullopt;
+}
+
+std::optional<std::uint32_t> physical_of(const Layout& layout,
+                                         std::uint32_t l) {
+  const auto physical = layout.get_physical(ir::QubitId{l});
+  return physical ? std::optional(physical->index) : std::nullopt;
 }
 
 // Both directions must agree with the expected (logical, physical) pairs;
 // every other probed physical qubit must be free.
 void expect_placements(const Layout& layout, const Placements& expected) {
-  Placements actual(layout.begin(), layout.end());
+  Placements actual;
+  for (const auto& [logical, physical] : layout) {
+    actual.emplace_back(logical.index, physical.index);
+  }
   std::ranges::sort(actual);
   EXPECT_EQ(actual, expected);
   EXPECT_EQ(layout.len(), expected.size());
@@ -35,9 +51,9 @@ void expect_placements(const Layout& layout, const Placements& expected) {
         std::ranges::find(expected, p, [](auto e) { return e.second; });
     const auto logical =
         held == expected.end() ? std::nullopt : std::optional(held->first);
-    EXPECT_EQ(layout.get_logical(p), logical) << "physical " << p;
+    EXPECT_EQ(logical_on(layout, p), logical) << "physical " << p;
     if (logical) {
-      EXPECT_EQ(layout.get_physical(*logical), p);
+      EXPECT_EQ(physical_of(layout, *logical), p);
     }
   }
 }
@@ -102,13 +118,13 @@ TEST(LayoutTest, random_operations_never_leave_stale_entries) {
       if (op.is_swap) {
         ASSERT_EQ(layout.len(), len_before);
       } else {
-        ASSERT_EQ(layout.get_logical(op.b), op.a);
+        ASSERT_EQ(logical_on(layout, op.b), op.a);
       }
       std::size_t occupied = 0;
       for (std::uint32_t p = 0; p < kRange; ++p) {
-        if (const auto logical = layout.get_logical(p)) {
+        if (const auto logical = logical_on(layout, p)) {
           ++occupied;
-          ASSERT_EQ(layout.get_physical(*logical), p);
+          ASSERT_EQ(physical_of(layout, *logical), p);
         }
       }
       ASSERT_EQ(occupied, layout.len()) << "trial " << trial;

@@ -318,7 +318,7 @@ TEST(CircuitTest, qft) {
                                          3.141592653589793 / 2}));
 }
 
-TEST(CircuitTest, qft_angles_underflow_to_zero_for_huge_exponents) {
+TEST(CircuitTest, slow_qft_angles_underflow_to_zero_for_huge_exponents) {
   auto big = Circuit::qft(1100);
   ASSERT_TRUE(big);
   // cp(pi / 2^1099; 1099, 0) is the last cp on qubit 0: 2^1099 overflows

@@ -517,7 +517,7 @@ TEST(CircuitDagTest, depth_matches_longest_path_over_topological_order) {
 
 // ---- Scale: walks are iterative ----
 
-TEST(CircuitDagTest, million_operations_on_one_wire) {
+TEST(CircuitDagTest, slow_million_operations_on_one_wire) {
   constexpr std::uint32_t kOps = 1'000'000;
   CircuitDag dag = with_wires(1, 0);
   for (std::uint32_t i = 0; i < kOps; ++i) {

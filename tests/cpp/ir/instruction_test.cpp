@@ -94,7 +94,7 @@ TEST(InstructionTest, single_qubit_gate_builds_unchecked_gate_instruction) {
   EXPECT_EQ(describe(j), "cx q0");
 }
 
-TEST(InstructionTest, kinds_in_spec_order) {
+TEST(InstructionTest, kinds_keep_their_variant_order) {
   EXPECT_EQ(InstructionKind(Gate()).index(), 0u);
   EXPECT_EQ(InstructionKind(Measure{}).index(), 1u);
   EXPECT_EQ(InstructionKind(Reset{}).index(), 2u);

@@ -18,7 +18,7 @@ PE sample() {
   return PE::add(PE::symbol("a"), PE::neg(PE::constant(1.5)));
 }
 
-TEST(ParameterExpressionTest, variants_keep_spec_order) {
+TEST(ParameterExpressionTest, variants_keep_their_declared_order) {
   EXPECT_EQ(PE::constant(1.0).index(), 0u);
   EXPECT_EQ(PE::symbol("x").index(), 1u);
   EXPECT_EQ(PE::pi().index(), 2u);
@@ -109,7 +109,7 @@ TEST(ParameterExpressionTest, move_assigning_a_subtree_into_its_root_is_safe) {
 // recursive walk over a million levels overflows any default stack.
 constexpr int kDeep = 1'000'000;
 
-TEST(ParameterExpressionTest, million_deep_neg_chain_copies_and_drops) {
+TEST(ParameterExpressionTest, slow_million_deep_neg_chain_copies_and_drops) {
   PE e = PE::symbol("x");
   for (int i = 0; i < kDeep; ++i) {
     e = PE::neg(std::move(e));
@@ -127,7 +127,7 @@ TEST(ParameterExpressionTest, million_deep_neg_chain_copies_and_drops) {
   EXPECT_EQ(cur->get_if<PE::Symbol>()->name, "x");
 }
 
-TEST(ParameterExpressionTest, million_deep_add_chains_copy_and_drop) {
+TEST(ParameterExpressionTest, slow_million_deep_add_chains_copy_and_drop) {
   // Left-leaning: ((((1 + 1) + 1) + 1) ...), as a reader folds a + b + c.
   PE left = PE::constant(1.0);
   for (int i = 0; i < kDeep; ++i) {
@@ -145,7 +145,7 @@ TEST(ParameterExpressionTest, million_deep_add_chains_copy_and_drop) {
   EXPECT_FALSE(left_copy == right_copy);
 }
 
-TEST(ParameterExpressionTest, wide_balanced_tree_copies_and_drops) {
+TEST(ParameterExpressionTest, slow_wide_balanced_tree_copies_and_drops) {
   // 2^18 leaves; exercises the rotations on both sides.
   std::vector<PE> level;
   for (int i = 0; i < (1 << 18); ++i) {

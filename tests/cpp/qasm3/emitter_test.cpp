@@ -215,7 +215,7 @@ TEST(EmitParam, parenthesises_every_compound_expression) {
   EXPECT_EQ(emitter.emit_param(expr), emit_param(expr));
 }
 
-TEST(EmitParam, prints_deep_nesting_without_recursion) {
+TEST(EmitParam, slow_prints_deep_nesting_without_recursion) {
   constexpr int kDepth = 200000;
   Expr negs = Expr::symbol("x");
   Expr sums = Expr::symbol("x");
