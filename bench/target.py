@@ -74,6 +74,42 @@ def main():
     s = rate("Layout.swap(p1, p2), 10,000 qubits", swap, 1_000_000)
     print(f"distance: {d / 1e3:.1f} us per corner-to-corner search")
     print(f"ratio to floor: is_connected {c / floor:.2f}x, swap {s / floor:.2f}x")
+    line_queries()
+
+
+def line_queries(n=10_000, queries=1_000):
+    """The first distance query on an n-qubit line, then `queries` random
+    ones (same pseudo-random pairs every run), and the line's construction;
+    CPU time, best of five."""
+
+    def best(fn):
+        times = []
+        for _ in range(5):
+            start = time.process_time()
+            fn()
+            times.append(time.process_time() - start)
+        return min(times)
+
+    build = best(lambda: qelto.CouplingMap.linear(n))
+    print(f"CouplingMap.linear({n:,})                {build * 1e3:10.3f} ms")
+    # Random pairs, then random targets from ten sources.
+    for label, pairs in (
+            ("random pairs", [((i * 7919) % n, (i * 104729 + 1) % n) for i in range(queries)]),
+            ("10 sources", [((i % 10) * 997, (i * 104729 + 1) % n) for i in range(queries)])):
+        first = []
+        rest = []
+        for _ in range(5):
+            line = qelto.CouplingMap.linear(n)
+            start = time.process_time()
+            line.distance(0, n - 1)
+            first.append(time.process_time() - start)
+            d = line.distance
+            start = time.process_time()
+            for a, b in pairs:
+                d(a, b)
+            rest.append(time.process_time() - start)
+        print(f"{n:,}-qubit line: first distance {min(first) * 1e3:8.3f} ms, then "
+              f"{queries:,} queries ({label}) {min(rest) * 1e3:8.3f} ms")
 
 
 if __name__ == "__main__":

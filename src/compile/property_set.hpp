@@ -30,6 +30,15 @@ class PropertySet {
   [[nodiscard]] const std::optional<BasisGates>& basis_gates() const {
     return basis_gates_;
   }
+  // Where compilation placed the circuit's qubits before its first
+  // operation (logical -> physical); `layout` is where they end. Absent
+  // until a compilation sets it.
+  [[nodiscard]] const std::optional<Layout>& initial_layout() const {
+    return initial_layout_;
+  }
+  void set_initial_layout(Layout layout) {
+    initial_layout_ = std::move(layout);
+  }
 
   void set_layout(Layout layout) { layout_ = std::move(layout); }
   void set_coupling_map(CouplingMap coupling_map) {
@@ -54,6 +63,7 @@ class PropertySet {
   std::optional<Layout> layout_;
   std::optional<CouplingMap> coupling_map_;
   std::optional<BasisGates> basis_gates_;
+  std::optional<Layout> initial_layout_;
   CustomProperties custom_properties_;
 };
 

@@ -35,6 +35,16 @@ Circuit::Circuit(std::string_view name) : name_(name) {}
 
 Circuit Circuit::empty(std::string_view name) { return Circuit(name); }
 
+Circuit Circuit::clone() const {
+  Circuit copy(name_);
+  copy.qubits_ = qubits_;
+  copy.clbits_ = clbits_;
+  copy.dag_ = dag_.clone();
+  copy.next_qubit_ = next_qubit_;
+  copy.next_clbit_ = next_clbit_;
+  return copy;
+}
+
 Circuit Circuit::with_size(std::string_view name, std::uint32_t num_qubits,
                            std::uint32_t num_clbits) {
   Circuit c(name);

@@ -59,7 +59,7 @@ using BuildResult = IrResult<std::reference_wrapper<Circuit>>;
 // classical bits it added when its final apply runs out of memory, as it
 // keeps them when that apply fails.
 //
-// Move-only (nothing in the system copies a whole circuit).
+// Move-only; deep copies are explicit (`clone`).
 class Circuit {
  public:
   // No qubits, no classical bits, empty DAG, counters 0.
@@ -75,6 +75,9 @@ class Circuit {
   Circuit& operator=(Circuit&&) noexcept = default;
   Circuit(const Circuit&) = delete;
   Circuit& operator=(const Circuit&) = delete;
+  // An independent deep copy: name, records, operations, node numbering and
+  // orders all equal. May throw std::bad_alloc.
+  [[nodiscard]] Circuit clone() const;
 
   // ---- Inspection ----
   [[nodiscard]] const std::string& name() const noexcept { return name_; }

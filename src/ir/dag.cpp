@@ -6,11 +6,10 @@
 #include <unordered_set>
 #include <utility>
 
+#include "ir/dag_tags.hpp"
+
 namespace qelto::ir {
 namespace {
-
-constexpr int kOut = DagGraph::kOut;
-constexpr int kIn = DagGraph::kIn;
 
 // Operand counts up to this are checked for repeats pairwise (no
 // allocation); longer lists (measure_all, wide barriers) use a hash set.
@@ -48,7 +47,7 @@ std::optional<std::size_t> first_repeat(const OperandList<Id>& ids) {
 }
 
 // The wire-map entries of an instruction's operands, found while
-// validating and used while splicing, so that each operand costs one hash
+// validating and used while appending, so that each operand costs one hash
 // lookup. Inline for small operand counts.
 class EndsBuffer {
  public:
@@ -68,59 +67,173 @@ class EndsBuffer {
   std::vector<WireMap::Ends*> heap_;
 };
 
+// Numbers handed out as node and slot numbers must stay below kNoIndex.
+void check_room(std::size_t used, std::size_t extra) {
+  if (extra > kNoIndex || used > kNoIndex - extra) {
+    throw std::bad_alloc();
+  }
+}
+
 }  // namespace
 
-CircuitDag::CircuitDag(CircuitDag&& other) noexcept
-    : graph_(std::move(other.graph_)),
-      qubit_wires_(std::move(other.qubit_wires_)),
-      clbit_wires_(std::move(other.clbit_wires_)),
-      depth_(std::exchange(other.depth_, 0)) {
-  other.graph_ = DagGraph();
+CircuitDag::CircuitDag() noexcept = default;
+CircuitDag::~CircuitDag() = default;
+
+CircuitDag::CircuitDag(CircuitDag&& other) noexcept : CircuitDag() {
+  swap(other);
 }
 
 CircuitDag& CircuitDag::operator=(CircuitDag&& other) noexcept {
   if (this != &other) {
-    graph_ = std::exchange(other.graph_, DagGraph());
-    qubit_wires_ = std::move(other.qubit_wires_);
-    clbit_wires_ = std::move(other.clbit_wires_);
-    depth_ = std::exchange(other.depth_, 0);
+    CircuitDag taken(std::move(other));
+    swap(taken);
   }
   return *this;
 }
 
-void CircuitDag::add_qubit(QubitId qubit) {
-  add_wire(QubitWire{qubit}, qubit_wires_, qubit.index);
+void CircuitDag::swap(CircuitDag& other) noexcept {
+  std::swap(tags_, other.tags_);
+  std::swap(qubit_begin_, other.qubit_begin_);
+  std::swap(clbit_begin_, other.clbit_begin_);
+  std::swap(extra_, other.extra_);
+  std::swap(qubits_, other.qubits_);
+  std::swap(clbits_, other.clbits_);
+  std::swap(links_, other.links_);
+  std::swap(params_, other.params_);
+  std::swap(customs_, other.customs_);
+  std::swap(delays_, other.delays_);
+  std::swap(wires_, other.wires_);
+  std::swap(runs_, other.runs_);
+  std::swap(qubit_wires_, other.qubit_wires_);
+  std::swap(clbit_wires_, other.clbit_wires_);
+  std::swap(depth_, other.depth_);
 }
 
-void CircuitDag::add_clbit(ClbitId clbit) {
-  add_wire(ClbitWire{clbit}, clbit_wires_, clbit.index);
+CircuitDag CircuitDag::clone() const {
+  CircuitDag copy;
+  copy.tags_ = tags_.clone();
+  copy.qubit_begin_ = qubit_begin_.clone();
+  copy.clbit_begin_ = clbit_begin_.clone();
+  copy.extra_ = extra_.clone();
+  copy.qubits_ = qubits_.clone();
+  copy.clbits_ = clbits_.clone();
+  copy.links_ = links_.clone();
+  copy.params_ = params_.clone();
+  copy.customs_.reserve(customs_.size());
+  for (const auto& custom : customs_) {
+    copy.customs_.push_back(std::make_unique<CustomGate>(custom->clone()));
+  }
+  copy.delays_ = delays_.clone();
+  copy.wires_ = wires_.clone();
+  copy.runs_ = runs_.clone();
+  copy.qubit_wires_ = qubit_wires_.clone();
+  copy.clbit_wires_ = clbit_wires_.clone();
+  copy.depth_ = depth_;
+  return copy;
 }
 
-void CircuitDag::add_wire(Wire wire, WireMap& map, std::uint32_t key) {
-  if (map.find(key) != nullptr) {
+void CircuitDag::add_qubit(QubitId qubit) { add_wire(qubit.index, false); }
+
+void CircuitDag::add_clbit(ClbitId clbit) { add_wire(clbit.index, true); }
+
+void CircuitDag::add_wire(std::uint32_t id, bool clbit) {
+  WireMap& map = clbit ? clbit_wires_ : qubit_wires_;
+  if (map.find(id) != nullptr) {
     return;
   }
   // Everything that can throw comes first; the additions below cannot.
-  graph_.reserve_nodes(2);
-  graph_.reserve_edges(1);
+  check_room(node_count(), 2);
+  check_room(edge_count(), 1);
+  wires_.reserve_more(1);
+  runs_.reserve_more(1);
   map.reserve(map.size() + 1);
-  const NodeIndex in = graph_.add_node(WireIn{wire});
-  const NodeIndex out = graph_.add_node(WireOut{wire});
-  graph_.add_edge(in, out, wire);
-  map.insert(key, WireMap::Ends{in.index, out.index, 0});
+  const auto wire = static_cast<std::uint32_t>(wires_.size());
+  const auto ops = static_cast<std::uint32_t>(tags_.size());
+  wires_.push_back(
+      WireRecord{id, static_cast<std::uint32_t>(node_count()), clbit});
+  if (runs_.empty() || runs_[runs_.size() - 1].ops_before != ops) {
+    runs_.push_back(WireRun{ops, wire + 1});
+  } else {
+    runs_[runs_.size() - 1].wires = wire + 1;
+  }
+  map.insert(id, WireMap::Ends{wire, WireMap::kNoSlot, 0});
 }
 
 void CircuitDag::reserve_wires(std::size_t qubits, std::size_t clbits) {
-  graph_.reserve_nodes(2 * (qubits + clbits));
-  graph_.reserve_edges(qubits + clbits);
+  wires_.reserve_more(qubits + clbits);
+  runs_.reserve_more(1);
   qubit_wires_.reserve(qubit_wires_.size() + qubits);
   clbit_wires_.reserve(clbit_wires_.size() + clbits);
 }
 
-// Each operation adds one node and, net, one edge per operand.
+// A hint, usually given once with the final size: reserved exactly.
 void CircuitDag::reserve_operations(std::size_t ops, std::size_t operands) {
-  graph_.reserve_nodes(ops);
-  graph_.reserve_edges(operands);
+  tags_.reserve_total(tags_.size() + ops);
+  qubit_begin_.reserve_total(qubit_begin_.size() + ops);
+  clbit_begin_.reserve_total(clbit_begin_.size() + ops);
+  extra_.reserve_total(extra_.size() + ops);
+  qubits_.reserve_total(qubits_.size() + operands);
+  links_.reserve_total(links_.size() + operands);
+}
+
+void CircuitDag::reserve_for(const Instruction& instruction,
+                             std::size_t operands) {
+  check_room(node_count(), 1);
+  check_room(edge_count(), operands);
+  tags_.reserve_more(1);
+  qubit_begin_.reserve_more(1);
+  clbit_begin_.reserve_more(1);
+  extra_.reserve_more(1);
+  qubits_.reserve_more(instruction.qubits.size());
+  clbits_.reserve_more(instruction.clbits.size());
+  links_.reserve_more(operands);
+  if (const Gate* gate = instruction.gate()) {
+    if (gate->custom() != nullptr) {
+      if (customs_.size() == customs_.capacity()) {
+        customs_.reserve(std::max<std::size_t>(4, 2 * customs_.size()));
+      }
+    } else {
+      params_.reserve(
+          static_cast<std::uint32_t>(gate->standard()->parameters().size()));
+    }
+  } else if (std::holds_alternative<Delay>(instruction.kind)) {
+    delays_.reserve_more(1);
+  }
+}
+
+// Moves the instruction's kind into the side pools (room reserved by
+// reserve_for); returns the tag and fills extra_.
+std::uint32_t CircuitDag::store_kind(Instruction& instruction) noexcept {
+  std::uint32_t extra = 0;
+  std::uint8_t tag = 0;
+  if (Gate* gate = std::get_if<Gate>(&instruction.kind)) {
+    if (auto* custom = std::get_if<std::unique_ptr<CustomGate>>(&gate->kind)) {
+      tag = kTagCustom;
+      extra = static_cast<std::uint32_t>(customs_.size());
+      customs_.push_back(std::move(*custom));
+    } else {
+      const StandardGate& standard = std::get<StandardGate>(gate->kind);
+      tag = static_cast<std::uint8_t>(standard.kind());
+      const std::span<const ParameterExpression> params =
+          standard.parameters();
+      if (!params.empty()) {
+        // StandardGate lends its parameters read-only; they are not const
+        // objects and the instruction is dropped after this, so they are
+        // moved out instead of copied.
+        extra = params_.place(std::span<ParameterExpression>(
+            const_cast<ParameterExpression*>(params.data()), params.size()));
+      }
+    }
+  } else if (const Delay* delay = std::get_if<Delay>(&instruction.kind)) {
+    tag = kTagDelay;
+    extra = static_cast<std::uint32_t>(delays_.size());
+    delays_.push_back(delay->duration);
+  } else {
+    tag = tag_of(static_cast<OperationKind>(instruction.kind.index()));
+  }
+  tags_.push_back(tag);
+  extra_.push_back(extra);
+  return tag;
 }
 
 IrResult<NodeIndex> CircuitDag::apply(Instruction instruction) {
@@ -159,195 +272,39 @@ IrResult<NodeIndex> CircuitDag::apply(Instruction instruction) {
     return std::unexpected(
         DuplicateQubit{qubits[*repeat], gate_name_of(instruction)});
   }
-  // 5. Distinct classical bits (qelto's rule, see the header): a repeat
-  // would splice the node onto itself and make the graph cyclic.
+  // 5. Distinct classical bits (qelto's rule, see the header).
   if (auto repeat = first_repeat(clbits)) {
     return std::unexpected(
         InvalidDag{"Duplicate classical bit " + to_string(clbits[*repeat]) +
                    " in operation"});
   }
 
-  // All allocation happens here, before the first change: one node, and
-  // at the peak one extra edge per operand (each splice removes one edge,
-  // then adds two).
-  graph_.reserve_nodes(1);
-  graph_.reserve_edges(nq + nc);
+  // All allocation happens here, before the first change.
+  reserve_for(instruction, nq + nc);
 
-  // The new node's predecessors are exactly the last operations (or
+  // The new operation's predecessors are exactly the last operations (or
   // WireIn nodes) of its wires, so its depth is one more than the deepest
-  // of them; nodes never gain predecessors later (new edges only ever
-  // enter the new node and WireOut nodes). Keeping the depth of each
-  // wire's last operation therefore yields the longest-path depth over
-  // the topological order.
+  // of them; operations never gain predecessors later. Keeping the depth
+  // of each wire's last operation therefore yields the longest-path depth.
   std::uint32_t node_depth = 0;
   for (std::size_t i = 0; i < nq + nc; ++i) {
     node_depth = std::max(node_depth, ends[i]->depth);
   }
   ++node_depth;
 
-  const NodeIndex n = graph_.add_node(Op{std::move(instruction)});
-  // `instruction` is moved from; read the operands from the node.
-  const Instruction& placed = std::get<Op>(graph_.node(n)).instruction;
-  for (std::size_t i = 0; i < nq; ++i) {
-    splice(n, NodeIndex{ends[i]->out}, QubitWire{placed.qubits[i]});
+  const auto first = static_cast<std::uint32_t>(links_.size());
+  qubit_begin_.push_back(static_cast<std::uint32_t>(qubits_.size()));
+  clbit_begin_.push_back(static_cast<std::uint32_t>(clbits_.size()));
+  qubits_.append(qubits.data(), nq);
+  clbits_.append(clbits.data(), nc);
+  for (std::size_t i = 0; i < nq + nc; ++i) {
+    links_.push_back(ends[i]->last);
+    ends[i]->last = first + static_cast<std::uint32_t>(i);
     ends[i]->depth = node_depth;
   }
-  for (std::size_t i = 0; i < nc; ++i) {
-    splice(n, NodeIndex{ends[nq + i]->out}, ClbitWire{placed.clbits[i]});
-    ends[nq + i]->depth = node_depth;
-  }
+  store_kind(instruction);
   depth_ = std::max(depth_, node_depth);
-  return n;
-}
-
-// Moves `n` onto the end of `wire`, just before its WireOut node `out`:
-// the edge p -> out of that wire becomes p -> n -> out (removed, then the
-// two new edges added, so both land at the front of their lists).
-void CircuitDag::splice(NodeIndex n, NodeIndex out, const Wire& wire) noexcept {
-  std::uint32_t e = graph_.first_edge(out, kIn);
-  while (e != kNoIndex && !(graph_.edge(EdgeIndex{e}).weight == wire)) {
-    e = graph_.next_edge(e, kIn);
-  }
-  assert(e != kNoIndex && "wire output without its incoming edge");
-  const NodeIndex p{graph_.edge(EdgeIndex{e}).node[kOut]};
-  graph_.remove_edge(EdgeIndex{e});
-  graph_.add_edge(p, n, wire);
-  graph_.add_edge(n, out, wire);
-}
-
-// The fixed depth-first search: returns the reversed finishing
-// order, or nullopt when an edge leads from a node to itself.
-std::optional<std::vector<NodeIndex>> CircuitDag::search() const {
-  const std::size_t count = graph_.node_count();
-  std::vector<bool> discovered(count);
-  std::vector<bool> finished(count);
-  std::vector<std::uint32_t> stack;
-  std::vector<NodeIndex> order;
-  order.reserve(count);
-  for (std::uint32_t root = 0; root < count; ++root) {
-    if (discovered[root]) {
-      continue;
-    }
-    stack.push_back(root);
-    while (!stack.empty()) {
-      const std::uint32_t x = stack.back();
-      if (!discovered[x]) {
-        discovered[x] = true;
-        for (std::uint32_t e = graph_.first_edge(NodeIndex{x}, kOut);
-             e != kNoIndex; e = graph_.next_edge(e, kOut)) {
-          const std::uint32_t target = graph_.edge(EdgeIndex{e}).node[kIn];
-          if (target == x) {
-            return std::nullopt;
-          }
-          if (!discovered[target]) {
-            stack.push_back(target);
-          }
-        }
-        continue;
-      }
-      stack.pop_back();
-      if (!finished[x]) {
-        finished[x] = true;
-        order.push_back(NodeIndex{x});
-      }
-    }
-  }
-  std::reverse(order.begin(), order.end());
-  return order;
-}
-
-// The cycle check behind the debug assertion below: the order is
-// topological iff every node's predecessors come before it.
-bool CircuitDag::is_acyclic_order(const std::vector<NodeIndex>& order) const {
-  std::vector<bool> placed(graph_.node_count());
-  for (const NodeIndex x : order) {
-    for (std::uint32_t e = graph_.first_edge(x, kIn); e != kNoIndex;
-         e = graph_.next_edge(e, kIn)) {
-      if (!placed[graph_.edge(EdgeIndex{e}).node[kOut]]) {
-        return false;
-      }
-    }
-    placed[x.index] = true;
-  }
-  return true;
-}
-
-// The full cycle check costs a second pass over all edges, and apply
-// never lets a cycle form: edges into Op nodes come from older nodes,
-// WireOut nodes have no successors, and a repeated classical operand (the
-// only way a splice could make a self-loop) is rejected. So the check
-// runs in debug builds only, as an assertion of that invariant; the
-// search's own self-loop test stays.
-std::optional<std::vector<NodeIndex>> CircuitDag::topological_order() const {
-  auto order = search();
-  assert(!order || is_acyclic_order(*order));
-  return order;
-}
-
-std::vector<OpRef> CircuitDag::topological_ops() const {
-  std::vector<OpRef> ops;
-  const auto order = topological_order();
-  if (!order) {
-    return ops;
-  }
-  ops.reserve(graph_.node_count() -
-              2 * (qubit_wires_.size() + clbit_wires_.size()));
-  for (const NodeIndex x : *order) {
-    if (const Op* op = std::get_if<Op>(&graph_.node(x))) {
-      ops.push_back(OpRef{x, &op->instruction});
-    }
-  }
-  return ops;
-}
-
-const DagNode* CircuitDag::node(NodeIndex node) const noexcept {
-  if (node.index >= graph_.node_count()) {
-    return nullptr;
-  }
-  return &graph_.node(node);
-}
-
-std::vector<NodeIndex> CircuitDag::successors(NodeIndex node) const {
-  if (node.index >= graph_.node_count()) {
-    return {};
-  }
-  return graph_.neighbors(node, kOut);
-}
-
-std::vector<NodeIndex> CircuitDag::predecessors(NodeIndex node) const {
-  if (node.index >= graph_.node_count()) {
-    return {};
-  }
-  return graph_.neighbors(node, kIn);
-}
-
-namespace {
-
-std::optional<NodeIndex> end_of(const WireMap& map, std::uint32_t key,
-                                 bool input) noexcept {
-  const WireMap::Ends* ends = map.find(key);
-  if (ends == nullptr) {
-    return std::nullopt;
-  }
-  return NodeIndex{input ? ends->in : ends->out};
-}
-
-}  // namespace
-
-std::optional<NodeIndex> CircuitDag::qubit_input(QubitId q) const noexcept {
-  return end_of(qubit_wires_, q.index, true);
-}
-
-std::optional<NodeIndex> CircuitDag::qubit_output(QubitId q) const noexcept {
-  return end_of(qubit_wires_, q.index, false);
-}
-
-std::optional<NodeIndex> CircuitDag::clbit_input(ClbitId c) const noexcept {
-  return end_of(clbit_wires_, c.index, true);
-}
-
-std::optional<NodeIndex> CircuitDag::clbit_output(ClbitId c) const noexcept {
-  return end_of(clbit_wires_, c.index, false);
+  return NodeIndex{static_cast<std::uint32_t>(node_count() - 1)};
 }
 
 }  // namespace qelto::ir

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -9,12 +12,14 @@
 #include "ir/error.hpp"
 #include "ir/graph.hpp"
 #include "ir/instruction.hpp"
+#include "ir/parameter_pool.hpp"
+#include "ir/pod_array.hpp"
 #include "ir/qubit.hpp"
 #include "ir/wire_map.hpp"
 
 namespace qelto::ir {
 
-// Edge payload: the wire an edge belongs to.
+// The wire an edge belongs to.
 struct QubitWire {
   QubitId qubit;
   friend bool operator==(QubitWire, QubitWire) = default;
@@ -25,50 +30,101 @@ struct ClbitWire {
 };
 using Wire = std::variant<QubitWire, ClbitWire>;
 
-// Node payload: the start of a wire, the end of a wire, or one operation
-// (owned by the node).
+// The start and the end of a wire (nodes without an operation).
 struct WireIn {
   Wire wire;
 };
 struct WireOut {
   Wire wire;
 };
-struct Op {
-  Instruction instruction;
+
+class CircuitDag;
+
+// The kind of a stored operation, in the order of InstructionKind's
+// alternatives.
+enum class OperationKind : std::uint8_t { Gate, Measure, Reset, Barrier, Delay };
+
+// A read-only view of one operation of a CircuitDag. Cheap to copy (a
+// pointer and a number). Valid until the DAG is next changed, moved or
+// destroyed; the spans it hands out likewise.
+class OperationRef {
+ public:
+  [[nodiscard]] OperationKind kind() const noexcept;
+  [[nodiscard]] std::span<const QubitId> qubits() const noexcept;
+  [[nodiscard]] std::span<const ClbitId> clbits() const noexcept;
+  // The standard gate's kind; nullopt for custom gates and non-gates.
+  [[nodiscard]] std::optional<StandardGate::Kind> standard_gate()
+      const noexcept;
+  // The custom gate record, or nullptr.
+  [[nodiscard]] const CustomGate* custom_gate() const noexcept;
+  // A gate's name (as Gate::name); empty for the other kinds.
+  [[nodiscard]] std::string_view gate_name() const noexcept;
+  // A gate's parameters in order (as Gate::parameters); empty otherwise.
+  [[nodiscard]] std::span<const ParameterExpression> parameters()
+      const noexcept;
+  // The duration of a Delay; 0 for the other kinds.
+  [[nodiscard]] std::uint64_t delay_duration() const noexcept;
+  // A deep copy as an owned Instruction. May throw std::bad_alloc.
+  [[nodiscard]] Instruction to_instruction() const;
+
+ private:
+  friend class CircuitDag;
+  OperationRef(const CircuitDag* dag, std::uint32_t op) noexcept
+      : dag_(dag), op_(op) {}
+  const CircuitDag* dag_;
+  std::uint32_t op_;
 };
-using DagNode = std::variant<WireIn, WireOut, Op>;
 
-using DagGraph = Graph<DagNode, Wire>;
+// What a node is: the start of a wire, the end of a wire, or one operation.
+using DagNode = std::variant<WireIn, WireOut, OperationRef>;
 
-// One entry of topological_ops: an Op node and its instruction (never
-// null; valid until the DAG is next changed).
+// One entry of topological_ops: an operation and its node.
 struct OpRef {
   NodeIndex node;
-  const Instruction* instruction;
+  OperationRef operation;
 };
 
-// The operations of a circuit as a DAG over qubit and classical-bit wires
-// Every wire runs WireIn -> ops in application order ->
-// WireOut; an Op node has one incoming and one outgoing edge per operand.
-// All structural validation of the IR happens in `apply`.
+// The operations of a circuit as a DAG over qubit and classical-bit wires.
+// Every wire runs WireIn -> operations in application order -> WireOut; an
+// operation has one incoming and one outgoing edge per operand. All
+// structural validation of the IR happens in `apply`.
 //
-// Move-only; a moved-from DAG is empty.
+// Numbering: nodes are numbered in the order they were added; a wire
+// takes two numbers (WireIn, then WireOut), an operation one. Edge lists
+// run newest edge first, where an edge counts as made when the operation
+// at its far end (for outgoing lists) was applied, or, for an edge into a
+// WireOut node, when its source was; within one operation, operands in
+// order. These orders fix the topological order.
+//
+// Storage: nothing is ever removed, so operations live in flat arrays in
+// insertion order (kind, operand offsets, one shared qubit pool and one
+// classical-bit pool, parameters in a side pool), and each operand records
+// the previous operation on its wire; edges and their list orders are
+// derived from those links when asked for. Applying an operation costs
+// time proportional to its operand count.
+//
+// Move-only (deep copies through `clone`); a moved-from DAG is empty.
 //
 // Exceptions: bad input never throws (it is an IrError). Running out of
 // memory throws std::bad_alloc, always before anything changes: every
-// mutating operation reserves all capacity it needs (nodes, edges, maps)
-// first, so the DAG is left exactly as it was.
+// mutating operation reserves all capacity it needs first, so the DAG is
+// left exactly as it was.
 class CircuitDag {
  public:
-  CircuitDag() = default;
+  CircuitDag() noexcept;
   CircuitDag(CircuitDag&& other) noexcept;
   CircuitDag& operator=(CircuitDag&& other) noexcept;
   CircuitDag(const CircuitDag&) = delete;
   CircuitDag& operator=(const CircuitDag&) = delete;
+  ~CircuitDag();
+
+  // An independent deep copy with the same numbering and orders, reserved
+  // to its exact size. May throw std::bad_alloc.
+  [[nodiscard]] CircuitDag clone() const;
 
   // Registers a qubit wire: if `qubit` is already registered nothing
-  // happens; otherwise adds node WireIn, node WireOut (the next index), an
-  // edge between them, and records both.
+  // happens; otherwise adds node WireIn, node WireOut (the next index) and
+  // an edge between them.
   void add_qubit(QubitId qubit);
   // The same for a classical bit.
   void add_clbit(ClbitId clbit);
@@ -79,12 +135,11 @@ class CircuitDag {
   void reserve_wires(std::size_t qubits, std::size_t clbits);
 
   // Ensures capacity for `ops` more operations with `operands` qubit and
-  // classical-bit operands among them, so that the graph's arrays are not
-  // moved while they are applied. Only a hint: fewer or more may follow.
-  // May throw std::bad_alloc (nothing visible changes).
+  // classical-bit operands among them. Only a hint: fewer or more may
+  // follow. May throw std::bad_alloc (nothing visible changes).
   void reserve_operations(std::size_t ops, std::size_t operands);
 
-  // Validates `instruction` and splices it in after the last operation of
+  // Validates `instruction` and appends it after the last operation of
   // each of its wires; returns the new node's index. Checks, in order (the
   // first failing one decides):
   //   1. Gate only: operand count == gate qubit count, else
@@ -94,42 +149,55 @@ class CircuitDag {
   //   4. no qubit repeated, else DuplicateQubit (first repeat);
   //   5. (qelto's own rule) no classical bit repeated, else InvalidDag
   //      "Duplicate classical bit ClbitId(k) in operation": a repeated
-  //      classical operand would splice the node onto itself (a cycle).
+  //      classical operand would make the node its own successor (a cycle).
   // gate_name in 2-4 is the gate's name for Gate instructions, absent for
   // Measure/Reset/Barrier/Delay (which get no count check). On error the DAG
   // is unchanged. Takes ownership of the instruction on success; on error
-  // the instruction is dropped.
+  // the instruction is dropped. O(operands).
   [[nodiscard]] IrResult<NodeIndex> apply(Instruction instruction);
 
-  // The Op nodes in the fixed topological order (the reverse
-  // finishing order of the fixed depth-first search), each with its
-  // instruction. Empty when the graph has a cycle (apply never lets one
-  // form). O(nodes + edges), iterative (explicit stack, bit-set marks). The
-  // pointers stay valid until the DAG is next changed.
+  // The operations in the fixed topological order (the reverse finishing
+  // order of the fixed depth-first search over the edge lists above).
+  // O(nodes + edges), plus a sort of the outgoing edges of operations with
+  // more than one operand; iterative (explicit stack, bit-set marks).
   [[nodiscard]] std::vector<OpRef> topological_ops() const;
 
-  // All nodes (wire ends included) in that topological order, or nullopt
-  // when the graph has a cycle.
+  // All nodes (wire ends included) in that topological order. Never
+  // nullopt: apply never lets a cycle form (kept optional for callers
+  // written against a store that could hold one).
   [[nodiscard]] std::optional<std::vector<NodeIndex>> topological_order()
       const;
 
-  // Circuit depth: the number of Op nodes on the longest path (every
-  // instruction kind counts one layer; WireIn/WireOut count none); 0 for an
-  // empty DAG. O(1): kept up to date by apply (see dag.cpp for why this
-  // equals a longest-path walk over the topological order).
+  // Circuit depth: the number of operations on the longest path (every
+  // instruction kind counts one layer; wire ends count none); 0 for an
+  // empty DAG. O(1): kept up to date by apply.
   [[nodiscard]] std::uint64_t depth() const noexcept { return depth_; }
+
+  // ---- Operations in insertion order ----
+  [[nodiscard]] std::size_t num_operations() const noexcept {
+    return tags_.size();
+  }
+  // Operation `i` (0 <= i < num_operations()) in the order applied.
+  [[nodiscard]] OperationRef operation(std::size_t i) const noexcept {
+    return OperationRef(this, static_cast<std::uint32_t>(i));
+  }
+  // The node number of operation `i`.
+  [[nodiscard]] NodeIndex operation_node(std::size_t i) const noexcept;
 
   // ---- Read access ----
   [[nodiscard]] std::size_t node_count() const noexcept {
-    return graph_.node_count();
+    return 2 * wires_.size() + tags_.size();
   }
   [[nodiscard]] std::size_t edge_count() const noexcept {
-    return graph_.edge_count();
+    return wires_.size() + links_.size();
   }
-  // The node's payload, or nullptr when `node` is out of range.
-  [[nodiscard]] const DagNode* node(NodeIndex node) const noexcept;
+  // What node `node` is, or nullopt when it is out of range. O(log of the
+  // number of times wires were added after operations).
+  [[nodiscard]] std::optional<DagNode> node(NodeIndex node) const noexcept;
   // Targets of the node's outgoing edges / sources of its incoming edges,
-  // in list order (newest edge first). Empty when out of range.
+  // in list order (newest edge first). Empty when out of range. Derived:
+  // successors costs O(operands applied after the node), predecessors
+  // O(operands of the node * log operations).
   [[nodiscard]] std::vector<NodeIndex> successors(NodeIndex node) const;
   [[nodiscard]] std::vector<NodeIndex> predecessors(NodeIndex node) const;
   // WireIn / WireOut node of a registered wire, nullopt if not registered.
@@ -143,22 +211,121 @@ class CircuitDag {
   [[nodiscard]] std::size_t num_clbit_wires() const noexcept {
     return clbit_wires_.size();
   }
-  // The graph store itself (node/edge arrays and lists).
-  [[nodiscard]] const DagGraph& graph() const noexcept { return graph_; }
 
  private:
-  std::optional<std::vector<NodeIndex>> search() const;
-  void add_wire(Wire wire, WireMap& map, std::uint32_t key);
-  void splice(NodeIndex n, NodeIndex out, const Wire& wire) noexcept;
-  bool is_acyclic_order(const std::vector<NodeIndex>& order) const;
+  friend class OperationRef;
+  friend class DagWalk;
 
-  DagGraph graph_;
-  // The input and output node of every qubit wire, as one map QubitId -> (in, out)
-  // (both are always filled together); likewise for classical bits.
+  // One registered wire, by registration number.
+  struct WireRecord {
+    std::uint32_t id;
+    // Its WireIn node (WireOut is the next number).
+    std::uint32_t in;
+    bool clbit;
+  };
+  // Wires registered while the operation count was `ops_before`; `wires`
+  // counts all wires registered up to the end of this run.
+  struct WireRun {
+    std::uint32_t ops_before;
+    std::uint32_t wires;
+  };
+  // Node decoded: an operation, or a wire end.
+  struct Decoded {
+    bool is_op;
+    std::uint32_t index;  // operation number, or wire number
+    bool out;             // for a wire end: WireOut
+  };
+
+  void add_wire(std::uint32_t id, bool clbit);
+  void swap(CircuitDag& other) noexcept;
+  void reserve_for(const Instruction& instruction, std::size_t operands);
+  std::uint32_t store_kind(Instruction& instruction) noexcept;
+
+  // Operands of operation `op`: its first slot and its counts.
+  [[nodiscard]] std::uint32_t first_slot(std::uint32_t op) const noexcept {
+    return qubit_begin_[op] + clbit_begin_[op];
+  }
+  [[nodiscard]] std::uint32_t qubit_count(std::uint32_t op) const noexcept {
+    const std::size_t end =
+        op + 1 < tags_.size() ? qubit_begin_[op + 1] : qubits_.size();
+    return static_cast<std::uint32_t>(end - qubit_begin_[op]);
+  }
+  [[nodiscard]] std::uint32_t clbit_count(std::uint32_t op) const noexcept {
+    const std::size_t end =
+        op + 1 < tags_.size() ? clbit_begin_[op + 1] : clbits_.size();
+    return static_cast<std::uint32_t>(end - clbit_begin_[op]);
+  }
+  // The operation an operand slot belongs to (binary search).
+  [[nodiscard]] std::uint32_t op_of_slot(std::uint32_t slot) const noexcept;
+  // The wire of operand `i` of operation `op` (a hash lookup).
+  [[nodiscard]] std::uint32_t wire_of(std::uint32_t op,
+                                      std::uint32_t i) const noexcept;
+  [[nodiscard]] Decoded decode(std::uint32_t node) const noexcept;
+  [[nodiscard]] Wire wire_value(std::uint32_t wire) const noexcept;
+  // WireIn (or, with `out`, WireOut) node of a registered wire.
+  [[nodiscard]] std::optional<NodeIndex> wire_end(const WireMap& map,
+                                                  std::uint32_t key,
+                                                  bool out) const noexcept;
+
+  // ---- Per operation, in insertion order ----
+  // OpTag (see dag.cpp): a standard gate's kind, or another kind.
+  PodArray<std::uint8_t> tags_;
+  // Offsets of the operation's operands in qubits_ / clbits_; counts are
+  // the distance to the next operation's offsets (or the pool's end).
+  PodArray<std::uint32_t> qubit_begin_;
+  PodArray<std::uint32_t> clbit_begin_;
+  // First parameter in params_, custom gate in customs_, or duration in
+  // delays_; unused for the other kinds.
+  PodArray<std::uint32_t> extra_;
+
+  // ---- Per operand ----
+  PodArray<QubitId> qubits_;
+  PodArray<ClbitId> clbits_;
+  // Per operand slot (operation by operation, qubits then classical bits):
+  // the slot of the previous operand on the same wire, or kNoSlot when
+  // the operand is the wire's first.
+  PodArray<std::uint32_t> links_;
+
+  // ---- Side pools ----
+  ParameterPool params_;
+  std::vector<std::unique_ptr<CustomGate>> customs_;
+  PodArray<std::uint64_t> delays_;
+
+  // ---- Wires ----
+  PodArray<WireRecord> wires_;
+  PodArray<WireRun> runs_;
   WireMap qubit_wires_;
   WireMap clbit_wires_;
-  // Largest depth of any Op node.
+  // Largest depth of any operation.
   std::uint32_t depth_ = 0;
 };
+
+// ---- OperationRef, inline: the writer calls these for every operation ----
+
+inline OperationKind OperationRef::kind() const noexcept {
+  // Tags up to kNumKinds are gates (see dag_tags.hpp); the other kinds
+  // follow in OperationKind's order.
+  const std::uint8_t tag = dag_->tags_[op_];
+  constexpr auto kCustom = static_cast<std::uint8_t>(StandardGate::kNumKinds);
+  return tag <= kCustom ? OperationKind::Gate
+                        : static_cast<OperationKind>(tag - kCustom);
+}
+
+inline std::span<const QubitId> OperationRef::qubits() const noexcept {
+  return dag_->qubits_.span(dag_->qubit_begin_[op_], dag_->qubit_count(op_));
+}
+
+inline std::span<const ClbitId> OperationRef::clbits() const noexcept {
+  return dag_->clbits_.span(dag_->clbit_begin_[op_], dag_->clbit_count(op_));
+}
+
+inline std::optional<StandardGate::Kind> OperationRef::standard_gate()
+    const noexcept {
+  const std::uint8_t tag = dag_->tags_[op_];
+  if (tag >= StandardGate::kNumKinds) {
+    return std::nullopt;
+  }
+  return static_cast<StandardGate::Kind>(tag);
+}
 
 }  // namespace qelto::ir

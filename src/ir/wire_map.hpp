@@ -11,19 +11,22 @@
 namespace qelto::ir {
 
 // Open-addressing hash map from a wire id (the uint32 of a QubitId or
-// ClbitId) to the WireIn and WireOut node numbers of that wire. Used by
-// CircuitDag for its input/output maps; an implementation detail.
+// ClbitId) to the state of that wire in an operation store. Used by
+// CircuitDag for its qubit and classical-bit wires; an implementation detail.
 //
 // Linear probing, Fibonacci hashing, load factor at most 1/2, no removal.
 // insert never throws once reserve(size() + 1) has succeeded.
 class WireMap {
  public:
   struct Ends {
-    std::uint32_t in;
-    std::uint32_t out;
+    // Registration number of the wire (0, 1, 2, ... over both kinds).
+    std::uint32_t wire;
+    // Operand slot of the last operation on the wire, or kNoSlot.
+    std::uint32_t last;
     // Depth of the last operation on the wire (0 while it has none).
     std::uint32_t depth;
   };
+  static constexpr std::uint32_t kNoSlot = 0xFFFFFFFFu;
 
   WireMap() = default;
   WireMap(WireMap&& other) noexcept
@@ -44,6 +47,15 @@ class WireMap {
   WireMap(const WireMap&) = delete;
   WireMap& operator=(const WireMap&) = delete;
 
+  // Deep copy. May throw std::bad_alloc.
+  [[nodiscard]] WireMap clone() const {
+    WireMap copy;
+    copy.slots_ = slots_;
+    copy.size_ = size_;
+    copy.shift_ = shift_;
+    return copy;
+  }
+
   [[nodiscard]] std::size_t size() const noexcept { return size_; }
 
   // The entry of `key`, or nullptr. Pointers stay valid until the next
@@ -54,7 +66,7 @@ class WireMap {
     }
     for (std::size_t i = home(key);; i = (i + 1) & mask()) {
       const Slot& s = slots_[i];
-      if (s.ends.in == kEmpty) {
+      if (s.ends.wire == kEmpty) {
         return nullptr;
       }
       if (s.key == key) {
@@ -80,7 +92,7 @@ class WireMap {
     std::vector<Slot> old = std::exchange(slots_, std::move(fresh));
     shift_ = std::countl_zero(static_cast<std::uint64_t>(slots)) + 1;
     for (const Slot& s : old) {
-      if (s.ends.in != kEmpty) {
+      if (s.ends.wire != kEmpty) {
         place(s);
       }
     }
@@ -93,11 +105,11 @@ class WireMap {
   }
 
  private:
-  // WireIn index that marks an empty slot (no node has this number).
+  // Wire number that marks an empty slot (no wire has this number).
   static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
   struct Slot {
     std::uint32_t key = 0;
-    Ends ends{kEmpty, kEmpty, 0};
+    Ends ends{kEmpty, kNoSlot, 0};
   };
 
   std::size_t capacity() const noexcept { return slots_.size() / 2; }
@@ -108,7 +120,7 @@ class WireMap {
   }
   void place(const Slot& slot) noexcept {
     std::size_t i = home(slot.key);
-    while (slots_[i].ends.in != kEmpty) {
+    while (slots_[i].ends.wire != kEmpty) {
       i = (i + 1) & mask();
     }
     slots_[i] = slot;

@@ -11,25 +11,41 @@ namespace {
 
 // Created on first need; kept for the life of the process.
 std::atomic<PyObject*> internal_fault_type{nullptr};
+std::atomic<PyObject*> qasm_error{nullptr};
 
-PyObject* get_internal_fault_type() {
-  PyObject* type = internal_fault_type.load();
+PyObject* exception_type(std::atomic<PyObject*>& slot, const char* name,
+                         const char* doc, PyObject* base) {
+  PyObject* type = slot.load();
   if (type != nullptr) {
     return type;
   }
-  PyObject* created = PyErr_NewExceptionWithDoc(
-      "qelto.InternalFault",
-      "A fault in qelto's own code. Report it: no input should cause it.",
-      PyExc_BaseException, nullptr);
+  PyObject* created = PyErr_NewExceptionWithDoc(name, doc, base, nullptr);
   if (created == nullptr) {
     return nullptr;
   }
   PyObject* expected = nullptr;
-  if (!internal_fault_type.compare_exchange_strong(expected, created)) {
+  if (!slot.compare_exchange_strong(expected, created)) {
     Py_DecRef(created);
     return expected;
   }
   return created;
+}
+
+PyObject* get_internal_fault_type() {
+  return exception_type(
+      internal_fault_type, "qelto.InternalFault",
+      "A fault in qelto's own code. Report it: no input should cause it.",
+      PyExc_BaseException);
+}
+
+bool set_size(PyObject* object, const char* name, std::size_t value) {
+  PyRef number = PyRef::steal(PyLong_FromSize_t(value));
+  return number && PyObject_SetAttrString(object, name, number.get()) == 0;
+}
+
+PyRef text(const std::string& value) {
+  return PyRef::steal(PyUnicode_FromStringAndSize(
+      value.data(), static_cast<Py_ssize_t>(value.size())));
 }
 
 }  // namespace
@@ -57,8 +73,61 @@ PyObject* raise_runtime_error(const char* prefix, const std::string& text) {
 
 }  // namespace
 
+PyObject* qasm_error_type() {
+  return exception_type(
+      qasm_error, "qelto.QasmError",
+      "An OpenQASM text that could not be read.\n\n"
+      "A RuntimeError, with the place of the fault, in the manner of\n"
+      "json.JSONDecodeError:\n\n"
+      "Attributes:\n"
+      "    msg: The error's text, without the 'Parse Error: ' prefix.\n"
+      "    line: The 1-based line where it was found.\n"
+      "    column: The 1-based column, counted in characters.\n"
+      "    pos: The offset in the UTF-8 encoded text, in bytes.",
+      PyExc_RuntimeError);
+}
+
+PyObject* LibraryError<ReadFailure>::raise(const ReadFailure& failure) {
+  const std::string msg = qasm3::to_string(failure.error.error);
+  PyObject* type = qasm_error_type();
+  if (type == nullptr) {
+    return nullptr;
+  }
+  PyRef message = text("Parse Error: " + msg);
+  PyRef detail = text(msg);
+  if (!message || !detail) {
+    return nullptr;
+  }
+  PyRef error = PyRef::steal(
+      PyObject_CallFunctionObjArgs(type, message.get(), nullptr));
+  if (!error || PyObject_SetAttrString(error.get(), "msg", detail.get()) != 0 ||
+      !set_size(error.get(), "line", failure.error.line) ||
+      !set_size(error.get(), "column", failure.error.column) ||
+      !set_size(error.get(), "pos", failure.error.offset)) {
+    return nullptr;
+  }
+  if (PyObject_HasAttrString(error.get(), "add_note")) {
+    PyRef note_text = text(failure.note);
+    if (!note_text) {
+      return nullptr;
+    }
+    PyRef added = PyRef::steal(PyObject_CallMethod(error.get(), "add_note",
+                                                   "O", note_text.get()));
+    if (!added) {
+      return nullptr;
+    }
+  }
+  PyErr_SetObject(type, error.get());
+  return nullptr;
+}
+
 PyObject* LibraryError<ir::IrError>::raise(const ir::IrError& error) {
   return raise_runtime_error("IR Error: ", ir::to_string(error));
+}
+
+PyObject* LibraryError<compile::CompileError>::raise(
+    const compile::CompileError& error) {
+  return raise_runtime_error("Compile Error: ", compile::to_string(error));
 }
 
 PyObject* LibraryError<qasm3::ParseError>::raise(

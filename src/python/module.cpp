@@ -56,7 +56,11 @@ bool append_to_all(PyObject* module, PyObject* name) {
 // The object to export for one row and its Python name; empty on failure.
 PyRef make_export(PyObject* module, const Registration& row, PyRef& name) {
   PyRef object;
-  if (row.cls != nullptr) {
+  if (row.object != nullptr) {
+    if (PyObject* found = row.object()) {
+      object = PyRef::borrow(found);
+    }
+  } else if (row.cls != nullptr) {
     PyTypeObject* type = row.cls().type();
     if (type != nullptr) {
       object = PyRef::borrow(reinterpret_cast<PyObject*>(type));

@@ -46,6 +46,12 @@ PyMethodDef methods[] = {
            Param<"basis_gates", CopyOf<BasisGates>>>::def(),
     Method<"get_basis_gates", Reads<PropertySet>, &PropertySet::basis_gates,
            "Get the basis gates.">::def(),
+    Method<"get_initial_layout", Reads<PropertySet>,
+           &PropertySet::initial_layout,
+           "Get the layout a compilation started from.\n\n"
+           "Returns:\n    Where compile() placed each logical qubit before "
+           "the\n    first operation (get_layout() is where each one ends), "
+           "or None\n    before a compilation.">::def(),
     Method<"with_target", Changes<PropertySet>, &PropertySet::with_target,
            "Configure the property set with target hardware.\n\n"
            "Args:\n    coupling_map: The device coupling map.\n"

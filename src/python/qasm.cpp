@@ -1,19 +1,42 @@
 #include "python/qasm.hpp"
 
+#include <cstddef>
+#include <expected>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "python/binding/convert.hpp"
 #include "python/binding/method.hpp"
 #include "python/classes.hpp"
 #include "python/error.hpp"
 #include "qasm3/emitter.hpp"
-#include "qasm3/parser.hpp"
+#include "qasm3/read.hpp"
 
 namespace qelto::python {
 namespace {
 
-qasm3::ParseResult<ir::Circuit> parse(std::string_view qasm) {
-  return qasm3::parse(qasm);
+// The source line holding the error and a caret under its column.
+std::string caret_note(std::string_view source,
+                       const qasm3::SourceError& error) {
+  const std::size_t start =
+      source.substr(0, error.offset).rfind('\n') + 1;  // npos + 1 == 0
+  std::size_t end = source.find('\n', error.offset);
+  end = end == std::string_view::npos ? source.size() : end;
+  std::string_view line = source.substr(start, end - start);
+  if (!line.empty() && line.back() == '\r') {
+    line.remove_suffix(1);
+  }
+  return std::string(line) + "\n" + std::string(error.column - 1, ' ') + "^";
+}
+
+std::expected<ir::Circuit, ReadFailure> parse(std::string_view qasm) {
+  auto circuit = qasm3::read(qasm);
+  if (!circuit) {
+    return std::unexpected(
+        ReadFailure{circuit.error(), caret_note(qasm, circuit.error())});
+  }
+  return std::move(*circuit);
 }
 
 qasm3::ParseResult<std::string> emit(const SharedValue<ir::Circuit>& circuit,

@@ -1,6 +1,8 @@
 #include "python/registry.hpp"
 
 #include "python/classes.hpp"
+#include "python/compiler.hpp"
+#include "python/error.hpp"
 #include "python/qasm.hpp"
 
 namespace qelto::python {
@@ -16,6 +18,8 @@ std::span<const Registration> registrations() {
       {&class_def<compile::PropertySet>, nullptr},
       {nullptr, from_qasm_def()},
       {nullptr, to_qasm_def()},
+      {nullptr, nullptr, qasm_error_type},
+      {nullptr, compile_def()},
   };
   return table;
 }

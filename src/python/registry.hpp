@@ -6,10 +6,12 @@
 
 namespace qelto::python {
 
-// One row of the module's registration table: a class, or a module function.
+// One row of the module's registration table: a class, a module function,
+// or another object (an exception class).
 struct Registration {
   ClassDef& (*cls)();       // set for a class row
   PyMethodDef* function;    // set for a function row
+  PyObject* (*object)() = nullptr;  // set for an object row; null on failure
 };
 
 // Every name the module exports, in registration (and `__all__`) order.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <span>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -54,54 +54,48 @@ void Emitter::append_qubits(std::span<const ir::QubitId> qubits) {
   }
 }
 
-void Emitter::write_instruction(const ir::Instruction& instruction) {
-  const std::span<const ir::QubitId> qubits = instruction.qubits;
-  std::visit(
-      [&](const auto& kind) {
-        using Kind = std::decay_t<decltype(kind)>;
-        if constexpr (std::is_same_v<Kind, ir::Gate>) {
-          return write_gate(kind, qubits);
-        } else if constexpr (std::is_same_v<Kind, ir::Measure>) {
-          return write_measure(instruction);
-        } else {
-          begin_line();
-          if constexpr (std::is_same_v<Kind, ir::Reset>) {
-            output_ += "reset ";
-          } else if constexpr (std::is_same_v<Kind, ir::Barrier>) {
-            output_ += qubits.empty() ? "barrier" : "barrier ";
-          } else {
-            static_assert(std::is_same_v<Kind, ir::Delay>);
-            output_ += "delay[";
-            append_number(kind.duration);
-            output_ += options_.portable ? "dt] " : "] ";
-          }
-          append_qubits(qubits);
-          output_ += ';';
-          end_line();
-        }
-      },
-      instruction.kind);
+void Emitter::write_instruction(ir::OperationRef operation) {
+  const std::span<const ir::QubitId> qubits = operation.qubits();
+  switch (operation.kind()) {
+    case ir::OperationKind::Gate:
+      return write_gate(gate_name(operation), operation.parameters(), qubits);
+    case ir::OperationKind::Measure:
+      return write_measure(operation);
+    case ir::OperationKind::Reset:
+      begin_line();
+      output_ += "reset ";
+      break;
+    case ir::OperationKind::Barrier:
+      begin_line();
+      output_ += qubits.empty() ? "barrier" : "barrier ";
+      break;
+    case ir::OperationKind::Delay:
+      begin_line();
+      output_ += "delay[";
+      append_number(operation.delay_duration());
+      output_ += options_.portable ? "dt] " : "] ";
+      break;
+  }
+  append_qubits(qubits);
+  output_ += ';';
+  end_line();
 }
 
-void Emitter::write_gate(const ir::Gate& gate,
+void Emitter::write_gate(std::string_view name,
+                         std::span<const ir::ParameterExpression> params,
                          std::span<const ir::QubitId> qubits) {
   begin_line();
-  const ir::StandardGate* standard = gate.standard();
-  output_ += options_.portable && standard != nullptr
-                 ? portable_name(standard->kind())
-                 : gate.name();
-  const NumberStyle style =
-      options_.portable ? NumberStyle::Shortest : NumberStyle::Fixed;
+  output_ += name;
   // The parameter list is dropped when its text comes out empty, so the
   // opening parenthesis is only kept if something follows it.
   const std::size_t open = output_.size();
   output_ += '(';
-  const std::span<const ir::ParameterExpression> params = gate.parameters();
   for (std::size_t i = 0; i < params.size(); ++i) {
     if (i > 0) {
       output_ += ", ";
     }
-    append_param(output_, params[i], style);
+    append_param(output_, params[i],
+                 options_.portable ? NumberStyle::Shortest : NumberStyle::Fixed);
   }
   if (output_.size() == open + 1) {
     output_.resize(open);
@@ -116,18 +110,25 @@ void Emitter::write_gate(const ir::Gate& gate,
 
 // A single-qubit measurement is the k = 0 case of the pairwise form, so one
 // rule covers both: qubit k into classical bit k, as far as both exist.
-void Emitter::write_measure(const ir::Instruction& instruction) {
-  const std::size_t pairs =
-      std::min(instruction.qubits.size(), instruction.clbits.size());
+void Emitter::write_measure(ir::OperationRef operation) {
+  const std::span<const ir::QubitId> qubits = operation.qubits();
+  const std::span<const ir::ClbitId> clbits = operation.clbits();
+  const std::size_t pairs = std::min(qubits.size(), clbits.size());
   for (std::size_t k = 0; k < pairs; ++k) {
     begin_line();
     output_ += "c[";
-    append_number(instruction.clbits[k].index);
+    append_number(clbits[k].index);
     output_ += "] = measure q[";
-    append_number(instruction.qubits[k].index);
+    append_number(qubits[k].index);
     output_ += "];";
     end_line();
   }
+}
+
+std::string_view Emitter::gate_name(ir::OperationRef operation) const {
+  const std::optional<ir::StandardGate::Kind> kind = operation.standard_gate();
+  return options_.portable && kind ? portable_name(*kind)
+                                   : operation.gate_name();
 }
 
 void Emitter::write_definition(ir::StandardGate::Kind kind) {
@@ -143,36 +144,22 @@ void Emitter::write_definition(ir::StandardGate::Kind kind) {
 
 namespace {
 
-// The operations in the order they were added: the DAG numbers its nodes
-// as they are created and never removes one.
-std::vector<const ir::Instruction*> insertion_order(const ir::CircuitDag& dag) {
-  std::vector<const ir::Instruction*> ops;
-  ops.reserve(dag.node_count());
-  for (std::uint32_t i = 0; i < dag.node_count(); ++i) {
-    if (const auto* op = std::get_if<ir::Op>(dag.node(ir::NodeIndex{i}))) {
-      ops.push_back(&op->instruction);
-    }
-  }
-  return ops;
-}
-
-// The gates `ops` call that need a definition; an error for an angle no
-// portable text can hold.
-ParseResult<GateDefinitions> portable_definitions(
-    std::span<const ir::Instruction* const> ops) {
+// The gates the circuit calls that need a definition; an error for an
+// angle no portable text can hold.
+ParseResult<GateDefinitions> portable_definitions(const ir::CircuitDag& dag) {
   GateDefinitions definitions;
-  for (const ir::Instruction* op : ops) {
-    const auto* gate = std::get_if<ir::Gate>(&op->kind);
-    if (gate == nullptr) {
+  for (std::size_t i = 0; i < dag.num_operations(); ++i) {
+    const ir::OperationRef op = dag.operation(i);
+    if (op.kind() != ir::OperationKind::Gate) {
       continue;
     }
-    if (const ir::StandardGate* standard = gate->standard()) {
-      definitions.use(standard->kind());
+    if (const auto kind = op.standard_gate()) {
+      definitions.use(*kind);
     }
-    for (const ir::ParameterExpression& param : gate->parameters()) {
+    for (const ir::ParameterExpression& param : op.parameters()) {
       if (!has_finite_constants(param)) {
         return std::unexpected(Other{"Cannot write a non-finite angle (gate " +
-                                     std::string(gate->name()) + ")"});
+                                     std::string(op.gate_name()) + ")"});
       }
     }
   }
@@ -198,17 +185,16 @@ void write_declarations(Emitter& emitter, const ir::Circuit& circuit) {
 ParseResult<std::string> emit(const ir::Circuit& circuit, EmitOptions options) {
   Emitter emitter(options);
   emitter.writeln("OPENQASM 3.0;");
+  const ir::CircuitDag& dag = circuit.dag();
   if (!options.portable) {
     emitter.writeln("");
     write_declarations(emitter, circuit);
-    for (const ir::OpRef& op : circuit.dag().topological_ops()) {
-      emitter.write_instruction(*op.instruction);
+    for (const ir::OpRef& op : dag.topological_ops()) {
+      emitter.write_instruction(op.operation);
     }
     return emitter.take_output();
   }
-  const std::vector<const ir::Instruction*> ops =
-      insertion_order(circuit.dag());
-  auto definitions = portable_definitions(ops);
+  auto definitions = portable_definitions(dag);
   if (!definitions) {
     return std::unexpected(std::move(definitions.error()));
   }
@@ -219,8 +205,8 @@ ParseResult<std::string> emit(const ir::Circuit& circuit, EmitOptions options) {
     emitter.writeln("");
   }
   write_declarations(emitter, circuit);
-  for (const ir::Instruction* op : ops) {
-    emitter.write_instruction(*op);
+  for (std::size_t i = 0; i < dag.num_operations(); ++i) {
+    emitter.write_instruction(dag.operation(i));
   }
   return emitter.take_output();
 }

@@ -44,7 +44,7 @@ class Emitter {
   // Writes the statement lines of one operation: a gate call, one
   // "c[i] = measure q[j];" line per qubit/bit pair of a measurement,
   // "reset ...;", "barrier ...;" (or "barrier;") or "delay[n] ...;".
-  void write_instruction(const ir::Instruction& instruction);
+  void write_instruction(ir::OperationRef operation);
 
   [[nodiscard]] const std::string& output() const noexcept { return output_; }
   // Hands over the text written so far and leaves the buffer empty.
@@ -62,8 +62,12 @@ class Emitter {
   void end_line();
   void append_number(std::uint64_t value);
   void append_qubits(std::span<const ir::QubitId> qubits);
-  void write_gate(const ir::Gate& gate, std::span<const ir::QubitId> qubits);
-  void write_measure(const ir::Instruction& instruction);
+  void write_gate(std::string_view name,
+                  std::span<const ir::ParameterExpression> params,
+                  std::span<const ir::QubitId> qubits);
+  void write_measure(ir::OperationRef operation);
+  // The name a gate call is written with (see portable_name).
+  [[nodiscard]] std::string_view gate_name(ir::OperationRef operation) const;
 
   std::string output_;
   std::uint32_t indent_ = 0;

@@ -1,5 +1,6 @@
 #include "qasm3/error.hpp"
 
+#include <algorithm>
 #include <type_traits>
 #include <utility>
 
@@ -13,6 +14,23 @@ std::string counted(const std::string& gate, std::size_t expected,
 }
 
 }  // namespace
+
+SourceError locate(std::string_view source, ParseError error,
+                   std::size_t offset) {
+  offset = std::min(offset, source.size());
+  const std::string_view before = source.substr(0, offset);
+  const std::size_t line_start = before.rfind('\n') + 1;  // npos + 1 == 0
+  std::size_t line = 1;
+  for (const char c : before) {
+    line += c == '\n' ? 1 : 0;
+  }
+  std::size_t column = 1;
+  for (const char c : before.substr(line_start)) {
+    // Continuation bytes of a UTF-8 sequence add no column.
+    column += (static_cast<unsigned char>(c) & 0xC0) == 0x80 ? 0 : 1;
+  }
+  return SourceError{std::move(error), offset, line, column};
+}
 
 ParseError to_parse_error(ir::IrError error) {
   return ParseError(std::in_place_type<CircuitError>, std::move(error));

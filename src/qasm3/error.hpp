@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <expected>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "ir/error.hpp"
@@ -81,6 +82,22 @@ using ParseError =
 
 template <class T>
 using ParseResult = std::expected<T, ParseError>;
+
+// A reading error and where in the source it was found.
+struct SourceError {
+  ParseError error;
+  // Byte offset into the source.
+  std::size_t offset = 0;
+  // 1-based line and column; the column counts characters (a UTF-8
+  // sequence is one), not bytes.
+  std::size_t line = 1;
+  std::size_t column = 1;
+};
+
+// `error` found at byte `offset` of `source` (clamped to its end), with the
+// line and column of that offset.
+[[nodiscard]] SourceError locate(std::string_view source, ParseError error,
+                                 std::size_t offset);
 
 // An IR error becomes CircuitError unchanged.
 [[nodiscard]] ParseError to_parse_error(ir::IrError error);

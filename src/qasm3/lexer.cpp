@@ -12,11 +12,38 @@
 namespace qelto::qasm3 {
 namespace {
 
-void add_failure(LexResult& out, std::string_view source, Span span) {
+std::string invalid_token(std::string_view source, Span span) {
   std::string message = "Invalid token: '";
   message.append(source.substr(span.start, span.end - span.start));
   message.push_back('\'');
-  out.failures.push_back(LexFailure{span, std::move(message)});
+  return message;
+}
+
+void add_failure(LexResult& out, std::string_view source, Span span) {
+  out.failures.push_back(LexFailure{span, invalid_token(source, span)});
+}
+
+bool is_ascii_letter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The language feature a range the scanner cannot read belongs to, if it
+// is one the reader knows it lacks.
+std::string_view unsupported_feature(std::string_view source, Span span) {
+  const char first = source[span.start];
+  const char next = span.end < source.size() ? source[span.end] : '\0';
+  if (first == '$' && span.end - span.start == 1 && next >= '0' &&
+      next <= '9') {
+    return "physical qubits ($0, $1, ...) are not supported";
+  }
+  if (first == '#' && span.end - span.start == 1 && is_ascii_letter(next)) {
+    return "directives (#pragma, #dim) are not supported";
+  }
+  if (static_cast<unsigned char>(first) >= 0x80) {
+    return "characters outside ASCII are not supported outside comments and "
+           "strings";
+  }
+  return {};
 }
 
 // Every lexeme is at least a byte long, so the length of the text bounds
@@ -120,6 +147,16 @@ ParseResult<std::vector<LexedToken>> collect_tokens(LexResult&& lexed) {
         LexerError{std::move(first.message), first.span.start});
   }
   return std::move(lexed.tokens);
+}
+
+std::string lex_failure_message(std::string_view source, Span span) {
+  std::string message = invalid_token(source, span);
+  if (const std::string_view feature = unsupported_feature(source, span);
+      !feature.empty()) {
+    message.append(": ");
+    message.append(feature);
+  }
+  return message;
 }
 
 std::size_t line_of(std::string_view source, std::size_t offset) {

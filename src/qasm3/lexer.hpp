@@ -80,6 +80,13 @@ struct LexResult {
 [[nodiscard]] ParseResult<std::vector<LexedToken>> collect_tokens(
     LexResult&& lexed);
 
+// The reader's text for a range the lexer could not read: LexFailure's
+// message, followed by ": {feature} are not supported" where the range starts
+// a feature the reader lacks (a physical qubit `$0`, a directive `#pragma`,
+// a character outside ASCII).
+[[nodiscard]] std::string lex_failure_message(std::string_view source,
+                                              Span span);
+
 // 1-based line of the byte at `offset`: one more than the number of line
 // feeds before it. Offsets past the end count the whole source.
 [[nodiscard]] std::size_t line_of(std::string_view source, std::size_t offset);

@@ -32,12 +32,14 @@ ParseResult<void> add_register(RegisterTable& table, std::uint32_t& total,
   return {};
 }
 
+// On failure, `offset` is that of the reference at fault.
 ParseResult<void> resolve(const RegisterTable& table, const SyntaxTree& tree,
-                          SyntaxRange refs, BitRuns& out) {
+                          SyntaxRange refs, BitRuns& out, std::size_t& offset) {
   for (std::uint32_t i = 0; i < refs.count; ++i) {
     const SyntaxRef& ref = tree.refs[refs.first + i];
     const Register* found = table.find(ref.name);
     if (found == nullptr) {
+      offset = ref.offset;
       return std::unexpected(UndefinedIdentifier{std::string(ref.name)});
     }
     const Register& reg = *found;
@@ -46,6 +48,7 @@ ParseResult<void> resolve(const RegisterTable& table, const SyntaxTree& tree,
       continue;
     }
     if (*ref.index >= reg.size) {
+      offset = ref.offset;
       return std::unexpected(
           IndexOutOfBounds{*ref.index, std::string(ref.name), reg.size});
     }
@@ -119,17 +122,18 @@ const Register* RegisterTable::find(std::string_view name) const {
 
 ParseResult<void> Lowerer::resolve_qubits(const SyntaxTree& tree,
                                           SyntaxRange refs,
-                                          BitRuns& out) const {
-  return resolve(qubit_registers_, tree, refs, out);
+                                          BitRuns& out) {
+  return resolve(qubit_registers_, tree, refs, out, error_offset_);
 }
 
 ParseResult<void> Lowerer::resolve_clbits(const SyntaxTree& tree,
                                           SyntaxRange refs,
-                                          BitRuns& out) const {
-  return resolve(clbit_registers_, tree, refs, out);
+                                          BitRuns& out) {
+  return resolve(clbit_registers_, tree, refs, out, error_offset_);
 }
 
 ParseResult<void> Lowerer::declare(const SyntaxStmt& statement) {
+  error_offset_ = statement.offset;
   if (statement.kind == SyntaxStmtKind::QubitDecl) {
     return add_register(qubit_registers_, num_qubits_, statement.name,
                         statement.number, "qubits");
@@ -157,8 +161,14 @@ bool Lowerer::is_operation(const SyntaxStmt& statement) {
   }
 }
 
+bool Lowerer::is_register(const SyntaxStmt& statement) {
+  return statement.kind == SyntaxStmtKind::QubitDecl ||
+         statement.kind == SyntaxStmtKind::BitDecl;
+}
+
 ParseResult<void> Lowerer::lower(ir::Circuit& circuit, const SyntaxTree& tree,
                                  const SyntaxStmt& statement) {
+  error_offset_ = statement.offset;
   switch (statement.kind) {
     case SyntaxStmtKind::GateCall:
       return lower_gate(circuit, tree, statement);
@@ -172,9 +182,10 @@ ParseResult<void> Lowerer::lower(ir::Circuit& circuit, const SyntaxTree& tree,
       return std::unexpected(Other{"If statements not yet supported"});
     case SyntaxStmtKind::For:
       return std::unexpected(Other{"For loops not yet supported"});
+    case SyntaxStmtKind::Delay:
+      return lower_delay(circuit, tree, statement);
     case SyntaxStmtKind::GateDef:
-      return std::unexpected(
-          Other{"Custom gate definitions not yet supported"});
+      return define(tree, statement);
     default:
       // Declarations were laid out in pass 1; includes are never read and
       // classical assignments have no effect on the circuit.
@@ -182,8 +193,9 @@ ParseResult<void> Lowerer::lower(ir::Circuit& circuit, const SyntaxTree& tree,
   }
 }
 
-// Pairs qubits with classical bits in order; the surplus of the longer list
-// is ignored, so `measure q;` without a target measures nothing.
+// Pairs qubits with classical bits in order. A measurement without a
+// target, or whose lists differ in length, is refused rather than dropping
+// the surplus.
 ParseResult<void> Lowerer::lower_measure(ir::Circuit& circuit,
                                          const SyntaxTree& tree,
                                          const SyntaxStmt& measure) {
@@ -192,8 +204,18 @@ ParseResult<void> Lowerer::lower_measure(ir::Circuit& circuit,
   if (auto q = resolve_qubits(tree, measure.qubits, qubits_); !q) {
     return q;
   }
+  if (measure.bits.count == 0) {
+    return std::unexpected(
+        Other{"A measurement needs a target: 'c = measure q;' or "
+              "'measure q -> c;'"});
+  }
   if (auto c = resolve_clbits(tree, measure.bits, clbits_); !c) {
     return c;
+  }
+  if (qubits_.size() != clbits_.size()) {
+    return std::unexpected(Other{
+        "A measurement of " + std::to_string(qubits_.size()) +
+        " qubits into " + std::to_string(clbits_.size()) + " bits"});
   }
   auto qrun = qubits_.runs().begin();
   auto crun = clbits_.runs().begin();
@@ -229,6 +251,25 @@ ParseResult<void> Lowerer::lower_reset(ir::Circuit& circuit,
       ir::Instruction instruction{
           {ir::QubitId{run.first + i}}, {}, ir::Reset{}};
       if (auto applied = circuit.apply(std::move(instruction)); !applied) {
+        return circuit_result(applied);
+      }
+    }
+  }
+  return {};
+}
+
+ParseResult<void> Lowerer::lower_delay(ir::Circuit& circuit,
+                                       const SyntaxTree& tree,
+                                       const SyntaxStmt& delay) {
+  qubits_.clear();
+  if (auto q = resolve_qubits(tree, delay.qubits, qubits_); !q) {
+    return q;
+  }
+  for (const BitRuns::Run& run : qubits_.runs()) {
+    for (std::uint32_t i = 0; i < run.count; ++i) {
+      if (auto applied =
+              circuit.delay(ir::QubitId{run.first + i}, *delay.number);
+          !applied) {
         return circuit_result(applied);
       }
     }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,6 +47,14 @@ struct Register {
   std::uint32_t size = 0;
 };
 
+// Hashes names looked up by view in maps keyed by owned strings.
+struct NameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const noexcept {
+    return std::hash<std::string_view>{}(text);
+  }
+};
+
 // The registers of one kind by name; a later declaration of a name replaces
 // the earlier one.
 class RegisterTable {
@@ -54,18 +64,62 @@ class RegisterTable {
   [[nodiscard]] const Register* find(std::string_view name) const;
 
  private:
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const noexcept {
-      return std::hash<std::string_view>{}(text);
-    }
-  };
-  using Map = std::unordered_map<std::string, Register, Hash, std::equal_to<>>;
+  using Map =
+      std::unordered_map<std::string, Register, NameHash, std::equal_to<>>;
 
   Map map_;
   // Programs name the same register over and over; the last one found is
   // checked before hashing.
   mutable const Map::value_type* last_ = nullptr;
+};
+
+// A catalogue gate as the reader names it.
+struct CatalogueGate {
+  // The name count errors show (an alias reports its catalogue name).
+  std::string_view check_name;
+  ir::StandardGate::Kind kind = ir::StandardGate::Kind::H;
+  std::uint32_t params = 0;
+  std::uint32_t qubits = 0;
+  // False for the identity, which is read and dropped.
+  bool applied = true;
+  // The gate table's alias the name is, or 0xff.
+  std::uint8_t alias = 0xff;
+};
+
+// The catalogue gate a name in a program denotes (in any mix of cases), if
+// any.
+[[nodiscard]] std::optional<CatalogueGate> find_catalogue_gate(
+    std::string_view name);
+
+// The gate `gate` names, built from the call's `params` (whose count has
+// been checked): copies of them, or the originals for the `last` gate built
+// from them; an alias that maps its parameters builds its target's.
+[[nodiscard]] ir::StandardGate make_catalogue_gate(
+    const CatalogueGate& gate, std::vector<ir::ParameterExpression>& params,
+    bool last);
+
+// The error for a call of a gate that is neither defined nor in the
+// catalogue.
+[[nodiscard]] ParseError unknown_gate(std::string_view name);
+
+// The most operations that expanding calls of gate definitions may add to
+// one program: 2^20, far beyond programs that people or other toolkits
+// write with definitions (a 1000-qubit Fourier transform is half a million),
+// while the circuit it makes stays within a few hundred megabytes. A call
+// that would pass it is refused before anything of it is expanded, so a
+// chain of definitions that doubles at each level fails in time
+// proportional to its text.
+inline constexpr std::uint64_t kMaxExpandedOperations = std::uint64_t{1}
+                                                        << 20;
+// The deepest chain of definitions calling definitions. Expansion keeps its
+// own stack, so this bounds memory, not the machine stack; it matches the
+// parser's nesting limit.
+inline constexpr std::uint32_t kMaxGateDepth = 256;
+
+// Parameter names of a gate definition bound to the values of one call.
+struct Bindings {
+  std::span<const std::string_view> names;
+  std::span<const ir::ParameterExpression> values;
 };
 
 // Lowers a program into a Circuit one top-level statement at a time, in two
@@ -83,24 +137,89 @@ class Lowerer {
   [[nodiscard]] ir::Circuit make_circuit() const;
 
   // Pass 2 for one statement of `tree`: applies gates, measurements,
-  // resets and barriers to `circuit`; includes, declarations and
-  // assignments do nothing; if, for and gate definitions fail. Within a
-  // gate call the first failure among qubit references, parameters, the
-  // gate name and the counts is reported, in that order.
+  // resets, barriers and delays to `circuit` and records gate definitions;
+  // includes, declarations and assignments do nothing; if and for fail.
+  // Within a gate call the first failure among qubit references,
+  // parameters, the gate name and the counts is reported, in that order.
   [[nodiscard]] ParseResult<void> lower(ir::Circuit& circuit,
                                         const SyntaxTree& tree,
                                         const SyntaxStmt& statement);
 
   // True for the statements pass 2 does something with (applies or fails).
   [[nodiscard]] static bool is_operation(const SyntaxStmt& statement);
+  // True for the declarations of registers.
+  [[nodiscard]] static bool is_register(const SyntaxStmt& statement);
+
+  // The byte offset in the source of what the last error was found at.
+  [[nodiscard]] std::size_t error_offset() const noexcept {
+    return error_offset_;
+  }
+
+  // Drops every gate definition recorded so far, before the operations are
+  // lowered again.
+  void forget_definitions();
 
  private:
+  // One gate definition: its statement, kept in a copy of the syntax form
+  // that held it, and what expanding one call of it costs.
+  struct Definition {
+    SyntaxTree tree;
+    std::uint32_t statement = 0;
+    std::vector<std::string_view> params;
+    std::vector<std::string_view> qubits;
+    // Operations one call expands to, saturated past the limit.
+    std::uint64_t operations = 0;
+    // 1 for a body of catalogue gates only.
+    std::uint32_t depth = 1;
+  };
+  // One qubit argument of a call: a run of qubits, and whether it names a
+  // whole register (which broadcasts) or one qubit.
+  struct Argument {
+    std::uint32_t first = 0;
+    std::uint32_t count = 0;
+    bool whole = false;
+  };
+  // The gate a call names: a definition, or else a catalogue gate.
+  struct Callee {
+    const Definition* definition = nullptr;
+    CatalogueGate gate;
+    [[nodiscard]] std::string_view name() const;
+    [[nodiscard]] std::uint32_t params() const;
+    [[nodiscard]] std::uint32_t qubits() const;
+  };
+
+  [[nodiscard]] ParseResult<void> define(const SyntaxTree& tree,
+                                         const SyntaxStmt& definition);
+  [[nodiscard]] ParseResult<void> check_body(Definition& definition) const;
+  [[nodiscard]] ParseResult<Callee> find_callee(std::string_view name) const;
+  [[nodiscard]] ParseResult<void> resolve_arguments(const SyntaxTree& tree,
+                                                    SyntaxRange refs);
+  // How many times a call of `callee` on `arguments_` applies it
+  // (broadcast), after checking the counts.
+  [[nodiscard]] ParseResult<std::uint64_t> applications(
+      const Callee& callee, std::uint64_t params) const;
+  // The operands of application `i` of a call on `arguments_`.
+  void operands(const Callee& callee, std::uint64_t i,
+                std::vector<ir::QubitId>& out) const;
+  [[nodiscard]] ParseResult<void> apply(ir::Circuit& circuit,
+                                        const Callee& callee,
+                                        std::vector<ir::ParameterExpression>& params,
+                                        std::span<const ir::QubitId> qubits,
+                                        bool last);
+  [[nodiscard]] ParseResult<void> expand(
+      ir::Circuit& circuit, const Definition& definition,
+      std::vector<ir::ParameterExpression> params,
+      std::vector<ir::QubitId> qubits);
+  [[nodiscard]] ParseResult<void> lower_delay(ir::Circuit& circuit,
+                                              const SyntaxTree& tree,
+                                              const SyntaxStmt& delay);
+
   [[nodiscard]] ParseResult<void> resolve_qubits(const SyntaxTree& tree,
                                                  SyntaxRange refs,
-                                                 BitRuns& out) const;
+                                                 BitRuns& out);
   [[nodiscard]] ParseResult<void> resolve_clbits(const SyntaxTree& tree,
                                                  SyntaxRange refs,
-                                                 BitRuns& out) const;
+                                                 BitRuns& out);
   [[nodiscard]] ParseResult<void> lower_gate(ir::Circuit& circuit,
                                              const SyntaxTree& tree,
                                              const SyntaxStmt& call);
@@ -122,15 +241,34 @@ class Lowerer {
   BitRuns qubits_;
   BitRuns clbits_;
   std::vector<ir::ParameterExpression> params_;
+  std::vector<Argument> arguments_;
+  // The qubits `arguments_` name, all told.
+  std::uint64_t arguments_total_ = 0;
+  std::vector<ir::QubitId> operands_;
+  std::unordered_map<std::string, Definition, NameHash, std::equal_to<>>
+      definitions_;
+  // Operations added by expanding definitions so far.
+  std::uint64_t expanded_ = 0;
+  std::size_t error_offset_ = 0;
 };
 
 // A gate parameter from a parsed expression of `tree`: numbers become
-// Constants (tau and euler too), names Symbols, pi Pi, negation Neg,
-// parentheses vanish, and +, -, *, / the matching node. A call of sin, cos,
-// tan, exp, ln or sqrt becomes the Constant of its value when its one
-// argument folds to a number. Every other form is an Other error.
+// Constants (tau and euler too), names Symbols (or a copy of their value
+// when `bindings` binds them), pi Pi, negation Neg, parentheses vanish, and
+// +, -, *, / the matching node. A call of sin, cos, tan, exp, ln or sqrt
+// becomes the Constant of its value when its one argument folds to a
+// number. A number that is not finite (an overflowing literal, or a value
+// folded from a division by zero, an overflow or a function outside its
+// domain) and every other form are Other errors.
 [[nodiscard]] ParseResult<ir::ParameterExpression> expr_to_param(
-    const SyntaxTree& tree, std::uint32_t expression);
+    const SyntaxTree& tree, std::uint32_t expression,
+    const Bindings& bindings = {});
+
+// Replaces `out` with the parameters of the expression list `params` of
+// `tree`, in order; the first failure stops.
+[[nodiscard]] ParseResult<void> params_to_list(
+    const SyntaxTree& tree, SyntaxRange params, const Bindings& bindings,
+    std::vector<ir::ParameterExpression>& out);
 
 // Succeed when `got == expected`; otherwise WrongParamCount /
 // WrongQubitCount naming `gate`.

@@ -133,110 +133,55 @@ const GateRow* find_gate(std::string_view name) {
   return nullptr;
 }
 
-ParseResult<void> check_counts(const GateRow& row, std::size_t params,
-                               std::uint64_t qubits) {
-  if (row.params != kNoCheck) {
-    if (auto checked = check_param_count(row.check_name, params, row.params);
-        !checked) {
-      return checked;
-    }
+}  // namespace
+
+ParseError unknown_gate(std::string_view name) {
+  if (lower_case(name) == "gphase") {
+    return Other{"global phase (gphase) is not supported"};
   }
-  if (row.qubits != kNoCheck) {
-    return check_qubit_count(row.check_name, qubits, row.qubits);
-  }
-  return {};
+  return UnknownGate{lower_case(name)};
 }
 
-// The gate of `row`, taking its parameters from `params`: copies of them,
-// or the originals themselves for the last gate built from them (most calls
-// build only one). The counts have been checked.
-ir::StandardGate make_gate(const GateRow& row,
-                           std::vector<ir::ParameterExpression>& params,
-                           bool last) {
+// A call must give exactly the parameters the name takes (an alias may take
+// other parameters than its target).
+std::optional<CatalogueGate> find_catalogue_gate(std::string_view name) {
+  const GateRow* row = find_gate(name);
+  if (row == nullptr) {
+    return std::nullopt;
+  }
+  const std::uint32_t params =
+      row->alias != kNoAlias ? ir::kGateAliases.aliases[row->alias].num_params
+                             : ir::StandardGate::num_params(row->kind);
+  return CatalogueGate{row->check_name,
+                       row->kind,
+                       params,
+                       ir::StandardGate::num_qubits(row->kind),
+                       row->action != Action::Nothing,
+                       row->alias};
+}
+
+ir::StandardGate make_catalogue_gate(
+    const CatalogueGate& gate, std::vector<ir::ParameterExpression>& params,
+    bool last) {
   auto take = [&](std::size_t i) {
-    if (row.alias != kNoAlias &&
-        ir::kGateAliases.aliases[row.alias].maps_params) {
-      return ir::kGateAliases.aliases[row.alias].params[i].make(params);
+    if (gate.alias != kNoAlias &&
+        ir::kGateAliases.aliases[gate.alias].maps_params) {
+      return ir::kGateAliases.aliases[gate.alias].params[i].make(params);
     }
     return last ? std::move(params[i]) : params[i].clone();
   };
-  switch (ir::StandardGate::num_params(row.kind)) {
+  switch (ir::StandardGate::num_params(gate.kind)) {
     case 0:
-      return ir::StandardGate(row.kind);
+      return ir::StandardGate(gate.kind);
     case 1:
-      return ir::StandardGate(row.kind, take(0));
+      return ir::StandardGate(gate.kind, take(0));
     case 2:
-      return ir::StandardGate(row.kind, take(0), take(1));
+      return ir::StandardGate(gate.kind, take(0), take(1));
     case 3:
-      return ir::StandardGate(row.kind, take(0), take(1), take(2));
+      return ir::StandardGate(gate.kind, take(0), take(1), take(2));
     default:
-      return ir::StandardGate(row.kind, take(0), take(1), take(2), take(3));
+      return ir::StandardGate(gate.kind, take(0), take(1), take(2), take(3));
   }
-}
-
-ParseResult<void> applied(const ir::IrResult<ir::NodeIndex>& result) {
-  if (!result) {
-    return std::unexpected(to_parse_error(result.error()));
-  }
-  return {};
-}
-
-}  // namespace
-
-// Qubit references, then parameters, then the name, then the counts: the
-// first failure in that order is the one reported.
-ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
-                                      const SyntaxTree& tree,
-                                      const SyntaxStmt& call) {
-  qubits_.clear();
-  if (auto q = resolve_qubits(tree, call.qubits, qubits_); !q) {
-    return q;
-  }
-  std::vector<ir::ParameterExpression>& params = params_;
-  params.clear();
-  for (std::uint32_t i = 0; i < call.params.count; ++i) {
-    auto param =
-        expr_to_param(tree, tree.expression_lists[call.params.first + i]);
-    if (!param) {
-      return std::unexpected(std::move(param.error()));
-    }
-    params.push_back(std::move(*param));
-  }
-  const GateRow* row = find_gate(call.name);
-  if (row == nullptr) {
-    return std::unexpected(UnknownGate{lower_case(call.name)});
-  }
-  if (auto counts = check_counts(*row, params.size(), qubits_.size());
-      !counts) {
-    return counts;
-  }
-  if (row->action == Action::Nothing) {
-    return {};
-  }
-  if (row->action == Action::Once) {
-    ir::QubitList operands;
-    for (const BitRuns::Run& run : qubits_.runs()) {
-      for (std::uint32_t i = 0; i < run.count && operands.size() < row->qubits;
-           ++i) {
-        operands.push_back(ir::QubitId{run.first + i});
-      }
-    }
-    return applied(circuit.apply(ir::Instruction{
-        std::move(operands), {}, ir::Gate{make_gate(*row, params, true)}}));
-  }
-  std::uint64_t remaining = qubits_.size();
-  for (const BitRuns::Run& run : qubits_.runs()) {
-    for (std::uint32_t i = 0; i < run.count; ++i) {
-      auto instruction = ir::Instruction::single_qubit_gate(
-          make_gate(*row, params, --remaining == 0),
-          ir::QubitId{run.first + i});
-      if (auto result = applied(circuit.apply(std::move(instruction)));
-          !result) {
-        return result;
-      }
-    }
-  }
-  return {};
 }
 
 }  // namespace qelto::qasm3

@@ -3,6 +3,8 @@
 #include <array>
 #include <cassert>
 #include <cmath>
+#include <cstddef>
+#include <string>
 #include <string_view>
 #include <type_traits>
 #include <variant>
@@ -32,11 +34,26 @@ constexpr std::array<NamedAngle, 5> kNamedAngles = {{
 }};
 
 // Pending work while printing: an expression to print, or a fixed piece of
-// text to append once the operands before it are done.
+// text to append once the operands before it are done. `divisor`: the
+// expression is the right operand of `*` or `/`.
 struct Step {
   const Expr* expr = nullptr;
   std::string_view text;
+  bool divisor = false;
 };
+
+// A named angle with a slash as the right operand of `*` or `/` would
+// regroup when read back ("x / pi/2" reads as "(x / pi) / 2"), so there it
+// is parenthesised. Plain numbers never hold a slash.
+void append_operand_constant(std::string& out, double value, NumberStyle style,
+                             bool divisor) {
+  const std::size_t start = out.size();
+  append_constant(out, value, style);
+  if (divisor && out.find('/', start) != std::string::npos) {
+    out.insert(start, 1, '(');
+    out += ')';
+  }
+}
 
 template <class Node>
 constexpr std::string_view binary_operator() {
@@ -66,12 +83,12 @@ const Expr::Constant* negated_literal(const Expr::Neg& node,
 // Writes a leaf; for a compound node writes its opening text and schedules
 // the rest (in reverse, so the left operand comes off the stack first).
 void write_node(std::string& out, const Expr& expr, NumberStyle style,
-                std::vector<Step>& stack) {
+                bool divisor, std::vector<Step>& stack) {
   std::visit(
       [&](const auto& node) {
         using Node = std::decay_t<decltype(node)>;
         if constexpr (std::is_same_v<Node, Expr::Constant>) {
-          append_constant(out, node.value, style);
+          append_operand_constant(out, node.value, style, divisor);
         } else if constexpr (std::is_same_v<Node, Expr::Symbol>) {
           out += node.name;
         } else if constexpr (std::is_same_v<Node, Expr::Pi>) {
@@ -88,7 +105,9 @@ void write_node(std::string& out, const Expr& expr, NumberStyle style,
         } else {
           out += '(';
           stack.push_back({nullptr, ")"});
-          stack.push_back({node.right.get(), {}});
+          stack.push_back({node.right.get(), {},
+                           std::is_same_v<Node, Expr::Mul> ||
+                               std::is_same_v<Node, Expr::Div>});
           stack.push_back({nullptr, binary_operator<Node>()});
           stack.push_back({node.left.get(), {}});
         }
@@ -123,14 +142,14 @@ void append_constant(std::string& out, double value, NumberStyle style) {
 void append_param(std::string& out, const Expr& expression,
                   NumberStyle style) {
   std::vector<Step> stack;
-  write_node(out, expression, style, stack);
+  write_node(out, expression, style, false, stack);
   while (!stack.empty()) {
     const Step step = stack.back();
     stack.pop_back();
     if (step.expr == nullptr) {
       out += step.text;
     } else {
-      write_node(out, *step.expr, style, stack);
+      write_node(out, *step.expr, style, step.divisor, stack);
     }
   }
 }

@@ -28,8 +28,10 @@ enum class NumberStyle : std::uint8_t {
 
 // OpenQASM text of a gate parameter in `style`. Symbols print by name and
 // pi as "pi". Compound expressions are fully parenthesised: "-(a)",
-// "(a + b)", "(a - b)", "(a * b)", "(a / b)". Works without recursion, so
-// any nesting depth is safe.
+// "(a + b)", "(a - b)", "(a * b)", "(a / b)"; a named angle written with a
+// slash as the right operand of `*` or `/` is parenthesised too
+// ("(a / (pi/2))"), so that the text reads back as the same expression.
+// Works without recursion, so any nesting depth is safe.
 [[nodiscard]] std::string emit_param(const ir::ParameterExpression& expression,
                                      NumberStyle style = NumberStyle::Fixed);
 

@@ -35,8 +35,8 @@ Parser::Parser(std::string_view source) : source_(source), scanner_(source) {
 
 void Parser::note_failure() {
   if (!first_failure_) {
-    first_failure_ = LexerError{"Invalid token: '" + std::string(text()) + "'",
-                                lexeme_.span.start};
+    first_failure_ =
+        LexerError{lex_failure_message(source_, lexeme_.span), lexeme_.span.start};
   }
 }
 
@@ -80,9 +80,9 @@ ParseStep<void> Parser::expect(TokenKind kind) {
     return fail(UnexpectedEof{"expected " + to_string(kind)});
   }
   if (!next_is(kind)) {
-    auto error = unexpected(to_string(kind));
+    auto failed = fail(unexpected(to_string(kind)));
     advance();
-    return fail(std::move(error));
+    return failed;
   }
   advance();
   return {};
@@ -102,11 +102,17 @@ ParseError Parser::too_deep() const {
 
 std::unexpected<ParseFailed> Parser::fail(ParseError error) {
   error_ = std::move(error);
+  error_offset_ = at_end_ ? source_.size() : lexeme_.span.start;
   return std::unexpected(ParseFailed{});
+}
+
+std::unexpected<ParseFailed> Parser::unsupported(std::string_view feature) {
+  return fail(Other{std::string(feature) + " are not supported"});
 }
 
 ParseError Parser::reported_error() {
   if (auto failure = first_lexer_failure()) {
+    error_offset_ = failure->position;
     return std::move(*failure);
   }
   return std::move(*error_);
@@ -178,6 +184,7 @@ ParseStep<void> Parser::parse_bit_ref() {
   }
   SyntaxRef& ref = append(syntax_.refs);
   ref.name = text();
+  ref.offset = lexeme_.span.start;
   advance();
   if (consume(TokenKind::LBracket)) {
     auto value = parse_bracketed_int();
@@ -211,17 +218,17 @@ ParseStep<std::string> Parser::parse_version() {
   } else if (next_is(TokenKind::IntLiteral)) {
     version = std::to_string(lexeme_.value) + ".0";
   } else {
-    auto error = InvalidVersion{to_string(current_token())};
+    auto failed = fail(InvalidVersion{to_string(current_token())});
     advance();
-    return fail(std::move(error));
+    return failed;
   }
   advance();
   return version;
 }
 
 ParseResult<std::string> Parser::parse_header() {
-  if (auto header = expect(TokenKind::OpenQasm); !header) {
-    return std::unexpected(reported_error());
+  if (!consume(TokenKind::OpenQasm)) {
+    return std::string();
   }
   auto version = parse_version();
   if (!version) {
@@ -239,6 +246,7 @@ ParseResult<const SyntaxStmt*> Parser::next_statement() {
   pending_statements_.clear();
   if (at_end()) {
     if (auto failure = first_lexer_failure()) {
+      error_offset_ = failure->position;
       return std::unexpected(std::move(*failure));
     }
     return nullptr;
@@ -253,10 +261,10 @@ ParseResult<const SyntaxStmt*> Parser::next_statement() {
 // Most statements end in a semicolon. No statement is shorter than a few
 // bytes, so only semicolons inside comments or strings can lead the count
 // astray, and the cap bounds how far.
-std::size_t Parser::statement_hint() const {
+std::size_t statement_hint(std::string_view source) {
   constexpr std::size_t kMinBytesPerStatement = 8;
-  return std::min(count_semicolons(source_),
-                  source_.size() / kMinBytesPerStatement);
+  return std::min(count_semicolons(source),
+                  source.size() / kMinBytesPerStatement);
 }
 
 SyntaxExpr& Parser::new_expression(SyntaxExprKind kind) {
@@ -303,34 +311,6 @@ SyntaxRange Parser::take_expressions(std::size_t mark) {
 
 SyntaxRange Parser::take_statements(std::size_t mark) {
   return take(pending_statements_, mark, syntax_.statement_lists);
-}
-
-// Growing the statement list by doublings would move every statement
-// several times and return freed blocks to the allocator in bulk, so it is
-// sized from the parser's hint; a reservation that cannot be had is simply
-// skipped.
-ParseResult<Program> parse_program(std::string_view source) {
-  Parser parser(source);
-  auto version = parser.parse_header();
-  if (!version) {
-    return std::unexpected(std::move(version.error()));
-  }
-  Program program{std::move(*version), {}};
-  try {
-    program.statements.reserve(parser.statement_hint());
-  } catch (const std::bad_alloc&) {
-    // Growing on demand still works; only the head start is lost.
-  }
-  for (;;) {
-    auto statement = parser.next_statement();
-    if (!statement) {
-      return std::unexpected(std::move(statement.error()));
-    }
-    if (*statement == nullptr) {
-      return program;
-    }
-    program.statements.push_back(to_statement(parser.syntax(), **statement));
-  }
 }
 
 }  // namespace qelto::qasm3

@@ -10,8 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "ir/circuit.hpp"
-#include "qasm3/ast.hpp"
 #include "qasm3/error.hpp"
 #include "qasm3/scanner.hpp"
 #include "qasm3/syntax.hpp"
@@ -52,8 +50,9 @@ class Parser {
  public:
   explicit Parser(std::string_view source);
 
-  // The header (`OPENQASM`, the version number, `;`); returns the version
-  // text. Must come first.
+  // The version line (`OPENQASM`, the version number, `;`) if the text
+  // starts with one; returns the version text, empty when there is no
+  // version line. Must come first.
   [[nodiscard]] ParseResult<std::string> parse_header();
 
   // The next top-level statement, or nullptr when no token is left. The
@@ -63,9 +62,10 @@ class Parser {
 
   [[nodiscard]] const SyntaxTree& syntax() const noexcept { return syntax_; }
 
-  // How many statements the text holds at most, judged by its semicolons
-  // and capped in proportion to its length.
-  [[nodiscard]] std::size_t statement_hint() const;
+  // The byte offset where the error last returned was found.
+  [[nodiscard]] std::size_t error_offset() const noexcept {
+    return error_offset_;
+  }
 
  private:
   // An expression together with the height of its tree (a leaf is 1).
@@ -113,6 +113,9 @@ class Parser {
   [[nodiscard]] ParseStep<void> expect(TokenKind kind);
   [[nodiscard]] ParseError unexpected(std::string expected) const;
   [[nodiscard]] ParseError too_deep() const;
+  // Refuses the statement at the current token: `feature` is not read.
+  [[nodiscard]] std::unexpected<ParseFailed> unsupported(
+      std::string_view feature);
   // Keeps `error` as the error that ends parsing.
   [[nodiscard]] std::unexpected<ParseFailed> fail(ParseError error);
   // The error that ended parsing, unless the text holds a lexing failure,
@@ -158,10 +161,15 @@ class Parser {
   [[nodiscard]] ParseStep<SyntaxRange> parse_identifier_list();
   [[nodiscard]] ParseStep<void> parse_bit_ref();
   [[nodiscard]] ParseStep<SyntaxRange> parse_qubit_refs();
+  [[nodiscard]] ParseStep<SyntaxRange> parse_operands();
+  [[nodiscard]] ParseStep<std::optional<std::uint64_t>> parse_optional_size();
 
   [[nodiscard]] ParseStep<std::uint32_t> parse_statement();
   [[nodiscard]] ParseStep<std::uint32_t> parse_include();
   [[nodiscard]] ParseStep<std::uint32_t> parse_declaration(TokenKind kind);
+  [[nodiscard]] ParseStep<std::uint32_t> parse_register(SyntaxStmtKind kind);
+  [[nodiscard]] ParseStep<std::uint32_t> parse_delay();
+  [[nodiscard]] ParseStep<std::uint32_t> parse_statement_at(TokenKind kind);
   [[nodiscard]] ParseStep<std::uint32_t> parse_measure();
   [[nodiscard]] ParseStep<std::uint32_t> parse_reset();
   [[nodiscard]] ParseStep<std::uint32_t> parse_barrier();
@@ -190,6 +198,7 @@ class Parser {
   bool at_end_ = false;
   std::optional<LexerError> first_failure_;
   std::optional<ParseError> error_;
+  std::size_t error_offset_ = 0;
   // Bodies and unary operands currently open; bounds the recursion before
   // the tree exists to be measured.
   std::size_t depth_ = 0;
@@ -198,20 +207,8 @@ class Parser {
   std::vector<std::uint32_t> pending_statements_;
 };
 
-// Parses `source` into a Program. The lexer's first failure anywhere in the
-// text is reported before any syntax error.
-[[nodiscard]] ParseResult<Program> parse_program(std::string_view source);
-
-// Reads an OpenQASM 3 program into a new circuit named "qasm_circuit". The
-// outcome is that of tokenizing the whole text, parsing it, then lowering
-// it: the first error of the first stage that fails (lexer, then parser,
-// then lowering), and no partial circuit escapes. The stages actually run
-// statement by statement, without holding the program (see read.cpp).
-// Keeps no state between calls.
-//
-// Any byte string gives a circuit or an error. The one exception is
-// std::bad_alloc, thrown when the declared registers cannot be allocated
-// (e.g. `qubit[4294967295] q;`) or memory otherwise runs out.
-[[nodiscard]] ParseResult<ir::Circuit> parse(std::string_view source);
+// How many statements `source` holds at most, judged by its semicolons and
+// capped in proportion to its length.
+[[nodiscard]] std::size_t statement_hint(std::string_view source);
 
 }  // namespace qelto::qasm3

@@ -159,6 +159,11 @@ ParseStep<Parser::Tree> Parser::parse_unary_expr() {
     case TokenKind::IntLiteral:
       new_expression(SyntaxExprKind::Int).integer = lexeme_.value;
       break;
+    case TokenKind::Int:
+    case TokenKind::Float:
+    case TokenKind::Bool:
+    case TokenKind::Bit:
+      return unsupported("casts to classical types");
     default:
       return fail(unexpected("expression"));
   }

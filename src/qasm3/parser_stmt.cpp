@@ -1,8 +1,50 @@
+#include <optional>
+#include <string_view>
 #include <utility>
 
 #include "qasm3/parser.hpp"
 
 namespace qelto::qasm3 {
+
+namespace {
+
+// Words that start a statement of a feature the reader does not support
+// although the scanner reads them as plain identifiers; each is refused with
+// the feature's name rather than a syntax error.
+struct FeatureWord {
+  std::string_view word;
+  std::string_view feature;
+};
+
+constexpr FeatureWord kFeatureWords[] = {
+    {"uint", "classical types"},         {"angle", "classical types"},
+    {"complex", "classical types"},      {"duration", "classical types"},
+    {"stretch", "classical types"},      {"array", "classical types"},
+    {"box", "box statements"},           {"switch", "switch statements"},
+    {"extern", "extern declarations"},   {"defcal", "calibrations"},
+    {"cal", "calibrations"},             {"defcalgrammar", "calibrations"},
+    {"break", "break statements"},       {"continue", "continue statements"},
+    {"end", "end statements"},
+};
+
+// The feature a statement starting with the word `name` belongs to, when
+// `next` (the token after it) shows it is not an assignment. A name followed
+// by `[` is checked again after the index (`angle[20] a;` against
+// `angle[0] = 1;`).
+std::optional<std::string_view> feature_of(std::string_view name,
+                                           TokenKind next) {
+  if (next == TokenKind::Equals || next == TokenKind::LBracket) {
+    return std::nullopt;
+  }
+  for (const FeatureWord& entry : kFeatureWords) {
+    if (entry.word == name) {
+      return entry.feature;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 ParseStep<std::uint32_t> Parser::parse_statement() {
   if (at_end()) {
@@ -11,7 +53,16 @@ ParseStep<std::uint32_t> Parser::parse_statement() {
   if (!readable()) {
     return fail(unexpected("statement"));
   }
-  switch (lexeme_.kind) {
+  const std::size_t start = lexeme_.span.start;
+  auto statement = parse_statement_at(lexeme_.kind);
+  if (statement) {
+    syntax_.statements[*statement].offset = start;
+  }
+  return statement;
+}
+
+ParseStep<std::uint32_t> Parser::parse_statement_at(TokenKind kind) {
+  switch (kind) {
     case TokenKind::Include:
       return parse_include();
     case TokenKind::Qubit:
@@ -23,6 +74,8 @@ ParseStep<std::uint32_t> Parser::parse_statement() {
       return parse_reset();
     case TokenKind::Barrier:
       return parse_barrier();
+    case TokenKind::Delay:
+      return parse_delay();
     case TokenKind::Gate:
       return parse_gate_def();
     case TokenKind::If:
@@ -30,10 +83,94 @@ ParseStep<std::uint32_t> Parser::parse_statement() {
     case TokenKind::For:
       return parse_for();
     case TokenKind::Identifier:
+    case TokenKind::U:
+    case TokenKind::CX:
       return parse_identifier_statement();
+    case TokenKind::While:
+      return unsupported("while loops");
+    case TokenKind::Def:
+    case TokenKind::Return:
+      return unsupported("subroutines (def)");
+    case TokenKind::Const:
+      return unsupported("const declarations");
+    case TokenKind::Let:
+      return unsupported("aliases (let)");
+    case TokenKind::Input:
+    case TokenKind::Output:
+      return unsupported("input and output declarations");
+    case TokenKind::Int:
+    case TokenKind::Float:
+    case TokenKind::Bool:
+      return unsupported("classical types");
     default:
       return fail(unexpected("statement"));
   }
+}
+
+// A register size in brackets, if one follows.
+ParseStep<std::optional<std::uint64_t>> Parser::parse_optional_size() {
+  if (!consume(TokenKind::LBracket)) {
+    return std::nullopt;
+  }
+  auto value = parse_bracketed_int();
+  if (!value) {
+    return std::unexpected(std::move(value.error()));
+  }
+  return *value;
+}
+
+// `qreg name[size];` and `creg name[size];`, the register declarations of
+// OpenQASM 2; the keyword has been read.
+ParseStep<std::uint32_t> Parser::parse_register(SyntaxStmtKind kind) {
+  auto name = parse_identifier();
+  if (!name) {
+    return std::unexpected(std::move(name.error()));
+  }
+  auto size = parse_optional_size();
+  if (!size) {
+    return std::unexpected(std::move(size.error()));
+  }
+  if (auto end = expect(TokenKind::Semicolon); !end) {
+    return std::unexpected(std::move(end.error()));
+  }
+  SyntaxStmt& decl = new_statement(kind);
+  decl.name = *name;
+  decl.number = *size;
+  return last_statement();
+}
+
+// `delay[N] qubits;` or `delay[Ndt] qubits;`: a whole number of device time
+// steps. Durations in other units cannot be converted without a device.
+ParseStep<std::uint32_t> Parser::parse_delay() {
+  advance();
+  if (auto open = expect(TokenKind::LBracket); !open) {
+    return std::unexpected(std::move(open.error()));
+  }
+  if (readable() && lexeme_.kind == TokenKind::FloatLiteral) {
+    return fail(Other{"delay durations must be a whole number of dt"});
+  }
+  auto duration = parse_int_literal();
+  if (!duration) {
+    return std::unexpected(std::move(duration.error()));
+  }
+  if (next_is(TokenKind::Identifier)) {
+    if (text() != "dt") {
+      return fail(Other{"delay unit '" + std::string(text()) +
+                        "' is not supported: durations are read in dt"});
+    }
+    advance();
+  }
+  if (auto closed = expect(TokenKind::RBracket); !closed) {
+    return std::unexpected(std::move(closed.error()));
+  }
+  auto qubits = parse_operands();
+  if (!qubits) {
+    return std::unexpected(std::move(qubits.error()));
+  }
+  SyntaxStmt& delay = new_statement(SyntaxStmtKind::Delay);
+  delay.number = *duration;
+  delay.qubits = *qubits;
+  return last_statement();
 }
 
 ParseStep<std::uint32_t> Parser::parse_include() {
@@ -55,13 +192,9 @@ ParseStep<std::uint32_t> Parser::parse_include() {
 
 ParseStep<std::uint32_t> Parser::parse_declaration(TokenKind kind) {
   advance();
-  std::optional<std::uint64_t> size;
-  if (consume(TokenKind::LBracket)) {
-    auto value = parse_bracketed_int();
-    if (!value) {
-      return std::unexpected(std::move(value.error()));
-    }
-    size = *value;
+  auto size = parse_optional_size();
+  if (!size) {
+    return std::unexpected(std::move(size.error()));
   }
   auto name = parse_identifier();
   if (!name) {
@@ -74,7 +207,7 @@ ParseStep<std::uint32_t> Parser::parse_declaration(TokenKind kind) {
                                        ? SyntaxStmtKind::QubitDecl
                                        : SyntaxStmtKind::BitDecl);
   decl.name = *name;
-  decl.number = size;
+  decl.number = *size;
   return last_statement();
 }
 
@@ -101,14 +234,23 @@ ParseStep<std::uint32_t> Parser::parse_measure() {
   return last_statement();
 }
 
-ParseStep<std::uint32_t> Parser::parse_reset() {
-  advance();
+// The qubit references that end a statement, and its semicolon.
+ParseStep<SyntaxRange> Parser::parse_operands() {
   auto qubits = parse_qubit_refs();
   if (!qubits) {
-    return std::unexpected(std::move(qubits.error()));
+    return qubits;
   }
   if (auto end = expect(TokenKind::Semicolon); !end) {
     return std::unexpected(std::move(end.error()));
+  }
+  return qubits;
+}
+
+ParseStep<std::uint32_t> Parser::parse_reset() {
+  advance();
+  auto qubits = parse_operands();
+  if (!qubits) {
+    return std::unexpected(std::move(qubits.error()));
   }
   new_statement(SyntaxStmtKind::Reset).qubits = *qubits;
   return last_statement();
@@ -121,12 +263,9 @@ ParseStep<std::uint32_t> Parser::parse_barrier() {
         static_cast<std::uint32_t>(syntax_.refs.size());
     return last_statement();
   }
-  auto qubits = parse_qubit_refs();
+  auto qubits = parse_operands();
   if (!qubits) {
     return std::unexpected(std::move(qubits.error()));
-  }
-  if (auto end = expect(TokenKind::Semicolon); !end) {
-    return std::unexpected(std::move(end.error()));
   }
   new_statement(SyntaxStmtKind::Barrier).qubits = *qubits;
   return last_statement();
@@ -283,34 +422,52 @@ ParseStep<SyntaxRange> Parser::parse_block_rest() {
 }
 
 ParseStep<std::uint32_t> Parser::parse_identifier_statement() {
-  auto name = parse_identifier();
-  if (!name) {
-    return std::unexpected(std::move(name.error()));
+  // The built-in gates U and CX are keywords; they are called like any gate.
+  const std::string_view name = text();
+  advance();
+  if (!readable()) {
+    return parse_gate_call(name, SyntaxRange{});
+  }
+  if (name == "qreg" && lexeme_.kind == TokenKind::Identifier) {
+    return parse_register(SyntaxStmtKind::QubitDecl);
+  }
+  if (name == "creg" && lexeme_.kind == TokenKind::Identifier) {
+    return parse_register(SyntaxStmtKind::BitDecl);
+  }
+  if (auto feature = feature_of(name, lexeme_.kind)) {
+    return unsupported(*feature);
   }
   if (consume(TokenKind::LBracket)) {
     auto index = parse_bracketed_int();
     if (!index) {
       return std::unexpected(std::move(index.error()));
     }
-    return parse_assignment(*name, *index);
+    if (readable()) {
+      if (auto feature = feature_of(name, lexeme_.kind)) {
+        return unsupported(*feature);
+      }
+    }
+    return parse_assignment(name, *index);
   }
   if (next_is(TokenKind::Equals)) {
-    return parse_assignment(*name, std::nullopt);
+    return parse_assignment(name, std::nullopt);
   }
+  auto params = SyntaxRange{
+      static_cast<std::uint32_t>(syntax_.expression_lists.size()), 0};
   if (consume(TokenKind::LParen)) {
-    auto params = parse_expression_list();
-    if (!params) {
-      return std::unexpected(std::move(params.error()));
+    auto list = parse_expression_list();
+    if (!list) {
+      return std::unexpected(std::move(list.error()));
     }
     if (auto closed = expect(TokenKind::RParen); !closed) {
       return std::unexpected(std::move(closed.error()));
     }
-    return parse_gate_call(*name, params->roots);
+    params = list->roots;
   }
-  return parse_gate_call(
-      *name,
-      SyntaxRange{static_cast<std::uint32_t>(syntax_.expression_lists.size()),
-                  0});
+  if (next_is(TokenKind::At)) {
+    return unsupported("gate modifiers");
+  }
+  return parse_gate_call(name, params);
 }
 
 ParseStep<std::uint32_t> Parser::parse_assignment(
@@ -352,12 +509,9 @@ ParseStep<std::uint32_t> Parser::parse_assignment(
 
 ParseStep<std::uint32_t> Parser::parse_gate_call(std::string_view name,
                                                    SyntaxRange params) {
-  auto qubits = parse_qubit_refs();
+  auto qubits = parse_operands();
   if (!qubits) {
     return std::unexpected(std::move(qubits.error()));
-  }
-  if (auto end = expect(TokenKind::Semicolon); !end) {
-    return std::unexpected(std::move(end.error()));
   }
   SyntaxStmt& call = new_statement(SyntaxStmtKind::GateCall);
   call.name = name;

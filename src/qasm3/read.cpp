@@ -1,16 +1,13 @@
-// `parse`: reading a whole program into a circuit.
+// `parse`: reading a whole program into a circuit, as a pipeline of
+// scanner -> statement parser -> lowering, one statement at a time.
 //
-// The result must be that of three stages run one after the other: lexing
+// The outcome must be that of three stages run one after the other: lexing
 // the whole text, parsing the whole program, then lowering it in two passes
 // (every declaration, then every operation). Holding the whole program
-// between the stages would cost far more memory than the text, so the
-// reader lowers each statement as soon as it is parsed and keeps nothing.
-// That gives the same circuit and the same first error as the staged order
-// whenever every declaration comes before the first operation, which is how
-// programs are written. Otherwise, and when memory runs out midway, the
-// early work is thrown away once parsing has succeeded, and the operations
-// are lowered again from a second parse of the text, with every declaration
-// known.
+// between the stages would cost far more memory than the text, so each
+// statement is lowered as soon as it is parsed and nothing is kept.
+#include "qasm3/read.hpp"
+
 #include <new>
 #include <optional>
 #include <utility>
@@ -24,7 +21,8 @@ namespace {
 // Room for the operations the text announces, so that the circuit's arrays
 // are not moved as they grow. Most statements are one operation on one or
 // two operands. It is only a head start: one that cannot be had is skipped.
-void reserve_operations(ir::Circuit& circuit, std::size_t statements) {
+void reserve_operations(ir::Circuit& circuit, std::string_view source) {
+  const std::size_t statements = statement_hint(source);
   try {
     circuit.reserve_operations(statements, 2 * statements);
   } catch (const std::bad_alloc&) {
@@ -32,139 +30,165 @@ void reserve_operations(ir::Circuit& circuit, std::size_t statements) {
   }
 }
 
-class Reader {
- public:
-  // `statements`: how many top-level statements the text holds at most.
-  explicit Reader(std::size_t statements) : statements_(statements) {}
+template <class T>
+using Located = std::expected<T, SourceError>;
 
-  // One top-level statement, in program order.
-  void take(const SyntaxTree& tree, const SyntaxStmt& statement);
-  // The outcome once the whole text has parsed.
-  [[nodiscard]] ParseResult<ir::Circuit> finish(std::string_view source);
-
- private:
-  void declare(const SyntaxStmt& statement);
-  void operate(const SyntaxTree& tree, const SyntaxStmt& statement);
-  // Every operation again, from a fresh parse, into a fresh circuit.
-  [[nodiscard]] ParseResult<ir::Circuit> replay(std::string_view source);
-
-  std::size_t statements_;
-  Lowerer lowerer_;
-  std::optional<ir::Circuit> circuit_;
-  // The first error of the statements so far. A declaration error is final
-  // (pass 1 runs entirely before pass 2); an operation error holds only if
-  // no declaration follows.
-  std::optional<ParseError> error_;
-  bool declaration_failed_ = false;
-  bool operation_seen_ = false;
-  bool replay_ = false;
-};
-
-void Reader::take(const SyntaxTree& tree, const SyntaxStmt& statement) {
-  if (declaration_failed_) {
-    return;
-  }
-  if (Lowerer::is_operation(statement)) {
-    operate(tree, statement);
-  } else {
-    declare(statement);
-  }
-}
-
-void Reader::declare(const SyntaxStmt& statement) {
-  if (auto declared = lowerer_.declare(statement); !declared) {
-    error_ = std::move(declared.error());
-    declaration_failed_ = true;
-    circuit_.reset();
-    return;
-  }
-  if (operation_seen_ && (statement.kind == SyntaxStmtKind::QubitDecl ||
-                          statement.kind == SyntaxStmtKind::BitDecl)) {
-    // Earlier operations were lowered without this register.
-    replay_ = true;
-    circuit_.reset();
-  }
-}
-
-void Reader::operate(const SyntaxTree& tree, const SyntaxStmt& statement) {
-  operation_seen_ = true;
-  if (replay_ || error_) {
-    return;
-  }
-  try {
-    if (!circuit_) {
-      circuit_ = lowerer_.make_circuit();
-      reserve_operations(*circuit_, statements_);
-    }
-    if (auto lowered = lowerer_.lower(*circuit_, tree, statement); !lowered) {
-      error_ = std::move(lowered.error());
-      circuit_.reset();
-    }
-  } catch (const std::bad_alloc&) {
-    // A syntax error later in the text would win over running out of
-    // memory, so the failure waits for the replay to meet it again.
-    replay_ = true;
-    circuit_.reset();
-  }
-}
-
-ParseResult<ir::Circuit> Reader::finish(std::string_view source) {
-  if (declaration_failed_) {
-    return std::unexpected(std::move(*error_));
-  }
-  if (replay_) {
-    return replay(source);
-  }
-  if (error_) {
-    return std::unexpected(std::move(*error_));
-  }
-  if (!circuit_) {
-    return lowerer_.make_circuit();
-  }
-  return std::move(*circuit_);
-}
-
-ParseResult<ir::Circuit> Reader::replay(std::string_view source) {
-  ir::Circuit circuit = lowerer_.make_circuit();
-  reserve_operations(circuit, statements_);
+// Parses `source` and hands each top-level statement, in program order, to
+// `take(tree, statement)`. Fails with the first lexing or syntax error.
+template <class Take>
+Located<void> each_statement(std::string_view source, Take&& take) {
   Parser parser(source);
-  auto header = parser.parse_header();
-  if (!header) {
-    return std::unexpected(std::move(header.error()));
+  if (auto header = parser.parse_header(); !header) {
+    return std::unexpected(locate(source, std::move(header.error()),
+                                  parser.error_offset()));
   }
   for (;;) {
     auto statement = parser.next_statement();
     if (!statement) {
-      return std::unexpected(std::move(statement.error()));
+      return std::unexpected(locate(source, std::move(statement.error()),
+                                    parser.error_offset()));
     }
     if (*statement == nullptr) {
-      return circuit;
+      return {};
     }
-    if (auto lowered = lowerer_.lower(circuit, parser.syntax(), **statement);
-        !lowered) {
-      return std::unexpected(std::move(lowered.error()));
-    }
+    take(parser.syntax(), **statement);
   }
+}
+
+// What the one reading that every text gets leaves behind: every
+// declaration, and every operation lowered as long as the registers it may
+// name were all declared before it.
+struct Reading {
+  Lowerer lowerer;
+  std::optional<ir::Circuit> circuit;
+  // The first declaration error; final, as declarations are all laid out
+  // before any operation is lowered.
+  std::optional<SourceError> declaration_error;
+  // The first operation error; final unless the operations are lowered
+  // again.
+  std::optional<SourceError> operation_error;
+  bool operation_seen = false;
+  // A register was declared after an operation (which may then have meant
+  // another register), or memory ran out while lowering (where a syntax
+  // error later in the text would have won).
+  bool lower_again = false;
+
+  void take(std::string_view source, const SyntaxTree& tree,
+            const SyntaxStmt& statement);
+  void declare(std::string_view source, const SyntaxStmt& statement);
+  void operate(std::string_view source, const SyntaxTree& tree,
+               const SyntaxStmt& statement);
+};
+
+void Reading::take(std::string_view source, const SyntaxTree& tree,
+                   const SyntaxStmt& statement) {
+  if (declaration_error) {
+    return;
+  }
+  if (Lowerer::is_operation(statement)) {
+    operate(source, tree, statement);
+  } else {
+    declare(source, statement);
+  }
+}
+
+void Reading::declare(std::string_view source, const SyntaxStmt& statement) {
+  if (auto declared = lowerer.declare(statement); !declared) {
+    declaration_error = locate(source, std::move(declared.error()),
+                               lowerer.error_offset());
+    circuit.reset();
+    return;
+  }
+  if (operation_seen && Lowerer::is_register(statement)) {
+    lower_again = true;
+    circuit.reset();
+  }
+}
+
+void Reading::operate(std::string_view source, const SyntaxTree& tree,
+                      const SyntaxStmt& statement) {
+  operation_seen = true;
+  if (lower_again || operation_error) {
+    return;
+  }
+  try {
+    if (!circuit) {
+      circuit = lowerer.make_circuit();
+      reserve_operations(*circuit, source);
+    }
+    if (auto lowered = lowerer.lower(*circuit, tree, statement); !lowered) {
+      operation_error = locate(source, std::move(lowered.error()),
+                               lowerer.error_offset());
+      circuit.reset();
+    }
+  } catch (const std::bad_alloc&) {
+    lower_again = true;
+    circuit.reset();
+  }
+}
+
+// Every operation of `source` lowered into a fresh circuit, with every
+// declaration already known to `lowerer`.
+Located<ir::Circuit> lower_operations(std::string_view source,
+                                     Lowerer& lowerer) {
+  lowerer.forget_definitions();
+  ir::Circuit circuit = lowerer.make_circuit();
+  reserve_operations(circuit, source);
+  std::optional<SourceError> error;
+  auto read = each_statement(
+      source, [&](const SyntaxTree& tree, const SyntaxStmt& statement) {
+        if (!error && Lowerer::is_operation(statement)) {
+          if (auto lowered = lowerer.lower(circuit, tree, statement);
+              !lowered) {
+            error = locate(source, std::move(lowered.error()),
+                           lowerer.error_offset());
+          }
+        }
+      });
+  if (!read) {
+    return std::unexpected(std::move(read.error()));
+  }
+  if (error) {
+    return std::unexpected(std::move(*error));
+  }
+  return circuit;
 }
 
 }  // namespace
 
+std::expected<ir::Circuit, SourceError> read(std::string_view source) {
+  Reading reading;
+  auto read = each_statement(
+      source, [&](const SyntaxTree& tree, const SyntaxStmt& statement) {
+        reading.take(source, tree, statement);
+      });
+  if (!read) {
+    return std::unexpected(std::move(read.error()));
+  }
+  if (reading.declaration_error) {
+    return std::unexpected(std::move(*reading.declaration_error));
+  }
+  if (reading.lower_again) {
+    // Why the text is read a second time here: a register declared after an
+    // operation may rename what that operation meant, and keeping every
+    // statement's syntax to lower it later would cost many times the text.
+    return lower_operations(source, reading.lowerer);
+  }
+  if (reading.operation_error) {
+    return std::unexpected(std::move(*reading.operation_error));
+  }
+  if (!reading.circuit) {
+    return reading.lowerer.make_circuit();
+  }
+  return std::move(*reading.circuit);
+}
+
 ParseResult<ir::Circuit> parse(std::string_view source) {
-  Parser parser(source);
-  if (auto header = parser.parse_header(); !header) {
-    return std::unexpected(std::move(header.error()));
+  auto circuit = read(source);
+  if (!circuit) {
+    return std::unexpected(std::move(circuit.error().error));
   }
-  Reader reader(parser.statement_hint());
-  for (;;) {
-    auto statement = parser.next_statement();
-    if (!statement) {
-      return std::unexpected(std::move(statement.error()));
-    }
-    if (*statement == nullptr) {
-      return reader.finish(source);
-    }
-    reader.take(parser.syntax(), **statement);
-  }
+  return std::move(*circuit);
 }
 
 }  // namespace qelto::qasm3

@@ -52,6 +52,12 @@ enum class ByteClass : std::uint8_t {
   Operator,
 };
 
+// True for the bytes that start an operator or punctuation spelling rather
+// than a keyword.
+constexpr bool byte_is_punctuation(char c) {
+  return !(c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'));
+}
+
 // The class of every byte value. Only the four ASCII blanks are whitespace;
 // bytes of non-ASCII characters are invalid.
 constexpr std::array<ByteClass, 256> make_byte_classes() {
@@ -68,8 +74,10 @@ constexpr std::array<ByteClass, 256> make_byte_classes() {
     classes[static_cast<std::size_t>(c)] = ByteClass::Digit;
   }
   classes['"'] = ByteClass::Quote;
-  for (unsigned char c : std::string_view("*/<>-+=!&|%^~@()[]{};:,.")) {
-    classes[c] = ByteClass::Operator;
+  for (const std::string_view symbol : kTokenSpellings) {
+    if (!symbol.empty() && byte_is_punctuation(symbol[0])) {
+      classes[static_cast<unsigned char>(symbol[0])] = ByteClass::Operator;
+    }
   }
   return classes;
 }
@@ -103,38 +111,48 @@ struct Keyword {
   TokenKind kind;
 };
 
-// The 30 keywords, grouped by first byte so a lookup compares against at
-// most a handful of candidates. None is longer than eight bytes.
-inline constexpr std::array<Keyword, 30> kKeywords = {{
-    {"CX", TokenKind::CX},         {"OPENQASM", TokenKind::OpenQasm},
-    {"U", TokenKind::U},           {"barrier", TokenKind::Barrier},
-    {"bit", TokenKind::Bit},       {"bool", TokenKind::Bool},
-    {"const", TokenKind::Const},   {"def", TokenKind::Def},
-    {"delay", TokenKind::Delay},   {"else", TokenKind::Else},
-    {"euler", TokenKind::Euler},   {"false", TokenKind::False},
-    {"float", TokenKind::Float},   {"for", TokenKind::For},
-    {"gate", TokenKind::Gate},     {"if", TokenKind::If},
-    {"in", TokenKind::In},         {"include", TokenKind::Include},
-    {"input", TokenKind::Input},   {"int", TokenKind::Int},
-    {"let", TokenKind::Let},       {"measure", TokenKind::Measure},
-    {"output", TokenKind::Output}, {"pi", TokenKind::Pi},
-    {"qubit", TokenKind::Qubit},   {"reset", TokenKind::Reset},
-    {"return", TokenKind::Return}, {"tau", TokenKind::Tau},
-    {"true", TokenKind::True},     {"while", TokenKind::While},
-}};
+inline constexpr std::size_t kKeywordCount = 0
+#define QELTO_KEYWORD(Name, spelling) +1
+#include "qasm3/token_kind.def"
+    ;
+
+// The keywords of token_kind.def sorted by text, so that those sharing a
+// first byte are contiguous and a lookup compares against at most a handful
+// of candidates.
+constexpr std::array<Keyword, kKeywordCount> make_keywords() {
+  std::array<Keyword, kKeywordCount> keywords = {{
+#define QELTO_KEYWORD(Name, spelling) {spelling, TokenKind::Name},
+#include "qasm3/token_kind.def"
+  }};
+  std::sort(keywords.begin(), keywords.end(),
+            [](const Keyword& a, const Keyword& b) { return a.text < b.text; });
+  return keywords;
+}
+
+inline constexpr std::array<Keyword, kKeywordCount> kKeywords = make_keywords();
 
 inline constexpr std::size_t kLongestKeyword = 8;
 
-constexpr std::array<std::uint64_t, 30> make_keyword_keys() {
-  std::array<std::uint64_t, 30> keys{};
+constexpr std::array<std::uint64_t, kKeywordCount> make_keyword_keys() {
+  std::array<std::uint64_t, kKeywordCount> keys{};
   for (std::size_t i = 0; i < kKeywords.size(); ++i) {
     keys[i] = pack(kKeywords[i].text);
   }
   return keys;
 }
 
-inline constexpr std::array<std::uint64_t, 30> kKeywordKeys =
+inline constexpr std::array<std::uint64_t, kKeywordCount> kKeywordKeys =
     make_keyword_keys();
+
+constexpr bool keywords_fit_keys() {
+  for (const Keyword& keyword : kKeywords) {
+    if (keyword.text.size() > kLongestKeyword) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(keywords_fit_keys(), "a keyword longer than a key");
 
 struct KeywordRange {
   std::uint8_t begin = 0;
@@ -214,32 +232,25 @@ struct OperatorRule {
   std::optional<TokenKind> alt;
 };
 
+// Built from the symbols of token_kind.def: a one-byte spelling is `one`,
+// two-byte spellings fill `two`, then `alt`, of the rule of their first
+// byte.
 constexpr std::array<OperatorRule, 128> make_operator_rules() {
-  using K = TokenKind;
   std::array<OperatorRule, 128> rules{};
-  const auto set = [&](char c, OperatorRule rule) {
-    rules[static_cast<unsigned char>(c)] = rule;
+  const auto add = [&](std::string_view text, TokenKind kind) {
+    OperatorRule& rule = rules[static_cast<unsigned char>(text[0])];
+    if (text.size() == 1) {
+      rule.one = kind;
+    } else if (!rule.two) {
+      rule.second = text[1];
+      rule.two = kind;
+    } else {
+      rule.alt_second = text[1];
+      rule.alt = kind;
+    }
   };
-  set('*', {K::Star, '*', K::DoubleStar, '=', K::StarEq});
-  set('/', {K::Slash, '=', K::SlashEq, 0, {}});
-  set('<', {K::Lt, '<', K::LShift, '=', K::LtEq});
-  set('>', {K::Gt, '>', K::RShift, '=', K::GtEq});
-  set('-', {K::Minus, '>', K::Arrow, '=', K::MinusEq});
-  set('+', {K::Plus, '=', K::PlusEq, 0, {}});
-  set('=', {K::Equals, '=', K::EqEq, 0, {}});
-  set('!', {K::Bang, '=', K::NotEq, 0, {}});
-  set('&', {K::Amp, '&', K::AndAnd, 0, {}});
-  set('|', {K::Pipe, '|', K::OrOr, 0, {}});
-  const std::pair<char, K> singles[] = {
-      {'%', K::Percent},  {'^', K::Caret},     {'~', K::Tilde},
-      {'@', K::At},       {'(', K::LParen},    {')', K::RParen},
-      {'[', K::LBracket}, {']', K::RBracket},  {'{', K::LBrace},
-      {'}', K::RBrace},   {';', K::Semicolon}, {':', K::Colon},
-      {',', K::Comma},    {'.', K::Dot},
-  };
-  for (const auto& [c, kind] : singles) {
-    set(c, {kind, 0, {}, 0, {}});
-  }
+#define QELTO_SYMBOL(Name, spelling) add(spelling, TokenKind::Name);
+#include "qasm3/token_kind.def"
   return rules;
 }
 

@@ -1,23 +1,47 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
 
-#include "qasm3/ast.hpp"
 
 namespace qelto::qasm3 {
 
-// The parser's working form of one top-level statement: flat arrays whose
-// entries refer to each other by position, so that parsing a statement
-// allocates nothing once the arrays have grown to fit the largest one. The
-// reader lowers this form directly; `to_statement` builds the owning syntax
-// tree of ast.hpp from it.
+// The reader's one syntax form, for one top-level statement at a time: flat
+// arrays whose entries refer to each other by position, so that parsing a
+// statement allocates nothing once the arrays have grown to fit the largest
+// one. Lowering, constant folding and error texts all read this form;
+// syntax_text.hpp prints it for debugging.
 //
 // Names and texts are views into the source text: a SyntaxTree is only valid
 // while that text lives, and its entries only until the parser clears it for
 // the next statement.
+
+// Binary operators, in declaration order. The parser never produces LShift
+// or RShift.
+enum class BinOp : std::uint8_t {
+  Add,
+  Sub,
+  Mul,
+  Div,
+  Mod,
+  Pow,
+  Eq,
+  NotEq,
+  Lt,
+  LtEq,
+  Gt,
+  GtEq,
+  And,
+  Or,
+  BitAnd,
+  BitOr,
+  BitXor,
+  LShift,
+  RShift,
+};
 
 // Positions [first, first + count) of one of the list arrays.
 struct SyntaxRange {
@@ -25,7 +49,7 @@ struct SyntaxRange {
   std::uint32_t count = 0;
 };
 
-// The variants of Expression that the parser produces, in the same order.
+// The kinds of expression node.
 enum class SyntaxExprKind : std::uint8_t {
   Int,
   Float,
@@ -63,9 +87,11 @@ struct SyntaxExpr {
 struct SyntaxRef {
   std::string_view name;
   std::optional<std::uint64_t> index;
+  // Byte offset of the name in the source.
+  std::size_t offset = 0;
 };
 
-// The variants of Statement that the parser produces, in the same order.
+// The kinds of statement.
 enum class SyntaxStmtKind : std::uint8_t {
   Include,
   QubitDecl,
@@ -78,6 +104,7 @@ enum class SyntaxStmtKind : std::uint8_t {
   For,
   GateDef,
   Assign,
+  Delay,
 };
 
 // The parts of the rarer statements, kept apart so that the records of the
@@ -102,11 +129,14 @@ struct SyntaxStmt {
   // Include: the path; declarations, GateCall, GateDef and Assign: the
   // name; For: the loop variable.
   std::string_view name;
-  // Declarations: the size; Assign: the index.
+  // Declarations: the size; Assign: the index; Delay: the duration.
   std::optional<std::uint64_t> number;
+  // Byte offset of the statement's first token in the source.
+  std::size_t offset = 0;
   // GateCall: the parameter roots, in `expression_lists`.
   SyntaxRange params;
-  // GateCall, Measure, Reset, Barrier: the qubit references, in `refs`.
+  // GateCall, Measure, Reset, Barrier, Delay: the qubit references, in
+  // `refs`.
   SyntaxRange qubits;
   // Measure: the targets, in `refs`.
   SyntaxRange bits;
@@ -126,12 +156,5 @@ struct SyntaxTree {
   // Empties every array, keeping its capacity.
   void clear() noexcept;
 };
-
-// Owning syntax-tree copies of a statement or an expression of `tree`.
-// Recursive, to the depth the parser allows (kMaxNestingDepth).
-[[nodiscard]] Statement to_statement(const SyntaxTree& tree,
-                                     const SyntaxStmt& statement);
-[[nodiscard]] Expression to_expression(const SyntaxTree& tree,
-                                       std::uint32_t expression);
 
 }  // namespace qelto::qasm3

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,89 +9,37 @@
 
 namespace qelto::qasm3 {
 
-// Every token kind of the OpenQASM 3 subset, in declaration order. The lexer
+// Every token kind of the reader, in the order of token_kind.def. The lexer
 // produces all of them, including keywords and operators the parser rejects.
 enum class TokenKind : std::uint8_t {
-  OpenQasm,
-  Include,
-  Qubit,
-  Bit,
-  Int,
-  Float,
-  Bool,
-  Const,
-  Let,
-  Gate,
-  Def,
-  If,
-  Else,
-  For,
-  While,
-  In,
-  Return,
-  Measure,
-  Reset,
-  Barrier,
-  Delay,
-  Input,
-  Output,
-  U,
-  CX,
-  Pi,
-  Tau,
-  Euler,
-  True,
-  False,
-  FloatLiteral,
-  IntLiteral,
-  StringLiteral,
-  Identifier,
-  Plus,
-  Minus,
-  Star,
-  Slash,
-  Percent,
-  DoubleStar,
-  EqEq,
-  NotEq,
-  Lt,
-  LtEq,
-  Gt,
-  GtEq,
-  AndAnd,
-  OrOr,
-  Bang,
-  Tilde,
-  Amp,
-  Pipe,
-  Caret,
-  LShift,
-  RShift,
-  Equals,
-  PlusEq,
-  MinusEq,
-  StarEq,
-  SlashEq,
-  Arrow,
-  At,
-  LParen,
-  RParen,
-  LBracket,
-  RBracket,
-  LBrace,
-  RBrace,
-  Semicolon,
-  Colon,
-  Comma,
-  Dot,
+#define QELTO_KEYWORD(Name, spelling) Name,
+#define QELTO_LITERAL(Name) Name,
+#define QELTO_SYMBOL(Name, spelling) Name,
+#include "qasm3/token_kind.def"
 };
 
-inline constexpr std::size_t kTokenKindCount = 72;
+inline constexpr std::size_t kTokenKindCount = 0
+#define QELTO_KEYWORD(Name, spelling) +1
+#define QELTO_LITERAL(Name) +1
+#define QELTO_SYMBOL(Name, spelling) +1
+#include "qasm3/token_kind.def"
+    ;
+
+// Each kind's fixed spelling, indexed by kind; empty for the payload kinds.
+inline constexpr std::array<std::string_view, kTokenKindCount> kTokenSpellings =
+    {
+#define QELTO_KEYWORD(Name, spelling) spelling,
+#define QELTO_LITERAL(Name) "",
+#define QELTO_SYMBOL(Name, spelling) spelling,
+#include "qasm3/token_kind.def"
+};
 
 // The exact source spelling of a keyword, operator or punctuation kind, e.g.
 // "OPENQASM", "**", "||". Empty for the four kinds that carry a payload
 // (FloatLiteral, IntLiteral, StringLiteral, Identifier).
-[[nodiscard]] std::string_view spelling(TokenKind kind);
+[[nodiscard]] constexpr std::string_view spelling(TokenKind kind) {
+  return kTokenSpellings[static_cast<std::size_t>(kind)];
+}
 
 // One token: its kind and, for the four literal/name kinds, its payload.
 // FloatLiteral holds a double, IntLiteral a std::uint64_t, StringLiteral and

@@ -17,6 +17,7 @@ SAMPLES = {
     "num_qubits": 3, "num_clbits": 1, "index": 1, "logical": 0,
     "physical": 1, "p1": 0, "p2": 1, "from_": 0, "to": 1, "gate": "cx",
     "gates": ["cx"], "qasm": "OPENQASM 3.0;\nqubit[1] q;\nh q[0];\n", "portable": True,
+    "rows": 2, "cols": 3, "d": 3,
 }
 
 

@@ -127,7 +127,6 @@ def test_each_gate_alone_loads_as_its_qiskit_counterpart(gate):
     assert same_up_to_phase(loaded, theirs)
 
 
-@pytest.mark.xfail(reason="the reader does not take gate definitions yet", strict=False)
 @pytest.mark.parametrize("seed", range(60))
 def test_text_qiskit_writes_reads_and_goes_back_with_the_same_unitary(seed):
     rng = random.Random(20_000 + seed)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <random>
@@ -132,6 +133,64 @@ TEST(CouplingMapTest, distance_matches_exhaustive_relaxation_on_random_maps) {
       }
     }
   }
+}
+
+// Queries between additions: cached rows and the adjacency must follow
+// every new edge, on the constructions' implicit slots and on new ones.
+TEST(CouplingMapTest, distance_follows_edges_added_between_queries) {
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<std::uint32_t> qubit(0, kQubits - 1);
+  for (int trial = 0; trial < 50; ++trial) {
+    Edges edges;
+    CouplingMap map = CouplingMap::linear(trial % 4);
+    for (const Edge e : map.edges()) {
+      edges.push_back(e);
+    }
+    for (int step = 0; step < 8; ++step) {
+      const Table expected = reference_distances(edges);
+      for (std::uint32_t a = 0; a < kQubits; ++a) {
+        for (std::uint32_t b = 0; b < kQubits; ++b) {
+          ASSERT_EQ(map.distance(PhysicalQubit{a}, PhysicalQubit{b}), expected[a][b])
+              << "trial " << trial << ", step " << step;
+          ASSERT_EQ(map.is_connected(PhysicalQubit{a}, PhysicalQubit{b}),
+                    a != b ? expected[a][b] == 1u
+                           : std::ranges::count(edges, Edge{PhysicalQubit{a}, PhysicalQubit{a}}) > 0);
+        }
+      }
+      const Edge e{PhysicalQubit{qubit(rng)}, PhysicalQubit{qubit(rng)}};
+      map.add_edge(e.q1, e.q2);
+      edges.push_back(e);
+    }
+  }
+}
+
+// More sources than the row cache holds rows of this size: answers stay
+// exact while rows are dropped and searched again.
+TEST(CouplingMapTest, distances_stay_exact_past_the_row_cache_bound) {
+  constexpr std::uint32_t kLine = 40000;
+  const CouplingMap map = CouplingMap::linear(kLine);
+  constexpr std::uint32_t kSources = 430;
+  static_assert(CouplingMap::kRowCacheEntries / kLine < kSources);
+  // Each source twice (the second query keeps its row); the first sources
+  // are asked again after their rows were dropped.
+  for (std::uint32_t i = 0; i < 2 * kSources + 20; ++i) {
+    const std::uint32_t from = (i / 2) % kSources;
+    const std::uint32_t to = (from * 7919u + i) % kLine;
+    ASSERT_EQ(map.distance(PhysicalQubit{from}, PhysicalQubit{to}), from > to ? from - to : to - from);
+  }
+}
+
+TEST(CouplingMapTest, copies_answer_alike_and_change_apart) {
+  CouplingMap map = CouplingMap::linear(4);
+  ASSERT_EQ(map.distance(PhysicalQubit{0}, PhysicalQubit{3}), 3u);
+  CouplingMap copy = map;
+  copy.add_edge(PhysicalQubit{0}, PhysicalQubit{3});
+  EXPECT_EQ(copy.distance(PhysicalQubit{0}, PhysicalQubit{3}), 1u);
+  EXPECT_EQ(map.distance(PhysicalQubit{0}, PhysicalQubit{3}), 3u);
+  map = copy;
+  EXPECT_EQ(map.distance(PhysicalQubit{0}, PhysicalQubit{3}), 1u);
+  CouplingMap moved = std::move(map);
+  EXPECT_EQ(moved.distance(PhysicalQubit{3}, PhysicalQubit{0}), 1u);
 }
 
 }  // namespace

@@ -306,7 +306,8 @@ TEST(CircuitTest, qft) {
   Strings applied;
   std::vector<double> angles;
   for (std::uint32_t n = 6; n < q3->dag().node_count(); ++n) {
-    const Instruction& inst = std::get<Op>(*q3->dag().node(NodeIndex{n})).instruction;
+    const Instruction inst =
+        std::get<OperationRef>(*q3->dag().node(NodeIndex{n})).to_instruction();
     applied.push_back(testing::describe(inst));
     for (const PE& p : inst.gate()->parameters()) {
       angles.push_back(p.get_if<PE::Constant>()->value);
@@ -324,13 +325,31 @@ TEST(CircuitTest, slow_qft_angles_underflow_to_zero_for_huge_exponents) {
   // cp(pi / 2^1099; 1099, 0) is the last cp on qubit 0: 2^1099 overflows
   // to infinity, so the angle is 0.
   const CircuitDag& dag = big->dag();
-  const Instruction& last_on_q0 =
-      std::get<Op>(*dag.node(NodeIndex{2 * 1100 + 1099})).instruction;
+  const Instruction last_on_q0 =
+      std::get<OperationRef>(*dag.node(NodeIndex{2 * 1100 + 1099})).to_instruction();
   EXPECT_EQ(testing::describe(last_on_q0), "cp(0) q1099 q0");
-  const Instruction& j1023 =
-      std::get<Op>(*dag.node(NodeIndex{2 * 1100 + 1023})).instruction;
+  const Instruction j1023 =
+      std::get<OperationRef>(*dag.node(NodeIndex{2 * 1100 + 1023})).to_instruction();
   EXPECT_EQ(j1023.gate()->parameters()[0].get_if<PE::Constant>()->value,
             3.141592653589793 / 8.98846567431158e307);
+}
+
+TEST(CircuitTest, clone_copies_records_and_operations_independently) {
+  auto bell = Circuit::bell();
+  ASSERT_TRUE(bell);
+  bell->add_qreg("extra", 2);
+  Circuit copy = bell->clone();
+  EXPECT_EQ(copy.name(), "bell");
+  EXPECT_EQ(copy.num_qubits(), 4u);
+  EXPECT_EQ(copy.qubits()[3].register_name, "extra");
+  EXPECT_EQ(testing::ops_of(copy), testing::ops_of(*bell));
+  EXPECT_EQ(copy.depth(), bell->depth());
+  // New ids continue after the copied ones, and the source stays as it was.
+  EXPECT_EQ(copy.add_qubit(), q(4));
+  ASSERT_TRUE(copy.h(q(4)));
+  EXPECT_EQ(bell->num_qubits(), 4u);
+  EXPECT_EQ(testing::ops_of(*bell).size(), 4u);
+  EXPECT_EQ(testing::ops_of(copy).size(), 5u);
 }
 
 TEST(CircuitTest, moved_circuit_keeps_everything) {

@@ -85,10 +85,10 @@ TEST(CircuitDagTest, worked_example_numbers_nodes) {
   EXPECT_EQ(dag.qubit_output(q(1)), NodeIndex{3});
   EXPECT_EQ(dag.clbit_input(c(1)), NodeIndex{6});
   EXPECT_EQ(dag.clbit_output(c(1)), NodeIndex{7});
-  EXPECT_EQ(testing::describe(std::get<Op>(*dag.node(NodeIndex{8})).instruction), "h q0");
-  EXPECT_EQ(testing::describe(std::get<Op>(*dag.node(NodeIndex{11})).instruction),
+  EXPECT_EQ(testing::describe(std::get<OperationRef>(*dag.node(NodeIndex{8})).to_instruction()), "h q0");
+  EXPECT_EQ(testing::describe(std::get<OperationRef>(*dag.node(NodeIndex{11})).to_instruction()),
             "measure q1 -> c1");
-  EXPECT_EQ(dag.node(NodeIndex{12}), nullptr);
+  EXPECT_FALSE(dag.node(NodeIndex{12}).has_value());
 }
 
 TEST(CircuitDagTest, worked_example_outgoing_lists_newest_first) {
@@ -449,6 +449,53 @@ TEST(CircuitDagTest, moved_dag_keeps_its_operations_and_source_is_empty) {
   EXPECT_EQ(moved.depth(), 0u);
 }
 
+// ---- Insertion order and copies ----
+
+TEST(CircuitDagTest, operations_list_in_insertion_order_with_their_nodes) {
+  CircuitDag dag = with_wires(2, 1);
+  apply_ok(dag, gate(StandardGate::H, {q(1)}));
+  dag.add_qubit(q(5));  // wire ends between operations shift later numbers
+  apply_ok(dag, Instruction{{q(5), q(0)}, {c(0)}, Measure{}});
+  apply_ok(dag, Instruction{{q(0)}, {}, Delay{250}});
+  apply_ok(dag, Instruction{{q(1)},
+                            {},
+                            Gate(StandardGate(StandardGate::Rz, PE::symbol("t")))});
+  const Strings expected = {"h q1", "measure q5 q0 -> c0", "delay[250] q0", "rz(t) q1"};
+  const Indexes nodes = {6, 9, 10, 11};
+  ASSERT_EQ(dag.num_operations(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(testing::describe(dag.operation(i).to_instruction()), expected[i]);
+    EXPECT_EQ(dag.operation_node(i), NodeIndex{nodes[i]});
+    EXPECT_TRUE(std::holds_alternative<OperationRef>(*dag.node(NodeIndex{nodes[i]})));
+  }
+  EXPECT_EQ(dag.operation(2).delay_duration(), 250u);
+  EXPECT_EQ(dag.operation(3).gate_name(), "rz");
+  EXPECT_EQ(dag.operation(1).gate_name(), "");
+  EXPECT_EQ(dag.operation(1).kind(), OperationKind::Measure);
+}
+
+TEST(CircuitDagTest, custom_gate_keeps_its_record) {
+  CircuitDag dag = with_wires(2, 0);
+  CustomGate custom{"mine", 2, {}};
+  custom.params.push_back(PE::constant(0.5));
+  apply_ok(dag, Instruction{{q(1), q(0)}, {}, Gate(std::move(custom))});
+  const OperationRef op = dag.operation(0);
+  ASSERT_NE(op.custom_gate(), nullptr);
+  EXPECT_EQ(op.standard_gate(), std::nullopt);
+  EXPECT_EQ(op.gate_name(), "mine");
+  EXPECT_EQ(testing::describe(op.to_instruction()), "mine(0.5) q1 q0");
+}
+
+TEST(CircuitDagTest, clone_is_equal_and_independent) {
+  CircuitDag dag = bell_dag();
+  CircuitDag copy = dag.clone();
+  const Snapshot before = snapshot(dag);
+  EXPECT_EQ(snapshot(copy), before);
+  apply_ok(copy, gate(StandardGate::X, {q(0)}));
+  EXPECT_EQ(snapshot(dag), before);
+  EXPECT_NE(snapshot(copy), before);
+}
+
 // depth() is kept up to date by apply; check it against the
 // definition (longest path over the topological order) on random circuits.
 std::uint64_t reference_depth(const CircuitDag& dag) {
@@ -463,7 +510,7 @@ std::uint64_t reference_depth(const CircuitDag& dag) {
     for (NodeIndex p : dag.predecessors(x)) {
       d = std::max(d, depth[p.index]);
     }
-    if (std::holds_alternative<Op>(*dag.node(x))) {
+    if (std::holds_alternative<OperationRef>(*dag.node(x))) {
       ++d;
     }
     depth[x.index] = d;

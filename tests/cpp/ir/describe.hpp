@@ -72,7 +72,7 @@ inline std::string describe(const Instruction& inst) {
 inline std::vector<std::string> ops_of(const CircuitDag& dag) {
   std::vector<std::string> out;
   for (const OpRef& op : dag.topological_ops()) {
-    out.push_back(describe(*op.instruction));
+    out.push_back(describe(op.operation.to_instruction()));
   }
   return out;
 }

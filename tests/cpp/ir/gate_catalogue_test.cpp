@@ -198,7 +198,7 @@ TEST(GateCatalogueTest, every_builder_applies_its_gate_in_table_order) {
     }
     const auto ops = c.dag().topological_ops();
     ASSERT_EQ(ops.size(), 1u);
-    EXPECT_EQ(describe(*ops[0].instruction), expected);
+    EXPECT_EQ(describe(ops[0].operation.to_instruction()), expected);
   }
 }
 

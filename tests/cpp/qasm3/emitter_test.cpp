@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ir/gate_catalogue.hpp"
-#include "qasm3/parser.hpp"
+#include "qasm3/read.hpp"
 
 namespace qelto::qasm3 {
 namespace {
@@ -213,6 +213,18 @@ TEST(EmitParam, parenthesises_every_compound_expression) {
   EXPECT_EQ(emit_param(expr), "((pi * 2.000000) + -((a - (b / -0.500000))))");
   Emitter emitter;
   EXPECT_EQ(emitter.emit_param(expr), emit_param(expr));
+}
+
+// Found by fuzzing: "x / pi/2" reads back as "(x / pi) / 2".
+TEST(EmitParam, parenthesises_a_named_angle_that_a_product_or_quotient_divides_by) {
+  const Expr quotient = Expr::div(
+      Expr::constant(1), Expr::mul(Expr::symbol("a"),
+                                   Expr::constant(-kPi / 4)));
+  EXPECT_EQ(emit_param(quotient), "(1.000000 / (a * (-pi/4)))");
+  const Expr others = Expr::add(
+      Expr::div(Expr::constant(kPi / 2), Expr::constant(kPi)),
+      Expr::sub(Expr::symbol("b"), Expr::constant(kPi / 2)));
+  EXPECT_EQ(emit_param(others), "((pi/2 / pi) + (b - pi/2))");
 }
 
 TEST(EmitParam, slow_prints_deep_nesting_without_recursion) {

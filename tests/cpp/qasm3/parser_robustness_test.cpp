@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "qasm3/parser.hpp"
+#include "qasm3/read.hpp"
 
 namespace qelto::qasm3 {
 namespace {
@@ -36,7 +36,7 @@ bool check_parses_cleanly(const std::string& source) {
   std::size_t ops = 0;
   for (std::uint32_t i = 0; i < circuit->dag().node_count(); ++i) {
     ops +=
-        std::holds_alternative<ir::Op>(*circuit->dag().node(ir::NodeIndex{i}));
+        std::holds_alternative<ir::OperationRef>(*circuit->dag().node(ir::NodeIndex{i}));
   }
   EXPECT_EQ(circuit->dag().topological_ops().size(), ops) << source;
   return true;

@@ -1,0 +1,113 @@
+// Time and quality of the compile pipeline and its stages on large
+// circuits: a 100-qubit QFT on a heavy-hex device, random two-qubit-heavy
+// circuits, and a 1,000-qubit circuit of 1,000,000 gates.
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "compile/compile.hpp"
+#include "ir/circuit.hpp"
+
+namespace {
+
+using namespace qelto;
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// `gates` gates on n qubits: a share `two_qubit` of cx between random
+// qubits at most `reach` apart in index (reach 0: anywhere), the rest random
+// one-qubit rotations.
+ir::Circuit random_circuit(std::uint32_t n, std::uint32_t gates,
+                           double two_qubit, std::uint32_t reach,
+                           std::uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  ir::Circuit c = ir::Circuit::with_size("random", n, 0);
+  c.reserve_operations(gates, 2 * std::size_t{gates});
+  std::uniform_int_distribution<std::uint32_t> qubit(0, n - 1);
+  std::uniform_real_distribution<double> unit(0, 1);
+  for (std::uint32_t g = 0; g < gates; ++g) {
+    const ir::QubitId a{qubit(rng)};
+    if (unit(rng) < two_qubit) {
+      ir::QubitId b{qubit(rng)};
+      if (reach != 0) {
+        const std::uint32_t lo = a.index >= reach ? a.index - reach : 0;
+        const std::uint32_t hi = std::min(n - 1, a.index + reach);
+        std::uniform_int_distribution<std::uint32_t> near(lo, hi);
+        b = ir::QubitId{near(rng)};
+      }
+      if (b == a) {
+        b = ir::QubitId{(a.index + 1) % n};
+      }
+      (void)c.cx(a, b);
+    } else {
+      (void)c.rz(ir::ParameterExpression::constant(unit(rng) * 6.28), a);
+    }
+  }
+  return c;
+}
+
+struct Counts {
+  std::uint64_t two_qubit = 0;
+  std::uint64_t total = 0;
+};
+
+Counts count(const ir::Circuit& c) {
+  Counts k;
+  for (const ir::OpRef& ref : c.dag().topological_ops()) {
+    ++k.total;
+    if (ref.instruction->qubits.size() == 2) {
+      ++k.two_qubit;
+    }
+  }
+  return k;
+}
+
+void run(const std::string& name, const ir::Circuit& circuit,
+         const compile::CouplingMap& map) {
+  compile::PropertySet props;
+  props.with_target(map, compile::BasisGates::ibm());
+  const auto start = Clock::now();
+  const std::clock_t cpu_start = std::clock();
+  auto out = compile::compile(circuit, props, 1);
+  const double elapsed = seconds_since(start);
+  // Processor time too: on a shared machine the wall time also counts
+  // other programs' turns.
+  const double cpu = static_cast<double>(std::clock() - cpu_start) /
+                     CLOCKS_PER_SEC;
+  if (!out) {
+    std::printf("%-34s error: %s\n", name.c_str(), out.error().message.c_str());
+    return;
+  }
+  const Counts in = count(circuit);
+  const Counts k = count(*out);
+  std::printf(
+      "%-34s in %8llu ops %7llu 2q | out 2q %9llu depth %8llu | %8.3f s wall "
+      "%8.3f s cpu\n",
+              name.c_str(), static_cast<unsigned long long>(in.total),
+              static_cast<unsigned long long>(in.two_qubit),
+              static_cast<unsigned long long>(k.two_qubit),
+              static_cast<unsigned long long>(out->depth()), elapsed, cpu);
+}
+
+}  // namespace
+
+int main() {
+  run("qft 100 on heavy_hex(7)", *ir::Circuit::qft(100),
+      *compile::CouplingMap::heavy_hex(7));
+  run("random 100q 10k (50% 2q) grid 10x10",
+      random_circuit(100, 10'000, 0.5, 0, 1),
+      *compile::CouplingMap::grid(10, 10));
+  run("random 500q 100k (50% 2q) grid 23x23",
+      random_circuit(500, 100'000, 0.5, 0, 2),
+      *compile::CouplingMap::grid(23, 23));
+  run("1000q 1M (30% 2q, reach 8) grid 32x32",
+      random_circuit(1000, 1'000'000, 0.3, 8, 3),
+      *compile::CouplingMap::grid(32, 32));
+}

@@ -1,0 +1,13 @@
+OPENQASM 3.0;
+qubit[2] q;
+rx(pi/2) q[0];
+ry(-pi/4) q[1];
+rz(tau - 1.25e-3) q[0];
+p(euler * 2) q[1];
+phase(3.) q[0];
+u(pi, 0.1, -0.2) q[1];
+u3(1, 2, 3) q[0];
+prx(0.25, 0.75) q[1];
+cp(pi/8) q[0], q[1];
+cphase(1e-7) q[1], q[0];
+crz(2.5E+1) q[0], q[1];

@@ -1,0 +1,10 @@
+OPENQASM 3.0;
+qubit[2] q;
+bit[2] c;
+cx q[0];
+rx q[0];
+measure q[0] -> c[5];
+foo q;
+rx(2**2) q[0];
+rx(true) q[0];
+rx(foo(1)) q[0];

@@ -1,0 +1,1 @@
+OPENQASM 3;

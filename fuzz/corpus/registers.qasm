@@ -1,0 +1,12 @@
+OPENQASM 3.0;
+qubit[2] a;
+qubit[3] b;
+qubit single;
+bit[2] c;
+bit flag;
+x a;
+cx a[1], b[0];
+ccx a[0], a[1], b[2];
+cswap single, b[0], b[1];
+measure b[0] -> c[1];
+flag = measure single;

@@ -1,0 +1,13 @@
+OPENQASM 3.0;
+qubit[3] q;
+cx q[0], q[1];
+cnot q[1], q[2];
+cy q[2], q[0];
+cz q[0], q[2];
+swap q[0], q[1];
+iswap q[1], q[2];
+toffoli q[0], q[1], q[2];
+fredkin q[2], q[1], q[0];
+CNOT q[0], q[1];
+H q[2];
+Rx(0.1) q[0];

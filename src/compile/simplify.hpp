@@ -1,0 +1,26 @@
+#pragma once
+
+#include "compile/basis_gates.hpp"
+#include "compile/compile_error.hpp"
+#include "compile/flat_circuit.hpp"
+#include "ir/circuit.hpp"
+
+namespace qelto::compile {
+
+// Simplifies without changing the unitary (up to global phase): cancels
+// adjacent inverse two-qubit pairs and merges adjacent rotations of one kind,
+// merges each run of one-qubit gates on a wire into one rotation, drops it
+// when it is the identity, and otherwise writes it as the fewest gates of
+// the basis's one-qubit gates (see OneQubitBasis) when that is shorter or
+// the run holds gates outside the basis. With a basis that has no such
+// family, runs are kept as given unless they are the identity. Everything
+// else passes unchanged.
+[[nodiscard]] FlatCircuit simplify(const FlatCircuit& circuit,
+                                   const BasisGates& basis);
+
+// The same for a circuit: a new circuit, the input unchanged. Refused only
+// for a gate angle without a value (UnboundParameter).
+[[nodiscard]] CompileResult<ir::Circuit> simplify(const ir::Circuit& circuit,
+                                                  const BasisGates& basis);
+
+}  // namespace qelto::compile

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "ir/parameter.hpp"
+
+namespace qelto::ir {
+
+// The gate parameters of an operation store, in fixed-size chunks that
+// never move, so growing never relocates an expression (a
+// ParameterExpression may hold a std::string, which is not trivially
+// relocatable). The parameters of one operation (at most three for a
+// standard gate) always sit in one chunk, so they read as one span.
+//
+// Move-only; `clone` copies. A moved-from pool is empty.
+class ParameterPool {
+ public:
+  // Expressions per chunk: 40 KiB chunks, so the per-chunk costs (one
+  // allocation, one pointer) are negligible per parameter while a small
+  // circuit wastes little.
+  static constexpr std::uint32_t kChunk = 1024;
+
+  ParameterPool() noexcept = default;
+  ParameterPool(ParameterPool&& other) noexcept
+      : chunks_(std::move(other.chunks_)),
+        size_(std::exchange(other.size_, 0)) {
+    other.chunks_.clear();
+  }
+  ParameterPool& operator=(ParameterPool&& other) noexcept {
+    if (this != &other) {
+      chunks_ = std::move(other.chunks_);
+      other.chunks_.clear();
+      size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+  }
+  ParameterPool(const ParameterPool&) = delete;
+  ParameterPool& operator=(const ParameterPool&) = delete;
+
+  // Makes room so that the next place(count) cannot throw; count <= kChunk.
+  // May throw std::bad_alloc (the pool is then unchanged).
+  void reserve(std::uint32_t count) {
+    const std::uint64_t at = start_of(count);
+    if (at + count > chunks_.size() * std::uint64_t{kChunk}) {
+      if (at + kChunk > UINT32_MAX) {
+        throw std::bad_alloc();
+      }
+      chunks_.reserve(chunks_.size() + 1);
+      chunks_.push_back(std::make_unique<ParameterExpression[]>(kChunk));
+    }
+  }
+
+  // Moves `params` in; returns the index of the first. Requires
+  // reserve(params.size()).
+  std::uint32_t place(std::span<ParameterExpression> params) noexcept {
+    const auto count = static_cast<std::uint32_t>(params.size());
+    const auto at = static_cast<std::uint32_t>(start_of(count));
+    ParameterExpression* slot = &chunks_[at / kChunk][at % kChunk];
+    for (std::uint32_t i = 0; i < count; ++i) {
+      slot[i] = std::move(params[i]);
+    }
+    size_ = at + count;
+    return at;
+  }
+
+  [[nodiscard]] std::span<const ParameterExpression> get(
+      std::uint32_t at, std::uint32_t count) const noexcept {
+    return {&chunks_[at / kChunk][at % kChunk], count};
+  }
+
+  // Deep copy. May throw std::bad_alloc.
+  [[nodiscard]] ParameterPool clone() const {
+    ParameterPool copy;
+    copy.chunks_.reserve(chunks_.size());
+    for (std::size_t c = 0; c < chunks_.size(); ++c) {
+      copy.chunks_.push_back(std::make_unique<ParameterExpression[]>(kChunk));
+      const std::size_t first = c * std::size_t{kChunk};
+      const std::size_t used =
+          size_ > first ? std::min<std::size_t>(kChunk, size_ - first) : 0;
+      for (std::size_t i = 0; i < used; ++i) {
+        copy.chunks_[c][i] = chunks_[c][i].clone();
+      }
+    }
+    copy.size_ = size_;
+    return copy;
+  }
+
+ private:
+  // Where `count` parameters go: at the end, or at the next chunk when
+  // they would straddle a chunk boundary.
+  std::uint64_t start_of(std::uint32_t count) const noexcept {
+    const std::uint32_t offset = size_ % kChunk;
+    return offset + count > kChunk ? std::uint64_t{size_} - offset + kChunk
+                                   : size_;
+  }
+
+  std::vector<std::unique_ptr<ParameterExpression[]>> chunks_;
+  std::uint32_t size_ = 0;
+};
+
+}  // namespace qelto::ir

@@ -1,0 +1,104 @@
+#include "python/compiler.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "compile/compile.hpp"
+#include "python/binding/args.hpp"
+#include "python/binding/borrow.hpp"
+#include "python/binding/convert.hpp"
+#include "python/binding/entry.hpp"
+#include "python/binding/object.hpp"
+#include "python/classes.hpp"
+#include "python/error.hpp"
+
+namespace qelto::python {
+namespace {
+
+// An instance of the class for parameter `name`, or null with the
+// TypeError set.
+template <class Value>
+Instance<Value>* argument(PyObject* object, const char* name) {
+  Instance<Value>* instance = receive<Value>(object);
+  if (instance == nullptr) {
+    argument_failed(name);
+  }
+  return instance;
+}
+
+PyObject* compile_circuit(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames) {
+  static constexpr Signature kSig{"compile", {"circuit", "target", "seed"}, 2};
+  // `seed` is keyword-only.
+  if (nargs > 2) {
+    PyErr_Format(PyExc_TypeError,
+                 "compile() takes 2 positional arguments but %zd were given",
+                 nargs);
+    return nullptr;
+  }
+  BoundArgs bound;
+  if (!bind(kSig, args, nargs, kwnames, bound)) {
+    return nullptr;
+  }
+  auto* circuit = argument<ir::Circuit>(bound[0], "circuit");
+  if (circuit == nullptr) {
+    return nullptr;
+  }
+  auto* target = argument<compile::PropertySet>(bound[1], "target");
+  if (target == nullptr) {
+    return nullptr;
+  }
+  std::uint64_t seed = 0;
+  if (bound[2] != nullptr && bound[2] != Py_None) {
+    const auto converted = to_u64(bound[2], "seed");
+    if (!converted) {
+      return nullptr;
+    }
+    seed = *converted;
+  }
+  SharedBorrow reading(circuit->borrow);
+  if (!reading.held()) {
+    return nullptr;
+  }
+  ExclusiveBorrow writing(target->borrow);
+  if (!writing.held()) {
+    return nullptr;
+  }
+  auto compiled = compile::compile(circuit->value, target->value, seed);
+  if (!compiled) {
+    return LibraryError<compile::CompileError>::raise(compiled.error());
+  }
+  return wrap(std::move(*compiled));
+}
+
+PyMethodDef compile_method = {
+    "compile", fastcall<&compile_circuit>(), kFastCall,
+    "compile(circuit, target, *, seed=None)\n--\n\n"
+    "Compile a circuit for the device a PropertySet describes.\n\n"
+    "Unrolls gates on three or more qubits, places the qubits (the\n"
+    "target's layout if it has one, else a SABRE layout search), routes\n"
+    "with swaps so that every two-qubit gate acts on coupled qubits,\n"
+    "translates into the basis gates and simplifies.\n\n"
+    "Args:\n"
+    "    circuit: The Circuit to compile; it is left unchanged.\n"
+    "    target: A PropertySet holding a coupling map and basis gates.\n"
+    "    seed: An int that fixes the random choices; None uses seed 0,\n"
+    "        so equal inputs always give equal outputs.\n\n"
+    "Returns:\n"
+    "    A new Circuit on the device's physical qubits (as many qubits as\n"
+    "    the coupling map has). Afterwards target.get_initial_layout() is\n"
+    "    where each logical qubit starts and target.get_layout() where it\n"
+    "    ends.\n\n"
+    "Raises:\n"
+    "    RuntimeError: 'Compile Error: ...' when the target lacks a\n"
+    "        coupling map or basis gates, the circuit has more qubits than\n"
+    "        the device or interacting qubits cannot be placed together, the\n"
+    "        layout is invalid, a gate cannot be expressed in the basis, or\n"
+    "        an angle has no value. The target is then unchanged."};
+
+}  // namespace
+
+PyMethodDef* compile_def() { return &compile_method; }
+
+}  // namespace qelto::python

@@ -1,0 +1,212 @@
+// Gate definitions: recording them, and expanding their calls into the
+// catalogue gates of their bodies.
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "qasm3/lower.hpp"
+
+namespace qelto::qasm3 {
+namespace {
+
+// Position of `name` in `names`, or names.size().
+std::size_t position(std::span<const std::string_view> names,
+                     std::string_view name) {
+  return static_cast<std::size_t>(
+      std::find(names.begin(), names.end(), name) - names.begin());
+}
+
+std::uint64_t saturated(std::uint64_t value) {
+  return std::min(value, kMaxExpandedOperations + 1);
+}
+
+const SyntaxStmt& body_statement(const SyntaxTree& tree, SyntaxRange body,
+                                 std::uint32_t i) {
+  return tree.statements[tree.statement_lists[body.first + i]];
+}
+
+}  // namespace
+
+void Lowerer::forget_definitions() {
+  definitions_.clear();
+  expanded_ = 0;
+}
+
+// A definition matching a catalogue gate in name and counts is that gate
+// (other writers define the gates some readers lack), so its body is not
+// read; any other definition is kept to be expanded at each call.
+ParseResult<void> Lowerer::define(const SyntaxTree& tree,
+                                  const SyntaxStmt& statement) {
+  const SyntaxDetail& detail = tree.details[statement.detail];
+  if (auto gate = find_catalogue_gate(statement.name);
+      gate && gate->params == detail.gate_params.count &&
+      gate->qubits == detail.gate_qubits.count) {
+    return {};
+  }
+  if (definitions_.contains(statement.name)) {
+    return std::unexpected(DuplicateDeclaration{std::string(statement.name)});
+  }
+  Definition definition;
+  definition.tree = tree;
+  definition.statement =
+      static_cast<std::uint32_t>(&statement - tree.statements.data());
+  const auto names = [&](SyntaxRange range) {
+    return std::vector<std::string_view>(
+        tree.names.begin() + range.first,
+        tree.names.begin() + range.first + range.count);
+  };
+  definition.params = names(detail.gate_params);
+  definition.qubits = names(detail.gate_qubits);
+  if (auto checked = check_body(definition); !checked) {
+    return checked;
+  }
+  definitions_.emplace(std::string(statement.name), std::move(definition));
+  return {};
+}
+
+// Every statement of a body is a barrier or a call of a catalogue gate or an
+// earlier definition, on the definition's qubit names, with the counts the
+// callee takes. Sums the operations one call expands to and the depth.
+ParseResult<void> Lowerer::check_body(Definition& definition) const {
+  const SyntaxTree& tree = definition.tree;
+  const SyntaxRange body =
+      tree.details[tree.statements[definition.statement].detail].body;
+  for (std::uint32_t i = 0; i < body.count; ++i) {
+    const SyntaxStmt& statement = body_statement(tree, body, i);
+    if (statement.kind != SyntaxStmtKind::GateCall &&
+        statement.kind != SyntaxStmtKind::Barrier) {
+      return std::unexpected(
+          Other{"Only gate calls and barriers are supported in a gate body"});
+    }
+    for (std::uint32_t r = 0; r < statement.qubits.count; ++r) {
+      const SyntaxRef& ref = tree.refs[statement.qubits.first + r];
+      if (ref.index ||
+          position(definition.qubits, ref.name) == definition.qubits.size()) {
+        return std::unexpected(UndefinedIdentifier{std::string(ref.name)});
+      }
+    }
+    if (statement.kind == SyntaxStmtKind::Barrier) {
+      definition.operations = saturated(definition.operations + 1);
+      continue;
+    }
+    auto callee = find_callee(statement.name);
+    if (!callee) {
+      return std::unexpected(std::move(callee.error()));
+    }
+    if (auto counted = check_param_count(callee->name(), statement.params.count,
+                                         callee->params());
+        !counted) {
+      return counted;
+    }
+    std::uint64_t times = statement.qubits.count;
+    if (callee->qubits() != 1) {
+      if (auto counted = check_qubit_count(
+              callee->name(), statement.qubits.count, callee->qubits());
+          !counted) {
+        return counted;
+      }
+      times = 1;
+    }
+    const std::uint64_t cost =
+        callee->definition != nullptr ? callee->definition->operations
+                                      : (callee->gate.applied ? 1 : 0);
+    definition.operations = saturated(definition.operations + times * cost);
+    if (callee->definition != nullptr) {
+      definition.depth =
+          std::max(definition.depth, callee->definition->depth + 1);
+    }
+  }
+  if (definition.depth > kMaxGateDepth) {
+    return std::unexpected(Other{"Gate definitions nested deeper than " +
+                                 std::to_string(kMaxGateDepth) +
+                                 " levels are not supported"});
+  }
+  return {};
+}
+
+// Iterative, on a stack of the calls being expanded. The definition was
+// checked when recorded and the operations counted against the limit, so
+// only parameters (whose values are known only now) and the circuit can
+// fail.
+ParseResult<void> Lowerer::expand(ir::Circuit& circuit,
+                                  const Definition& definition,
+                                  std::vector<ir::ParameterExpression> params,
+                                  std::vector<ir::QubitId> qubits) {
+  struct Frame {
+    const Definition* definition;
+    std::uint32_t next;
+    std::vector<ir::ParameterExpression> params;
+    std::vector<ir::QubitId> qubits;
+  };
+  std::vector<Frame> stack;
+  stack.push_back(Frame{&definition, 0, std::move(params), std::move(qubits)});
+  std::vector<ir::ParameterExpression> call_params;
+  std::vector<ir::QubitId> call_qubits;
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    const Definition& current = *frame.definition;
+    const SyntaxTree& tree = current.tree;
+    const SyntaxRange body =
+        tree.details[tree.statements[current.statement].detail].body;
+    if (frame.next == body.count) {
+      stack.pop_back();
+      continue;
+    }
+    const SyntaxStmt& statement = body_statement(tree, body, frame.next++);
+    call_qubits.clear();
+    for (std::uint32_t r = 0; r < statement.qubits.count; ++r) {
+      const SyntaxRef& ref = tree.refs[statement.qubits.first + r];
+      call_qubits.push_back(frame.qubits[position(current.qubits, ref.name)]);
+    }
+    if (statement.kind == SyntaxStmtKind::Barrier) {
+      const auto& fenced = call_qubits.empty() ? frame.qubits : call_qubits;
+      auto fence = circuit.apply(ir::Instruction{
+          ir::QubitList(fenced), {}, ir::Barrier{}});
+      if (!fence) {
+        return std::unexpected(to_parse_error(fence.error()));
+      }
+      continue;
+    }
+    if (auto converted =
+            params_to_list(tree, statement.params,
+                           Bindings{current.params, frame.params}, call_params);
+        !converted) {
+      return converted;
+    }
+    auto callee = find_callee(statement.name);
+    if (!callee) {
+      return std::unexpected(std::move(callee.error()));
+    }
+    // One application per qubit for a one-qubit gate, else one on all.
+    const std::size_t times = callee->qubits() == 1 ? call_qubits.size() : 1;
+    if (callee->definition == nullptr) {
+      for (std::size_t t = 0; t < times; ++t) {
+        const auto operands =
+            times == 1 ? std::span<const ir::QubitId>(call_qubits)
+                       : std::span<const ir::QubitId>(&call_qubits[t], 1);
+        if (auto done = apply(circuit, *callee, call_params, operands,
+                              t + 1 == times);
+            !done) {
+          return done;
+        }
+      }
+      continue;
+    }
+    // Pushed last first, so that the first application runs first.
+    for (std::size_t t = times; t-- > 0;) {
+      std::vector<ir::ParameterExpression> bound;
+      bound.reserve(call_params.size());
+      for (auto& param : call_params) {
+        bound.push_back(t == 0 ? std::move(param) : param.clone());
+      }
+      std::vector<ir::QubitId> operands =
+          times == 1 ? call_qubits
+                     : std::vector<ir::QubitId>{call_qubits[t]};
+      stack.push_back(Frame{callee->definition, 0, std::move(bound),
+                            std::move(operands)});
+    }
+  }
+  return {};
+}
+
+}  // namespace qelto::qasm3

@@ -1,0 +1,75 @@
+// The fixed orders of the operation store on reproducible random circuits:
+// digests of the topological order, every node's edge lists, node and edge
+// counts and depth. The table was recorded from the graph store this one
+// replaced, after randomised comparisons of the two on 300,000 random
+// circuits (about 21 million applied and 19 million refused operations)
+// agreed in every observable; a change to any order fails here.
+#include <gtest/gtest.h>
+
+#include "ir/dag.hpp"
+#include "random_circuit.hpp"
+
+namespace qelto::ir {
+namespace {
+
+struct Golden {
+  std::uint32_t seed;
+  std::uint64_t fingerprint;
+};
+
+constexpr Golden kGolden[] = {
+    {1, 0x16073951488FB79Bull},
+    {2, 0xEBC4CDE4965A00E0ull},
+    {3, 0xDC4A2E1BF434BEACull},
+    {4, 0xA95D12A814E6C1CDull},
+    {5, 0x38737220A164AE65ull},
+    {6, 0xED0335F5CA1241C5ull},
+    {7, 0x1A5BC71478F2916Aull},
+    {8, 0x489C78537CDB71EFull},
+    {9, 0x544EC77235D498E7ull},
+    {10, 0xF78F4A100CE9C0DAull},
+    {11, 0x21113F1F4907C982ull},
+    {12, 0xA956DFC9528EB897ull},
+    {13, 0x9FD2E988AB893FCDull},
+    {14, 0xCEA437F6CB9C7793ull},
+    {15, 0x93D3C5872C4489B9ull},
+    {16, 0xA0594357632528BEull},
+    {17, 0x49FAEBA23273D875ull},
+    {18, 0x80754847C34F580Bull},
+    {19, 0x15AB520398D0D850ull},
+    {20, 0xBEE80B28C3007637ull},
+    {21, 0xB27F9163CE819A30ull},
+    {22, 0x15CB2EB93E5EF18Cull},
+    {23, 0x879C8E3BD172A8FFull},
+    {24, 0x0E958632A1A75044ull},
+};
+
+CircuitDag build(std::uint32_t seed) {
+  CircuitDag dag;
+  testing::RandomCircuit random(seed);
+  while (auto step = random.next()) {
+    if (const auto* wire = std::get_if<testing::RandomCircuit::AddWire>(&*step)) {
+      if (wire->clbit) {
+        dag.add_clbit(ClbitId{wire->id});
+      } else {
+        dag.add_qubit(QubitId{wire->id});
+      }
+      continue;
+    }
+    // Refused instructions are part of the sequence: they must change nothing.
+    (void)dag.apply(std::move(std::get<Instruction>(*step)));
+  }
+  return dag;
+}
+
+TEST(DagGoldenTest, random_circuits_keep_their_recorded_orders) {
+  for (const Golden& golden : kGolden) {
+    const CircuitDag dag = build(golden.seed);
+    EXPECT_EQ(testing::order_fingerprint(dag), golden.fingerprint) << "seed " << golden.seed;
+    EXPECT_EQ(testing::order_fingerprint(dag.clone()), golden.fingerprint)
+        << "clone of seed " << golden.seed;
+  }
+}
+
+}  // namespace
+}  // namespace qelto::ir
