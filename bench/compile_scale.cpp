@@ -62,7 +62,7 @@ Counts count(const ir::Circuit& c) {
   Counts k;
   for (const ir::OpRef& ref : c.dag().topological_ops()) {
     ++k.total;
-    if (ref.instruction->qubits.size() == 2) {
+    if (ref.operation.qubits().size() == 2) {
       ++k.two_qubit;
     }
   }

@@ -259,7 +259,7 @@ CompileResult<FlatCircuit> flatten(const ir::Circuit& circuit) {
   const std::vector<ir::OpRef> order = circuit.dag().topological_ops();
   flat.ops.reserve(order.size());
   for (const ir::OpRef& ref : order) {
-    const ir::Instruction& in = *ref.instruction;
+    const ir::Instruction in = ref.operation.to_instruction();
     if (const ir::Gate* gate = in.gate()) {
       if (auto added = add_gate(flat, in, *gate); !added) {
         return std::unexpected(std::move(added.error()));

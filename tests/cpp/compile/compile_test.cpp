@@ -71,7 +71,7 @@ void expect_same_action(const ir::Circuit& original, const ir::Circuit& out,
     p = use(p);
   }
   for (const ir::OpRef& ref : out.dag().topological_ops()) {
-    for (const ir::QubitId q : ref.instruction->qubits) {
+    for (const ir::QubitId q : ref.operation.qubits()) {
       use(q.index);
     }
   }
@@ -91,17 +91,17 @@ void expect_same_action(const ir::Circuit& original, const ir::Circuit& out,
 void expect_on_target(const ir::Circuit& out, const CouplingMap& map,
                       const BasisGates& basis) {
   for (const ir::OpRef& ref : out.dag().topological_ops()) {
-    const ir::Gate* gate = ref.instruction->gate();
-    if (gate == nullptr) {
+    if (ref.operation.kind() != ir::OperationKind::Gate) {
       continue;
     }
-    EXPECT_TRUE(basis.contains(gate->name())) << gate->name();
-    if (ref.instruction->qubits.size() == 2) {
+    const std::string name(ref.operation.gate_name());
+    EXPECT_TRUE(basis.contains(name)) << name;
+    if (ref.operation.qubits().size() == 2) {
       EXPECT_TRUE(
-          map.is_connected(PhysicalQubit{ref.instruction->qubits[0].index},
-                           PhysicalQubit{ref.instruction->qubits[1].index}));
+          map.is_connected(PhysicalQubit{ref.operation.qubits()[0].index},
+                           PhysicalQubit{ref.operation.qubits()[1].index}));
     }
-    EXPECT_LE(ref.instruction->qubits.size(), 2u);
+    EXPECT_LE(ref.operation.qubits().size(), 2u);
   }
 }
 
@@ -210,8 +210,8 @@ TEST(CompileTest, equal_seeds_give_equal_circuits) {
     auto out = compile(circuit, props, seed);
     std::string all;
     for (const ir::OpRef& ref : out->dag().topological_ops()) {
-      all += std::string(ref.instruction->gate()->name());
-      for (const ir::QubitId q : ref.instruction->qubits) {
+      all += std::string(ref.operation.gate_name());
+      for (const ir::QubitId q : ref.operation.qubits()) {
         all += " " + std::to_string(q.index);
       }
       all += ";";
@@ -238,7 +238,7 @@ TEST(CompileTest, measurements_barriers_and_delays_move_with_their_qubits) {
   const Layout& end = *props.layout();
   int measures = 0;
   for (const ir::OpRef& ref : out->dag().topological_ops()) {
-    const ir::Instruction& in = *ref.instruction;
+    const ir::Instruction in = ref.operation.to_instruction();
     if (std::holds_alternative<ir::Measure>(in.kind)) {
       ++measures;
       EXPECT_EQ(in.qubits[0].index,

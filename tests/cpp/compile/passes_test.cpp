@@ -44,7 +44,7 @@ TEST(PassesTest, unroll_leaves_only_one_and_two_qubit_gates) {
     auto out = unroll(circuit);
     ASSERT_TRUE(out) << out.error().message;
     for (const ir::OpRef& ref : out->dag().topological_ops()) {
-      EXPECT_LE(ref.instruction->qubits.size(), 2u);
+      EXPECT_LE(ref.operation.qubits().size(), 2u);
     }
     expect_same_action(circuit, *out, rng);
   }
@@ -59,7 +59,7 @@ TEST(PassesTest, translation_writes_only_basis_gates) {
     auto out = translate_to_basis(circuit, basis);
     ASSERT_TRUE(out) << out.error().message;
     for (const ir::OpRef& ref : out->dag().topological_ops()) {
-      EXPECT_TRUE(basis.contains(ref.instruction->gate()->name()));
+      EXPECT_TRUE(basis.contains(std::string(ref.operation.gate_name())));
     }
     expect_same_action(circuit, *out, rng);
   }
@@ -162,10 +162,10 @@ TEST(PassesTest, routing_alone_couples_every_two_qubit_gate) {
     const Routed routed = route(*flat, device, start, rng());
     const ir::Circuit out = to_circuit(routed.circuit);
     for (const ir::OpRef& ref : out.dag().topological_ops()) {
-      if (ref.instruction->qubits.size() == 2) {
+      if (ref.operation.qubits().size() == 2) {
         EXPECT_TRUE(line.is_connected(
-            PhysicalQubit{ref.instruction->qubits[0].index},
-            PhysicalQubit{ref.instruction->qubits[1].index}));
+            PhysicalQubit{ref.operation.qubits()[0].index},
+            PhysicalQubit{ref.operation.qubits()[1].index}));
       }
     }
     // Trivial start: the output equals the input followed by the final

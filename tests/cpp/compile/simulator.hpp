@@ -293,7 +293,7 @@ inline Matrix gate_matrix(const ir::StandardGate& gate) {
 inline void run(const ir::Circuit& circuit, State& state,
                 std::span<const std::uint32_t> where = {}) {
   for (const ir::OpRef& ref : circuit.dag().topological_ops()) {
-    const ir::Instruction& in = *ref.instruction;
+    const ir::Instruction in = ref.operation.to_instruction();
     const ir::Gate* gate = in.gate();
     if (gate == nullptr) {
       assert((std::holds_alternative<ir::Barrier>(in.kind) ||
