@@ -3,6 +3,7 @@ parameter names its text signature shows, and a qubit or bit argument whose
 __index__ raises lets that very exception through."""
 
 import inspect
+import sys
 
 import pytest
 
@@ -79,6 +80,9 @@ def test_every_function_takes_the_names_its_signature_shows(function):
 
 @pytest.mark.parametrize("cls", list(RECEIVERS))
 def test_every_constructor_takes_the_names_its_signature_shows(cls):
+    if cls.__text_signature__ is None and sys.version_info < (3, 10):
+        pytest.skip("Python 3.9 shows no text signature for a class, so no "
+                    "parameter names are reported to call it with")
     try:
         signature = inspect.signature(cls)
     except ValueError:
