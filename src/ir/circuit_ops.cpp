@@ -1,0 +1,153 @@
+#include "ir/circuit_ops.hpp"
+
+#include <algorithm>
+#include <array>
+#include <type_traits>
+
+#include "ir/parameter_eval.hpp"
+
+namespace qelto::ir {
+namespace {
+
+// count_ops's slots: one per standard gate kind, then the four other kinds.
+constexpr std::size_t kMeasureSlot = StandardGate::kNumKinds;
+constexpr std::size_t kNumSlots = StandardGate::kNumKinds + 4;
+constexpr std::uint32_t kUnseen = UINT32_MAX;
+
+// count_ops's slot for an instruction, or kNumSlots for a custom gate
+// (counted by name instead).
+std::size_t slot_of(const Instruction& instruction) {
+  return std::visit(
+      [](const auto& kind) -> std::size_t {
+        using K = std::decay_t<decltype(kind)>;
+        if constexpr (std::is_same_v<K, Gate>) {
+          const StandardGate* standard = kind.standard();
+          return standard == nullptr
+                     ? kNumSlots
+                     : static_cast<std::size_t>(standard->kind());
+        } else if constexpr (std::is_same_v<K, Measure>) {
+          return kMeasureSlot;
+        } else if constexpr (std::is_same_v<K, Reset>) {
+          return kMeasureSlot + 1;
+        } else if constexpr (std::is_same_v<K, Barrier>) {
+          return kMeasureSlot + 2;
+        } else {
+          static_assert(std::is_same_v<K, Delay>);
+          return kMeasureSlot + 3;
+        }
+      },
+      instruction.kind);
+}
+
+}  // namespace
+
+std::string_view operation_name(const Instruction& instruction) {
+  return std::visit(
+      [](const auto& kind) -> std::string_view {
+        using K = std::decay_t<decltype(kind)>;
+        if constexpr (std::is_same_v<K, Gate>) {
+          return kind.name();
+        } else if constexpr (std::is_same_v<K, Measure>) {
+          return "measure";
+        } else if constexpr (std::is_same_v<K, Reset>) {
+          return "reset";
+        } else if constexpr (std::is_same_v<K, Barrier>) {
+          return "barrier";
+        } else {
+          static_assert(std::is_same_v<K, Delay>);
+          return "delay";
+        }
+      },
+      instruction.kind);
+}
+
+void add_bits(Circuit& target, QubitStep step) {
+  if (step.register_name == nullptr) {
+    target.add_qubit();
+  } else {
+    target.add_qreg(*step.register_name, step.size);
+  }
+}
+
+void add_bits(Circuit& target, ClbitStep step) {
+  if (step.register_name == nullptr) {
+    target.add_clbit();
+  } else {
+    target.add_creg(*step.register_name, step.size);
+  }
+}
+
+std::size_t num_operations(const Circuit& circuit) noexcept {
+  const CircuitDag& dag = circuit.dag();
+  return dag.node_count() -
+         2 * (dag.num_qubit_wires() + dag.num_clbit_wires());
+}
+
+const Instruction* next_operation(const Circuit& circuit,
+                                  OperationCursor& cursor) {
+  const DagGraph& graph = circuit.dag().graph();
+  const std::size_t count = graph.node_count();
+  while (cursor.next_node < count) {
+    const DagNode& node = graph.node(NodeIndex{cursor.next_node++});
+    if (const Op* op = std::get_if<Op>(&node)) {
+      return &op->instruction;
+    }
+  }
+  return nullptr;
+}
+
+const Instruction* operation_at(const Circuit& circuit, std::size_t position) {
+  if (position >= num_operations(circuit)) {
+    return nullptr;
+  }
+  OperationCursor cursor;
+  const Instruction* found = next_operation(circuit, cursor);
+  for (std::size_t i = 0; i < position; ++i) {
+    found = next_operation(circuit, cursor);
+  }
+  return found;
+}
+
+std::vector<std::pair<std::string_view, std::uint64_t>> count_ops(
+    const Circuit& circuit) {
+  std::vector<std::pair<std::string_view, std::uint64_t>> counts;
+  // Where each fixed slot's entry sits in `counts`.
+  std::array<std::uint32_t, kNumSlots> entry;
+  entry.fill(kUnseen);
+  for_each_operation(circuit, [&](const Instruction& instruction) {
+    const std::size_t slot = slot_of(instruction);
+    if (slot < kNumSlots && entry[slot] != kUnseen) {
+      ++counts[entry[slot]].second;
+      return;
+    }
+    // First sight of a kind, or a custom gate (rare): a linear search by
+    // name, so that a custom gate named like a standard one shares its entry.
+    const std::string_view name = operation_name(instruction);
+    auto found = std::find_if(counts.begin(), counts.end(),
+                              [&](const auto& c) { return c.first == name; });
+    if (found == counts.end()) {
+      found = counts.emplace(counts.end(), name, 0);
+    }
+    ++found->second;
+    if (slot < kNumSlots) {
+      entry[slot] = static_cast<std::uint32_t>(found - counts.begin());
+    }
+  });
+  return counts;
+}
+
+std::vector<std::string> parameters(const Circuit& circuit) {
+  std::vector<std::string_view> names;
+  for_each_operation(circuit, [&](const Instruction& instruction) {
+    if (const Gate* gate = instruction.gate()) {
+      for (const ParameterExpression& p : gate->parameters()) {
+        collect_symbols(p, names);
+      }
+    }
+  });
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+  return {names.begin(), names.end()};
+}
+
+}  // namespace qelto::ir

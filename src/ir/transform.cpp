@@ -1,0 +1,310 @@
+#include "ir/transform.hpp"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <type_traits>
+#include <vector>
+
+#include "ir/circuit_ops.hpp"
+#include "ir/parameter_eval.hpp"
+
+namespace qelto::ir {
+namespace {
+
+using Kind = StandardGate::Kind;
+using PE = ParameterExpression;
+
+constexpr double kHalfPi = 1.5707963267948966;
+
+// Rebuilds `source`'s bits in `target` in their creation order, handing
+// each operation to `on_operation(const Instruction&)` at its place among
+// them.
+template <class OnOperation>
+void replay(const Circuit& source, Circuit& target,
+            OnOperation&& on_operation) {
+  for_each_creation_step(source, [&](const auto& step) {
+    using S = std::decay_t<decltype(step)>;
+    if constexpr (std::is_same_v<S, Instruction>) {
+      on_operation(step);
+    } else {
+      add_bits(target, step);
+    }
+  });
+}
+
+// Room in `target` for all of `source`'s operations.
+void reserve_like(Circuit& target, const Circuit& source) {
+  const CircuitDag& dag = source.dag();
+  const std::size_t wires = dag.num_qubit_wires() + dag.num_clbit_wires();
+  target.reserve_operations(num_operations(source), dag.edge_count() - wires);
+}
+
+void apply_valid(Circuit& target, Instruction instruction) {
+  [[maybe_unused]] auto applied = target.apply(std::move(instruction));
+  assert(applied && "an operation valid in its source is valid in the copy");
+}
+
+// ---- compose ----
+
+template <class Id>
+IrResult<OperandList<Id>> check_mapping(
+    std::optional<std::span<const Id>> mapping, std::uint64_t other_count,
+    std::uint64_t target_count, std::string_view what) {
+  const std::string plural = std::string(what) + "s";
+  OperandList<Id> map;
+  if (!mapping) {
+    if (other_count > target_count) {
+      return std::unexpected(InvalidBitMapping{
+          "the circuit has " + std::to_string(target_count) + " " + plural +
+          ", fewer than the " + std::to_string(other_count) +
+          " of the circuit composed onto it"});
+    }
+    for (std::uint64_t i = 0; i < other_count; ++i) {
+      map.push_back(Id{static_cast<std::uint32_t>(i)});
+    }
+    return map;
+  }
+  if (mapping->size() != other_count) {
+    return std::unexpected(InvalidBitMapping{
+        std::to_string(mapping->size()) + " " + plural +
+        " given for a circuit with " + std::to_string(other_count)});
+  }
+  std::vector<bool> used(target_count);
+  for (const Id id : *mapping) {
+    if (id.index >= target_count) {
+      return std::unexpected(InvalidBitMapping{
+          std::string(what) + " " + std::to_string(id.index) +
+          " is not in the circuit (it has " + std::to_string(target_count) +
+          " " + plural + ")"});
+    }
+    if (used[id.index]) {
+      return std::unexpected(InvalidBitMapping{
+          std::string(what) + " " + std::to_string(id.index) +
+          " is given twice"});
+    }
+    used[id.index] = true;
+    map.push_back(id);
+  }
+  return map;
+}
+
+template <class Id>
+OperandList<Id> mapped(const OperandList<Id>& operands,
+                       const OperandList<Id>& map) {
+  OperandList<Id> out;
+  for (const Id id : operands) {
+    out.push_back(map[id.index]);
+  }
+  return out;
+}
+
+Instruction clone_kind_onto(const Instruction& source, QubitList qubits,
+                            ClbitList clbits) {
+  return std::visit(
+      [&](const auto& kind) -> Instruction {
+        using K = std::decay_t<decltype(kind)>;
+        if constexpr (std::is_same_v<K, Gate>) {
+          return Instruction{std::move(qubits), std::move(clbits),
+                             kind.clone()};
+        } else {
+          return Instruction{std::move(qubits), std::move(clbits), kind};
+        }
+      },
+      source.kind);
+}
+
+// ---- inverse ----
+
+StandardGate negated_gate(Kind kind, std::span<const PE> params) {
+  switch (params.size()) {
+    case 1:
+      return StandardGate(kind, negated(params[0]));
+    case 2:
+      // prx(theta, phi) turns by theta about an axis fixed by phi.
+      return StandardGate(kind, negated(params[0]), params[1].clone());
+    default:
+      assert(params.size() == 3 && kind == Kind::U);
+      return StandardGate(kind, negated(params[0]), negated(params[2]),
+                          negated(params[1]));
+  }
+}
+
+// The exact inverse of `gate` as one or two gates on the same operands in
+// the same order (appended to `out`).
+void append_inverse(const StandardGate& gate, std::vector<StandardGate>& out) {
+  switch (gate.kind()) {
+    case Kind::S:
+      out.emplace_back(Kind::Sdg);
+      return;
+    case Kind::Sdg:
+      out.emplace_back(Kind::S);
+      return;
+    case Kind::T:
+      out.emplace_back(Kind::Tdg);
+      return;
+    case Kind::Tdg:
+      out.emplace_back(Kind::T);
+      return;
+    case Kind::Sx:
+      out.emplace_back(Kind::Sxdg);
+      return;
+    case Kind::Sxdg:
+      out.emplace_back(Kind::Sx);
+      return;
+    case Kind::ISwap:
+      // iswap = exp(i pi/4 (XX + YY)); XX and YY commute, so its inverse is
+      // exp(-i pi/4 XX) exp(-i pi/4 YY) = rxx(pi/2) ryy(pi/2).
+      out.emplace_back(Kind::Rxx, PE::constant(kHalfPi));
+      out.emplace_back(Kind::Ryy, PE::constant(kHalfPi));
+      return;
+    default:
+      break;
+  }
+  if (gate.parameters().empty()) {
+    // Every other parameterless gate is its own inverse.
+    out.push_back(gate.clone());
+    return;
+  }
+  out.push_back(negated_gate(gate.kind(), gate.parameters()));
+}
+
+// ---- assign_parameters ----
+
+Instruction with_values(const Instruction& source,
+                        const ParameterValues& values) {
+  const Gate* gate = source.gate();
+  if (gate == nullptr || gate->parameters().empty()) {
+    return source.clone();
+  }
+  std::vector<PE> params;
+  params.reserve(gate->parameters().size());
+  for (const PE& p : gate->parameters()) {
+    params.push_back(substitute(p, values));
+  }
+  if (const StandardGate* standard = gate->standard()) {
+    auto made = StandardGate::make(standard->kind(), std::move(params));
+    assert(made && "the parameter count is the gate's own");
+    return Instruction{source.qubits, source.clbits, Gate(std::move(*made))};
+  }
+  const CustomGate* custom = gate->custom();
+  return Instruction{source.qubits, source.clbits,
+                     Gate(CustomGate{custom->name, custom->num_qubits,
+                                     std::move(params)})};
+}
+
+}  // namespace
+
+Circuit copy(const Circuit& source, std::string_view name) {
+  Circuit target(name);
+  reserve_like(target, source);
+  replay(source, target, [&target](const Instruction& instruction) {
+    apply_valid(target, instruction.clone());
+  });
+  return target;
+}
+
+IrResult<std::reference_wrapper<Circuit>> compose(
+    Circuit& target, const Circuit& other,
+    std::optional<std::span<const QubitId>> qubits,
+    std::optional<std::span<const ClbitId>> clbits) {
+  auto qubit_map = check_mapping<QubitId>(qubits, other.num_qubits(),
+                                          target.num_qubits(), "qubit");
+  if (!qubit_map) {
+    return std::unexpected(std::move(qubit_map.error()));
+  }
+  auto clbit_map = check_mapping<ClbitId>(clbits, other.num_clbits(),
+                                          target.num_clbits(), "clbit");
+  if (!clbit_map) {
+    return std::unexpected(std::move(clbit_map.error()));
+  }
+  // Everything is built before the target changes, so running out of memory
+  // leaves it as it was, and composing a circuit onto itself reads a
+  // finished snapshot.
+  std::vector<Instruction> built;
+  built.reserve(num_operations(other));
+  for_each_operation(other, [&](const Instruction& instruction) {
+    built.push_back(clone_kind_onto(instruction,
+                                    mapped(instruction.qubits, *qubit_map),
+                                    mapped(instruction.clbits, *clbit_map)));
+  });
+  reserve_like(target, other);
+  for (Instruction& instruction : built) {
+    apply_valid(target, std::move(instruction));
+  }
+  return std::ref(target);
+}
+
+IrResult<Circuit> inverse(const Circuit& source) {
+  std::vector<const Instruction*> operations;
+  operations.reserve(num_operations(source));
+  std::uint64_t position = 0;
+  std::optional<NotInvertible> refused;
+  for_each_operation(source, [&](const Instruction& instruction) {
+    const Gate* gate = instruction.gate();
+    const bool invertible =
+        gate != nullptr ? gate->standard() != nullptr
+                        : std::holds_alternative<Barrier>(instruction.kind);
+    if (!invertible && !refused) {
+      refused = NotInvertible{std::string(operation_name(instruction)),
+                              position};
+    }
+    operations.push_back(&instruction);
+    ++position;
+  });
+  if (refused) {
+    return std::unexpected(std::move(*refused));
+  }
+  Circuit target(source.name() + "_dg");
+  replay(source, target, [](const Instruction&) {});
+  reserve_like(target, source);
+  std::vector<StandardGate> gates;
+  for (auto it = operations.rbegin(); it != operations.rend(); ++it) {
+    const Instruction& instruction = **it;
+    const Gate* gate = instruction.gate();
+    if (gate == nullptr) {
+      apply_valid(target, instruction.clone());
+      continue;
+    }
+    gates.clear();
+    append_inverse(*gate->standard(), gates);
+    for (StandardGate& g : gates) {
+      apply_valid(target, Instruction{instruction.qubits, instruction.clbits,
+                                      Gate(std::move(g))});
+    }
+  }
+  return target;
+}
+
+IrResult<Circuit> assign_parameters(
+    const Circuit& source,
+    std::span<const std::pair<std::string, double>> values) {
+  const std::vector<std::string> used = parameters(source);
+  UnknownParameters unknown;
+  for (const auto& [name, value] : values) {
+    if (!std::binary_search(used.begin(), used.end(), name) &&
+        std::find(unknown.names.begin(), unknown.names.end(), name) ==
+            unknown.names.end()) {
+      unknown.names.push_back(name);
+    }
+  }
+  if (!unknown.names.empty()) {
+    return std::unexpected(std::move(unknown));
+  }
+  ParameterValues table;
+  table.reserve(values.size());
+  for (const auto& [name, value] : values) {
+    if (!std::isfinite(value)) {
+      return std::unexpected(NonFiniteParameterValue{name, value});
+    }
+    table.insert_or_assign(name, value);
+  }
+  Circuit target(source.name());
+  reserve_like(target, source);
+  replay(source, target, [&](const Instruction& instruction) {
+    apply_valid(target, with_values(instruction, table));
+  });
+  return target;
+}
+
+}  // namespace qelto::ir
