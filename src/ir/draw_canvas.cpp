@@ -1,0 +1,154 @@
+#include "ir/draw_canvas.hpp"
+
+#include <array>
+#include <cassert>
+
+namespace qelto::ir {
+namespace {
+
+using C = DrawCanvas;
+
+struct Glyph {
+  std::uint8_t arms;
+  char32_t glyph;
+};
+
+// Every arm combination the diagram draws. A combination not listed falls
+// back to the glyph of its vertical or horizontal part.
+constexpr std::array<Glyph, 27> kGlyphs = {{
+    {C::kHorizontal, U'─'},
+    {C::kVertical, U'│'},
+    {C::kDown | C::kRight, U'┌'},
+    {C::kDown | C::kLeft, U'┐'},
+    {C::kUp | C::kRight, U'└'},
+    {C::kUp | C::kLeft, U'┘'},
+    {C::kVertical | C::kRight, U'├'},
+    {C::kVertical | C::kLeft, U'┤'},
+    {C::kHorizontal | C::kDown, U'┬'},
+    {C::kHorizontal | C::kUp, U'┴'},
+    {C::kVertical | C::kHorizontal, U'┼'},
+    {C::kUp, U'│'},
+    {C::kDown, U'│'},
+    {C::kLeft, U'─'},
+    {C::kRight, U'─'},
+    {C::kHorizontal2, U'═'},
+    {C::kVertical2, U'║'},
+    {C::kVertical2 | C::kHorizontal, U'╫'},
+    {C::kVertical2 | C::kHorizontal2, U'╬'},
+    {C::kUp2 | C::kHorizontal2, U'╩'},
+    {C::kDown2 | C::kHorizontal, U'╥'},
+    {C::kUp2 | C::kHorizontal, U'╨'},
+    {C::kVertical | C::kHorizontal2, U'╪'},
+    {C::kDown2, U'║'},
+    {C::kUp2, U'║'},
+    {C::kDown2 | C::kHorizontal2, U'╦'},
+    {C::kVertical2 | C::kLeft | C::kRight, U'╫'},
+}};
+
+char32_t glyph_of(std::uint8_t arms) {
+  if (arms == 0) {
+    return U' ';
+  }
+  for (const Glyph& g : kGlyphs) {
+    if (g.arms == arms) {
+      return g.glyph;
+    }
+  }
+  if ((arms & C::kVertical2) != 0) {
+    return U'║';
+  }
+  return (arms & C::kVertical) != 0 ? U'│' : U'─';
+}
+
+void append_utf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+bool is_continuation(char byte) {
+  return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+}  // namespace
+
+std::size_t display_width(std::string_view text) noexcept {
+  std::size_t width = 0;
+  for (char byte : text) {
+    width += is_continuation(byte) ? 0 : 1;
+  }
+  return width;
+}
+
+DrawCanvas::DrawCanvas(std::size_t lines, std::size_t width)
+    : width_(width), cells_(lines * width) {}
+
+void DrawCanvas::join(std::size_t line, std::size_t column,
+                      std::uint8_t arms) {
+  Cell& cell = at(line, column);
+  if (cell.text == 0) {
+    cell.arms |= arms;
+  }
+}
+
+void DrawCanvas::set(std::size_t line, std::size_t column, std::uint8_t arms) {
+  at(line, column) = Cell{0, arms};
+}
+
+void DrawCanvas::join_run(std::size_t line, std::size_t column,
+                          std::size_t count, std::uint8_t arms) {
+  for (std::size_t i = 0; i < count; ++i) {
+    join(line, column + i, arms);
+  }
+}
+
+void DrawCanvas::text(std::size_t line, std::size_t column,
+                      std::string_view text) {
+  // Decodes UTF-8 written by the diagram itself or taken from names (a
+  // malformed sequence still takes one cell per lead byte).
+  std::size_t i = 0;
+  while (i < text.size() && column < width_) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t c = length == 1 ? lead
+                 : length == 2 ? (lead & 0x1F)
+                 : length == 3 ? (lead & 0x0F)
+                               : (lead & 0x07);
+    std::size_t k = 1;
+    for (; k < length && i + k < text.size() && is_continuation(text[i + k]);
+         ++k) {
+      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    }
+    i += k;
+    at(line, column++) = Cell{c == 0 ? U'?' : c, 0};
+  }
+}
+
+std::string DrawCanvas::line(std::size_t line) const {
+  std::string out;
+  std::size_t kept = 0;
+  for (std::size_t column = 0; column < width_; ++column) {
+    const Cell& cell = cells_[line * width_ + column];
+    const char32_t c = cell.text != 0 ? cell.text : glyph_of(cell.arms);
+    append_utf8(out, c);
+    if (c != U' ') {
+      kept = out.size();
+    }
+  }
+  out.resize(kept);
+  return out;
+}
+
+}  // namespace qelto::ir
