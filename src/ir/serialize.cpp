@@ -21,9 +21,9 @@ constexpr std::string_view kTag{"QELTO\x01\x00", 7};
 // The most bits of each kind a read may create. A register is a name and a
 // size, so its bits cost no bytes of input; without a bound a few forged
 // bytes could ask for billions of bits. A bit costs about a hundred bytes
-// (its record, its wire nodes and edge), so 2^24 bits are well over a
-// gigabyte: more than any real circuit holds.
-constexpr std::uint64_t kMaxBits = std::uint64_t{1} << 24;
+// (its record, its wire nodes and edge), so 2^20 bits take about 100 MB:
+// more than any real circuit holds, and a bound on what forged bytes cost.
+constexpr std::uint64_t kMaxBits = std::uint64_t{1} << 20;
 
 enum class Step : std::uint8_t { End, Qubits, Clbits, Operation };
 enum class OpKind : std::uint8_t { Standard, Custom, Measure, Reset, Barrier, Delay };

@@ -26,8 +26,10 @@ namespace qelto::ir {
 
 // Reads what to_bytes wrote. Bytes from anywhere are safe to pass: every
 // count is checked against the bytes left before memory is reserved for
-// it, parameter trees are rebuilt without recursion, and each operation is
-// validated by `Circuit::apply`. Fails with MalformedCircuitData.
+// it, parameter trees are rebuilt without recursion, each operation is
+// validated by `Circuit::apply`, and a read creates at most 2^20 qubits and
+// 2^20 classical bits (registers cost no bytes per bit, so this bounds what
+// a few forged bytes can ask for). Fails with MalformedCircuitData.
 [[nodiscard]] IrResult<Circuit> from_bytes(std::string_view bytes);
 
 }  // namespace qelto::ir
