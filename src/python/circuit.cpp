@@ -12,6 +12,7 @@
 #include "python/binding/args.hpp"
 #include "python/binding/convert.hpp"
 #include "python/binding/entry.hpp"
+#include "python/circuit_data.hpp"
 #include "python/qubits.hpp"
 
 namespace qelto::python {
@@ -309,9 +310,12 @@ std::vector<PyMethodDef> make_method_table() {
        kFastCall | METH_STATIC,
        "qft(n)\n--\n\nCreate a QFT circuit (without measurements).\n\nArgs:\n"
        "    n: The number of qubits.\n\nReturns:\n    An n-qubit QFT circuit."},
-      {},
   };
   table.insert(table.end(), std::begin(rest), std::end(rest));
+  for (const PyMethodDef& method : circuit_data_methods()) {
+    table.push_back(method);
+  }
+  table.push_back({});
   return table;
 }
 
@@ -322,6 +326,8 @@ PyGetSetDef getset[] = {
      "Get the number of qubits in the circuit.", nullptr},
     {"num_clbits", entry<&get_num_clbits>, nullptr,
      "Get the number of classical bits in the circuit.", nullptr},
+    {"parameters", entry<&circuit_parameters>, nullptr,
+     "The names of the circuit's free parameters, sorted.", nullptr},
     {},
 };
 
@@ -350,6 +356,10 @@ ClassDef& circuit_class() {
       {Py_tp_str, reinterpret_cast<void*>(entry<&circuit_repr>)},
       {Py_tp_methods, methods.data()},
       {Py_tp_getset, getset},
+      {Py_sq_length, reinterpret_cast<void*>(entry<&circuit_length>)},
+      {Py_mp_length, reinterpret_cast<void*>(entry<&circuit_length>)},
+      {Py_mp_subscript, reinterpret_cast<void*>(entry<&circuit_subscript>)},
+      {Py_tp_iter, reinterpret_cast<void*>(entry<&circuit_iter>)},
       {0, nullptr},
   };
   static PyType_Spec spec = class_spec<Circuit>("builtins.Circuit", slots);

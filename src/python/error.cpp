@@ -53,8 +53,38 @@ PyObject* raise_runtime_error(const char* prefix, const std::string& text) {
   return nullptr;
 }
 
+namespace {
+
+// The exception type of an IR error: the kinds that reject an argument's
+// value map to the built-in types Python code expects for them; every other
+// kind is a RuntimeError.
+PyObject* exception_type(const ir::IrError& error) {
+  if (std::holds_alternative<ir::UnknownParameters>(error)) {
+    return PyExc_KeyError;
+  }
+  if (std::holds_alternative<ir::NonFiniteParameterValue>(error) ||
+      std::holds_alternative<ir::InvalidBitMapping>(error) ||
+      std::holds_alternative<ir::NotInvertible>(error) ||
+      std::holds_alternative<ir::MalformedCircuitData>(error)) {
+    return PyExc_ValueError;
+  }
+  return PyExc_RuntimeError;
+}
+
+}  // namespace
+
 PyObject* ir_to_py_err(const ir::IrError& error) {
-  return raise_runtime_error("IR Error: ", ir::to_string(error));
+  PyObject* type = exception_type(error);
+  if (type == PyExc_RuntimeError) {
+    return raise_runtime_error("IR Error: ", ir::to_string(error));
+  }
+  const std::string message = "IR Error: " + ir::to_string(error);
+  PyRef value = PyRef::steal(PyUnicode_FromStringAndSize(
+      message.data(), static_cast<Py_ssize_t>(message.size())));
+  if (value) {
+    PyErr_SetObject(type, value.get());
+  }
+  return nullptr;
 }
 
 }  // namespace qelto::python

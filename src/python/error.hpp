@@ -5,8 +5,11 @@
 
 namespace qelto::python {
 
-// Sets RuntimeError "IR Error: {display text}" and returns null, so a method
-// can `return ir_to_py_err(error);`.
+// Sets "IR Error: {display text}" and returns null, so a method can
+// `return ir_to_py_err(error);`. The exception is KeyError for
+// UnknownParameters; ValueError for NonFiniteParameterValue,
+// InvalidBitMapping, NotInvertible and MalformedCircuitData; RuntimeError
+// for every other kind.
 PyObject* ir_to_py_err(const ir::IrError& error);
 
 // Sets RuntimeError with `prefix` followed by `text`; returns null.

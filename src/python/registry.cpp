@@ -2,8 +2,10 @@
 
 #include "python/basis_gates.hpp"
 #include "python/circuit.hpp"
+#include "python/circuit_data.hpp"
 #include "python/coupling_map.hpp"
 #include "python/layout.hpp"
+#include "python/operation.hpp"
 #include "python/property_set.hpp"
 #include "python/qasm.hpp"
 #include "python/qubits.hpp"
@@ -21,6 +23,8 @@ std::span<const Registration> registrations() {
       {&property_set_class, nullptr},
       {nullptr, from_qasm_def()},
       {nullptr, to_qasm_def()},
+      {&operation_class, nullptr},
+      {nullptr, circuit_from_bytes_def()},
   };
   return table;
 }
