@@ -119,7 +119,8 @@ PyObject* count_ops(PyObject* self, PyObject*) {
 // (name, value) pairs of a mapping from str to float, in its order.
 std::optional<std::vector<std::pair<std::string, double>>> to_values(
     PyObject* mapping) {
-  if (!PyMapping_Check(mapping)) {
+  // A mapping as dict() sees one: something with keys().
+  if (!PyMapping_Check(mapping) || PyObject_HasAttrString(mapping, "keys") == 0) {
     type_error_naming(
         "argument 'values': expected a mapping of parameter names to "
         "floats, not '%U'",
