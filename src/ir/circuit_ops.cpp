@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <type_traits>
+#include <unordered_set>
 
 #include "ir/parameter_eval.hpp"
 
@@ -137,17 +138,24 @@ std::vector<std::pair<std::string_view, std::uint64_t>> count_ops(
 }
 
 std::vector<std::string> parameters(const Circuit& circuit) {
-  std::vector<std::string_view> names;
+  // Circuits repeat a few symbols many times: keep each once as it comes,
+  // and sort only the distinct names.
+  std::unordered_set<std::string_view> distinct;
+  std::vector<std::string_view> found;
   for_each_operation(circuit, [&](const Instruction& instruction) {
-    if (const Gate* gate = instruction.gate()) {
-      for (const ParameterExpression& p : gate->parameters()) {
-        collect_symbols(p, names);
-      }
+    const Gate* gate = instruction.gate();
+    if (gate == nullptr) {
+      return;
+    }
+    for (const ParameterExpression& p : gate->parameters()) {
+      found.clear();
+      collect_symbols(p, found);
+      distinct.insert(found.begin(), found.end());
     }
   });
+  std::vector<std::string> names(distinct.begin(), distinct.end());
   std::sort(names.begin(), names.end());
-  names.erase(std::unique(names.begin(), names.end()), names.end());
-  return {names.begin(), names.end()};
+  return names;
 }
 
 }  // namespace qelto::ir

@@ -45,7 +45,7 @@ constexpr std::array<Glyph, 27> kGlyphs = {{
     {C::kVertical2 | C::kLeft | C::kRight, U'╫'},
 }};
 
-char32_t glyph_of(std::uint8_t arms) {
+char32_t find_glyph(std::uint8_t arms) {
   if (arms == 0) {
     return U' ';
   }
@@ -58,6 +58,19 @@ char32_t glyph_of(std::uint8_t arms) {
     return U'║';
   }
   return (arms & C::kVertical) != 0 ? U'│' : U'─';
+}
+
+// Every cell of a diagram looks its glyph up, so all 256 arm sets are
+// resolved once.
+const std::array<char32_t, 256>& glyph_table() {
+  static const std::array<char32_t, 256> table = [] {
+    std::array<char32_t, 256> t{};
+    for (std::size_t arms = 0; arms < t.size(); ++arms) {
+      t[arms] = find_glyph(static_cast<std::uint8_t>(arms));
+    }
+    return t;
+  }();
+  return table;
 }
 
 void append_utf8(std::string& out, char32_t c) {
@@ -137,11 +150,14 @@ void DrawCanvas::text(std::size_t line, std::size_t column,
 }
 
 std::string DrawCanvas::line(std::size_t line) const {
+  const auto& glyphs = glyph_table();
   std::string out;
+  // Box-drawing glyphs take three bytes.
+  out.reserve(3 * width_);
   std::size_t kept = 0;
   for (std::size_t column = 0; column < width_; ++column) {
     const Cell& cell = cells_[line * width_ + column];
-    const char32_t c = cell.text != 0 ? cell.text : glyph_of(cell.arms);
+    const char32_t c = cell.text != 0 ? cell.text : glyphs[cell.arms];
     append_utf8(out, c);
     if (c != U' ') {
       kept = out.size();
