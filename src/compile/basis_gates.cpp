@@ -1,6 +1,9 @@
 #include "compile/basis_gates.hpp"
 
 #include <algorithm>
+#include <utility>
+
+#include "ir/gate_catalogue.hpp"
 
 namespace qelto::compile {
 
@@ -13,12 +16,15 @@ BasisGates BasisGates::iqm() {
 }
 
 BasisGates BasisGates::universal() {
-  return BasisGates({"id",    "x",   "y",       "z",     "h",      "s",
-                     "sdg",   "t",   "tdg",     "sx",    "sxdg",   "rx",
-                     "ry",    "rz",  "p",       "u",     "cx",     "cy",
-                     "cz",    "ch",  "swap",    "iswap", "crx",    "cry",
-                     "crz",   "cp",  "rxx",     "ryy",   "rzz",    "ccx",
-                     "cswap", "prx", "measure", "reset", "barrier"});
+  std::vector<std::string> names;
+  names.reserve(ir::kGateInfos.size() + 3);
+  for (const ir::GateInfo& gate : ir::kGateInfos) {
+    names.emplace_back(gate.name);
+  }
+  for (const char* other : {"measure", "reset", "barrier"}) {
+    names.emplace_back(other);
+  }
+  return BasisGates(std::move(names));
 }
 
 bool BasisGates::contains(std::string_view gate) const {

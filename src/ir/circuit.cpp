@@ -151,108 +151,17 @@ BuildResult Circuit::gate_on(StandardGate gate, QubitList qubits) {
       dag_.apply(Instruction{std::move(qubits), {}, Gate(std::move(gate))}));
 }
 
-BuildResult Circuit::h(QubitId qubit) {
-  return gate1(StandardGate(Kind::H), qubit);
-}
-
-BuildResult Circuit::x(QubitId qubit) {
-  return gate1(StandardGate(Kind::X), qubit);
-}
-
-BuildResult Circuit::y(QubitId qubit) {
-  return gate1(StandardGate(Kind::Y), qubit);
-}
-
-BuildResult Circuit::z(QubitId qubit) {
-  return gate1(StandardGate(Kind::Z), qubit);
-}
-
-BuildResult Circuit::s(QubitId qubit) {
-  return gate1(StandardGate(Kind::S), qubit);
-}
-
-BuildResult Circuit::sdg(QubitId qubit) {
-  return gate1(StandardGate(Kind::Sdg), qubit);
-}
-
-BuildResult Circuit::t(QubitId qubit) {
-  return gate1(StandardGate(Kind::T), qubit);
-}
-
-BuildResult Circuit::tdg(QubitId qubit) {
-  return gate1(StandardGate(Kind::Tdg), qubit);
-}
-
-BuildResult Circuit::sx(QubitId qubit) {
-  return gate1(StandardGate(Kind::Sx), qubit);
-}
-
-BuildResult Circuit::rx(ParameterExpression theta, QubitId qubit) {
-  return gate1(StandardGate(Kind::Rx, std::move(theta)), qubit);
-}
-
-BuildResult Circuit::ry(ParameterExpression theta, QubitId qubit) {
-  return gate1(StandardGate(Kind::Ry, std::move(theta)), qubit);
-}
-
-BuildResult Circuit::rz(ParameterExpression theta, QubitId qubit) {
-  return gate1(StandardGate(Kind::Rz, std::move(theta)), qubit);
-}
-
-BuildResult Circuit::p(ParameterExpression theta, QubitId qubit) {
-  return gate1(StandardGate(Kind::P, std::move(theta)), qubit);
-}
-
-BuildResult Circuit::u(ParameterExpression theta, ParameterExpression phi,
-                       ParameterExpression lam, QubitId qubit) {
-  return gate1(StandardGate(Kind::U, std::move(theta), std::move(phi),
-                            std::move(lam)),
-               qubit);
-}
-
-BuildResult Circuit::prx(ParameterExpression theta, ParameterExpression phi,
-                         QubitId qubit) {
-  return gate1(StandardGate(Kind::Prx, std::move(theta), std::move(phi)),
-               qubit);
-}
-
-BuildResult Circuit::cx(QubitId control, QubitId target) {
-  return gate_on(StandardGate(Kind::Cx), {control, target});
-}
-
-BuildResult Circuit::cy(QubitId control, QubitId target) {
-  return gate_on(StandardGate(Kind::Cy), {control, target});
-}
-
-BuildResult Circuit::cz(QubitId control, QubitId target) {
-  return gate_on(StandardGate(Kind::Cz), {control, target});
-}
-
-BuildResult Circuit::swap(QubitId q1, QubitId q2) {
-  return gate_on(StandardGate(Kind::Swap), {q1, q2});
-}
-
-BuildResult Circuit::iswap(QubitId q1, QubitId q2) {
-  return gate_on(StandardGate(Kind::ISwap), {q1, q2});
-}
-
-BuildResult Circuit::cp(ParameterExpression theta, QubitId control,
-                        QubitId target) {
-  return gate_on(StandardGate(Kind::Cp, std::move(theta)), {control, target});
-}
-
-BuildResult Circuit::crz(ParameterExpression theta, QubitId control,
-                         QubitId target) {
-  return gate_on(StandardGate(Kind::Crz, std::move(theta)), {control, target});
-}
-
-BuildResult Circuit::ccx(QubitId c1, QubitId c2, QubitId target) {
-  return gate_on(StandardGate(Kind::Ccx), {c1, c2, target});
-}
-
-BuildResult Circuit::cswap(QubitId control, QubitId t1, QubitId t2) {
-  return gate_on(StandardGate(Kind::CSwap), {control, t1, t2});
-}
+#define QELTO_GATE(Enum, name, params, qubits, ...)                         \
+  BuildResult Circuit::name(                                                \
+      QELTO_PP_LIST_DECLS(ParameterExpression, params)                      \
+          QELTO_PP_LIST_COMMA_IF(params)                                    \
+              QELTO_PP_LIST_DECLS(QubitId, qubits)) {                       \
+    return gate_on_qubits(                                                  \
+        gate_of(Kind::Enum QELTO_PP_LIST_COMMA_IF(params)                   \
+                    QELTO_PP_UNPAREN params),                               \
+        QELTO_PP_UNPAREN qubits);                                           \
+  }
+#include "ir/gates.def"
 
 BuildResult Circuit::measure(QubitId qubit, ClbitId clbit) {
   return finish(dag_.apply(Instruction{{qubit}, {clbit}, Measure{}}));

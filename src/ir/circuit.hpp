@@ -6,10 +6,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ir/dag.hpp"
 #include "ir/error.hpp"
+#include "ir/gate_macros.hpp"
 #include "ir/instruction.hpp"
 #include "ir/parameter.hpp"
 #include "ir/qubit.hpp"
@@ -108,37 +110,20 @@ class Circuit {
   }
 
   // ---- Applying an instruction directly ----
-  // `dag.apply`, for operations without a builder (id, sxdg,
-  // ch, crx, cry, rxx, ryy, rzz, custom gates, multi-qubit reset/barrier...).
+  // `dag.apply`, for operations without a builder (custom gates,
+  // multi-qubit reset/barrier...).
   [[nodiscard]] IrResult<NodeIndex> apply(Instruction instruction);
 
-  // ---- Builder operations (operands in the order listed) ----
-  BuildResult h(QubitId qubit);
-  BuildResult x(QubitId qubit);
-  BuildResult y(QubitId qubit);
-  BuildResult z(QubitId qubit);
-  BuildResult s(QubitId qubit);
-  BuildResult sdg(QubitId qubit);
-  BuildResult t(QubitId qubit);
-  BuildResult tdg(QubitId qubit);
-  BuildResult sx(QubitId qubit);
-  BuildResult rx(ParameterExpression theta, QubitId qubit);
-  BuildResult ry(ParameterExpression theta, QubitId qubit);
-  BuildResult rz(ParameterExpression theta, QubitId qubit);
-  BuildResult p(ParameterExpression theta, QubitId qubit);
-  BuildResult u(ParameterExpression theta, ParameterExpression phi,
-                ParameterExpression lam, QubitId qubit);
-  BuildResult prx(ParameterExpression theta, ParameterExpression phi,
-                  QubitId qubit);
-  BuildResult cx(QubitId control, QubitId target);
-  BuildResult cy(QubitId control, QubitId target);
-  BuildResult cz(QubitId control, QubitId target);
-  BuildResult swap(QubitId q1, QubitId q2);
-  BuildResult iswap(QubitId q1, QubitId q2);
-  BuildResult cp(ParameterExpression theta, QubitId control, QubitId target);
-  BuildResult crz(ParameterExpression theta, QubitId control, QubitId target);
-  BuildResult ccx(QubitId c1, QubitId c2, QubitId target);
-  BuildResult cswap(QubitId control, QubitId t1, QubitId t2);
+  // ---- Builder operations ----
+  // One per catalogue gate (src/ir/gates.def), named like the gate: the
+  // angle parameters first, then the qubits, in the order the table lists
+  // them, e.g. `rx(ParameterExpression theta, QubitId qubit)` and
+  // `cu(theta, phi, lam, gamma, QubitId control, QubitId target)`.
+#define QELTO_GATE(Enum, name, params, qubits, ...)                 \
+  BuildResult name(QELTO_PP_LIST_DECLS(ParameterExpression, params) \
+                       QELTO_PP_LIST_COMMA_IF(params)               \
+                           QELTO_PP_LIST_DECLS(QubitId, qubits));
+#include "ir/gates.def"
   // Kind Measure, qubits (qubit), clbits (clbit).
   BuildResult measure(QubitId qubit, ClbitId clbit);
   // Kind Reset, qubits (qubit).
@@ -168,6 +153,20 @@ class Circuit {
  private:
   BuildResult gate1(StandardGate gate, QubitId qubit);
   BuildResult gate_on(StandardGate gate, QubitList qubits);
+  // The builder operations' common body: the gate of `kind` with the given
+  // angles (moved from) on the given qubits.
+  template <class... Angles>
+  static StandardGate gate_of(StandardGate::Kind kind, Angles&... angles) {
+    return StandardGate(kind, std::move(angles)...);
+  }
+  template <class... Qubits>
+  BuildResult gate_on_qubits(StandardGate gate, Qubits... qubits) {
+    if constexpr (sizeof...(Qubits) == 1) {
+      return gate1(std::move(gate), qubits...);
+    } else {
+      return gate_on(std::move(gate), QubitList{qubits...});
+    }
+  }
   BuildResult finish(IrResult<NodeIndex> applied);
 
   std::string name_;

@@ -1,8 +1,11 @@
 #include "ir/gate.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <utility>
+
+#include "ir/gate_macros.hpp"
 
 namespace qelto::ir {
 namespace {
@@ -15,15 +18,15 @@ struct CatalogueEntry {
 
 // The gate catalogue, indexed by StandardGate::Kind.
 constexpr std::array<CatalogueEntry, StandardGate::kNumKinds> kCatalogue = {{
-    {"id", 1, 0},    {"x", 1, 0},     {"y", 1, 0},     {"z", 1, 0},
-    {"h", 1, 0},     {"s", 1, 0},     {"sdg", 1, 0},   {"t", 1, 0},
-    {"tdg", 1, 0},   {"sx", 1, 0},    {"sxdg", 1, 0},  {"rx", 1, 1},
-    {"ry", 1, 1},    {"rz", 1, 1},    {"p", 1, 1},     {"u", 1, 3},
-    {"cx", 2, 0},    {"cy", 2, 0},    {"cz", 2, 0},    {"ch", 2, 0},
-    {"swap", 2, 0},  {"iswap", 2, 0}, {"crx", 2, 1},   {"cry", 2, 1},
-    {"crz", 2, 1},   {"cp", 2, 1},    {"rxx", 2, 1},   {"ryy", 2, 1},
-    {"rzz", 2, 1},   {"ccx", 3, 0},   {"cswap", 3, 0}, {"prx", 1, 2},
+#define QELTO_GATE(Enum, name, params, qubits, ...) \
+  {#name, QELTO_PP_LIST_COUNT(qubits), QELTO_PP_LIST_COUNT(params)},
+#include "ir/gates.def"
 }};
+
+static_assert(std::ranges::all_of(kCatalogue, [](const CatalogueEntry& e) {
+  return e.num_params <= StandardGate::kMaxParams &&
+         e.num_qubits >= 1 && e.num_qubits <= StandardGate::kMaxQubits;
+}));
 
 const CatalogueEntry& entry(StandardGate::Kind kind) noexcept {
   return kCatalogue[static_cast<std::size_t>(kind)];
@@ -90,6 +93,17 @@ StandardGate::StandardGate(Kind kind, ParameterExpression theta,
   params_[2] = std::move(lam);
 }
 
+StandardGate::StandardGate(Kind kind, ParameterExpression theta,
+                           ParameterExpression phi, ParameterExpression lam,
+                           ParameterExpression gamma)
+    : kind_(kind), params_(std::make_unique<ParameterExpression[]>(4)) {
+  assert(num_params(kind) == 4 && "gate kind does not take four parameters");
+  params_[0] = std::move(theta);
+  params_[1] = std::move(phi);
+  params_[2] = std::move(lam);
+  params_[3] = std::move(gamma);
+}
+
 std::optional<StandardGate> StandardGate::make(
     Kind kind, std::vector<ParameterExpression> params) {
   if (params.size() != num_params(kind)) {
@@ -102,9 +116,12 @@ std::optional<StandardGate> StandardGate::make(
       return StandardGate(kind, std::move(params[0]));
     case 2:
       return StandardGate(kind, std::move(params[0]), std::move(params[1]));
-    default:
+    case 3:
       return StandardGate(kind, std::move(params[0]), std::move(params[1]),
                           std::move(params[2]));
+    default:
+      return StandardGate(kind, std::move(params[0]), std::move(params[1]),
+                          std::move(params[2]), std::move(params[3]));
   }
 }
 

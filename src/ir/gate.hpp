@@ -14,64 +14,40 @@
 
 namespace qelto::ir {
 
-// One of the 32 built-in gates of the catalogue, with its
-// parameters. Parameterised kinds own their `ParameterExpression` values:
-//   Rx Ry Rz P Crx Cry Crz Cp Rxx Ryy Rzz: theta
-//   U: theta, phi, lam          Prx: theta, phi
-// every other kind has none.
+// One of the built-in gates of the catalogue (src/ir/gates.def), with its
+// parameters. Parameterised kinds own their `ParameterExpression` values, in
+// the order the table names them (theta, phi, lam, gamma); the counts run
+// from 0 to 4.
 //
 // Representation: a one-byte kind plus one heap block holding the
 // parameters (no block for parameterless gates), so a gate is 16 bytes.
 // Move-only; deep copies are explicit (`clone`). A moved-from gate is `Id`.
 class StandardGate {
  public:
-  // The enumerators, in catalogue order (values 0..31). Also reachable as
-  // `StandardGate::Cx` etc. through `using enum`.
+  // The enumerators, in catalogue order (the first 32 are values 0..31 and
+  // keep them). Also reachable as `StandardGate::Cx` etc. through `using enum`.
   enum class Kind : std::uint8_t {
-    Id,
-    X,
-    Y,
-    Z,
-    H,
-    S,
-    Sdg,
-    T,
-    Tdg,
-    Sx,
-    Sxdg,
-    Rx,
-    Ry,
-    Rz,
-    P,
-    U,
-    Cx,
-    Cy,
-    Cz,
-    Ch,
-    Swap,
-    ISwap,
-    Crx,
-    Cry,
-    Crz,
-    Cp,
-    Rxx,
-    Ryy,
-    Rzz,
-    Ccx,
-    CSwap,
-    Prx,
+#define QELTO_GATE(Enum, ...) Enum,
+#include "ir/gates.def"
   };
   using enum Kind;
-  static constexpr std::size_t kNumKinds = 32;
+  static constexpr std::size_t kNumKinds = 0
+#define QELTO_GATE(...) +1
+#include "ir/gates.def"
+      ;
+  // The widest rows of the catalogue.
+  static constexpr std::size_t kMaxParams = 4;
+  static constexpr std::size_t kMaxQubits = 5;
 
   // Catalogue tables, usable without a gate value.
   // OpenQASM name, lower case ("id", "x", ..., "cswap", "prx").
   [[nodiscard]] static std::string_view name(Kind kind) noexcept;
-  // Qubit count: 1, 2 or 3.
+  // Qubit count: 1 to kMaxQubits.
   [[nodiscard]] static std::uint32_t num_qubits(Kind kind) noexcept;
-  // Parameter count: 0, 1, 2 (Prx) or 3 (U).
+  // Parameter count: 0 to kMaxParams.
   [[nodiscard]] static std::uint32_t num_params(Kind kind) noexcept;
-  // The kind whose OpenQASM name is exactly `name` (lower case only).
+  // The kind whose OpenQASM name is exactly `name` (lower case only; the
+  // reader's further names are the aliases of gate_catalogue.hpp).
   [[nodiscard]] static std::optional<Kind> from_name(
       std::string_view name) noexcept;
 
@@ -84,6 +60,8 @@ class StandardGate {
   StandardGate(Kind kind, ParameterExpression theta, ParameterExpression phi);
   StandardGate(Kind kind, ParameterExpression theta, ParameterExpression phi,
                ParameterExpression lam);
+  StandardGate(Kind kind, ParameterExpression theta, ParameterExpression phi,
+               ParameterExpression lam, ParameterExpression gamma);
   // Checked construction: nullopt when `params.size() != num_params(kind)`.
   [[nodiscard]] static std::optional<StandardGate> make(
       Kind kind, std::vector<ParameterExpression> params);
@@ -112,8 +90,8 @@ class StandardGate {
     return num_qubits(kind_);
   }
   // Read-only view of the stored parameters in catalogue order (theta, phi,
-  // lam); its length is the parameter count. Valid while the gate lives and
-  // is not moved from.
+  // lam, gamma); its length is the parameter count. Valid while the gate
+  // lives and is not moved from.
   [[nodiscard]] std::span<const ParameterExpression> parameters()
       const noexcept;
 

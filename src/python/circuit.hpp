@@ -16,7 +16,7 @@ ClassDef& circuit_class();
 // A new Circuit object owning `circuit`, or null with an error set.
 PyObject* new_circuit(ir::Circuit&& circuit);
 
-// The gate-family methods ("h" ... "cswap") in method-table order, without
+// The gate-family methods, one per catalogue gate in catalogue order, without
 // a sentinel.
 std::span<const PyMethodDef> circuit_gate_methods();
 

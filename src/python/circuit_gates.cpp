@@ -1,8 +1,12 @@
-// The gate family of the Circuit class: one method per builder gate, all
-// bound, converted and applied the same way.
+// The gate family of the Circuit class: one method per catalogue gate (the
+// gate table, src/ir/gates.def), all bound, converted and applied the same
+// way.
 
 #include <array>
 #include <cstddef>
+#include <utility>
+
+#include "ir/gate_macros.hpp"
 
 #include "python/binding/args.hpp"
 #include "python/binding/convert.hpp"
@@ -66,133 +70,37 @@ PyMethodDef gate_def(const char* doc) {
           doc};
 }
 
-using A0 = std::array<double, 0>;
-using A1 = std::array<double, 1>;
-using A2 = std::array<double, 2>;
-using A3 = std::array<double, 3>;
-using Q1 = std::array<QubitId, 1>;
-using Q2 = std::array<QubitId, 2>;
-using Q3 = std::array<QubitId, 3>;
+// The builder `Method` of ir::Circuit called with the converted arguments:
+// the angles as constants, then the qubits.
+template <auto Method, std::size_t Angles, std::size_t Qubits>
+ir::BuildResult build(Circuit& c, const std::array<double, Angles>& angles,
+                      const std::array<QubitId, Qubits>& qubits) {
+  return [&]<std::size_t... A, std::size_t... Q>(std::index_sequence<A...>,
+                                                 std::index_sequence<Q...>) {
+    return (c.*Method)(angle(angles[A])..., qubits[Q]...);
+  }(std::make_index_sequence<Angles>{}, std::make_index_sequence<Qubits>{});
+}
 
-constexpr Signature kH{"Circuit.h", {"qubit"}};
-constexpr Signature kX{"Circuit.x", {"qubit"}};
-constexpr Signature kY{"Circuit.y", {"qubit"}};
-constexpr Signature kZ{"Circuit.z", {"qubit"}};
-constexpr Signature kS{"Circuit.s", {"qubit"}};
-constexpr Signature kSdg{"Circuit.sdg", {"qubit"}};
-constexpr Signature kT{"Circuit.t", {"qubit"}};
-constexpr Signature kTdg{"Circuit.tdg", {"qubit"}};
-constexpr Signature kSx{"Circuit.sx", {"qubit"}};
-constexpr Signature kRx{"Circuit.rx", {"theta", "qubit"}};
-constexpr Signature kRy{"Circuit.ry", {"theta", "qubit"}};
-constexpr Signature kRz{"Circuit.rz", {"theta", "qubit"}};
-constexpr Signature kP{"Circuit.p", {"theta", "qubit"}};
-constexpr Signature kU{"Circuit.u", {"theta", "phi", "lam", "qubit"}};
-constexpr Signature kCx{"Circuit.cx", {"control", "target"}};
-constexpr Signature kCy{"Circuit.cy", {"control", "target"}};
-constexpr Signature kCz{"Circuit.cz", {"control", "target"}};
-constexpr Signature kSwap{"Circuit.swap", {"q1", "q2"}};
-constexpr Signature kISwap{"Circuit.iswap", {"q1", "q2"}};
-constexpr Signature kCrz{"Circuit.crz", {"theta", "control", "target"}};
-constexpr Signature kCp{"Circuit.cp", {"theta", "control", "target"}};
-constexpr Signature kPrx{"Circuit.prx", {"theta", "phi", "qubit"}};
-constexpr Signature kCcx{"Circuit.ccx", {"c1", "c2", "target"}};
-constexpr Signature kCSwap{"Circuit.cswap", {"control", "t1", "t2"}};
+// One signature per catalogue gate: its angle names, then its qubit names.
+#define QELTO_GATE(Enum, name, params, qubits, ...)               \
+  constexpr Signature k##Enum{"Circuit." #name,                   \
+                              {QELTO_PP_LIST_STRINGS(params)      \
+                                   QELTO_PP_LIST_COMMA_IF(params) \
+                                       QELTO_PP_LIST_STRINGS(qubits)}};
+#include "ir/gates.def"
 
-#define QELTO_ONE_QUBIT(sig, op, doc)                                       \
-  gate_def<sig, 0, 1, [](Circuit& c, const A0&, const Q1& q) {              \
-    return c.op(q[0]);                                                      \
-  }>(doc)
-#define QELTO_ROTATION(sig, op, doc)                                        \
-  gate_def<sig, 1, 1, [](Circuit& c, const A1& a, const Q1& q) {            \
-    return c.op(angle(a[0]), q[0]);                                         \
-  }>(doc)
-#define QELTO_TWO_QUBIT(sig, op, doc)                                       \
-  gate_def<sig, 0, 2, [](Circuit& c, const A0&, const Q2& q) {              \
-    return c.op(q[0], q[1]);                                                \
-  }>(doc)
-#define QELTO_CONTROLLED_ROTATION(sig, op, doc)                             \
-  gate_def<sig, 1, 2, [](Circuit& c, const A1& a, const Q2& q) {            \
-    return c.op(angle(a[0]), q[0], q[1]);                                   \
-  }>(doc)
-#define QELTO_THREE_QUBIT(sig, op, doc)                                     \
-  gate_def<sig, 0, 3, [](Circuit& c, const A0&, const Q3& q) {              \
-    return c.op(q[0], q[1], q[2]);                                          \
-  }>(doc)
-
+// One method per catalogue gate, in catalogue order; the docstring starts
+// with the text signature made from the same names as the signature above.
 const PyMethodDef gate_methods[] = {
-    QELTO_ONE_QUBIT(kH, h,
-                    "h($self, qubit)\n--\n\nApply a Hadamard gate.\n\nArgs:\n"
-                    "    qubit: The qubit to apply the gate to (QubitId or "
-                    "int).\n\nReturns:\n    self for method chaining."),
-    QELTO_ONE_QUBIT(kX, x, "x($self, qubit)\n--\n\nApply a Pauli-X gate."),
-    QELTO_ONE_QUBIT(kY, y, "y($self, qubit)\n--\n\nApply a Pauli-Y gate."),
-    QELTO_ONE_QUBIT(kZ, z, "z($self, qubit)\n--\n\nApply a Pauli-Z gate."),
-    QELTO_ONE_QUBIT(kS, s, "s($self, qubit)\n--\n\nApply an S gate (sqrt(Z))."),
-    QELTO_ONE_QUBIT(kSdg, sdg,
-                    "sdg($self, qubit)\n--\n\nApply an S-dagger gate."),
-    QELTO_ONE_QUBIT(kT, t,
-                    "t($self, qubit)\n--\n\nApply a T gate (fourth root of Z)."),
-    QELTO_ONE_QUBIT(kTdg, tdg,
-                    "tdg($self, qubit)\n--\n\nApply a T-dagger gate."),
-    QELTO_ONE_QUBIT(kSx, sx, "sx($self, qubit)\n--\n\nApply a sqrt(X) gate."),
-    QELTO_ROTATION(kRx, rx,
-                   "rx($self, theta, qubit)\n--\n\nApply an Rx rotation gate."
-                   "\n\nArgs:\n    theta: The rotation angle in radians.\n"
-                   "    qubit: The qubit to apply the gate to."),
-    QELTO_ROTATION(kRy, ry,
-                   "ry($self, theta, qubit)\n--\n\nApply an Ry rotation gate."
-                   "\n\nArgs:\n    theta: The rotation angle in radians.\n"
-                   "    qubit: The qubit to apply the gate to."),
-    QELTO_ROTATION(kRz, rz,
-                   "rz($self, theta, qubit)\n--\n\nApply an Rz rotation gate."
-                   "\n\nArgs:\n    theta: The rotation angle in radians.\n"
-                   "    qubit: The qubit to apply the gate to."),
-    QELTO_ROTATION(kP, p,
-                   "p($self, theta, qubit)\n--\n\nApply a phase gate.\n\n"
-                   "Args:\n    theta: The phase angle in radians.\n"
-                   "    qubit: The qubit to apply the gate to."),
-    gate_def<kU, 3, 1, [](Circuit& c, const A3& a, const Q1& q) {
-      return c.u(angle(a[0]), angle(a[1]), angle(a[2]), q[0]);
-    }>("u($self, theta, phi, lam, qubit)\n--\n\nApply a universal U gate.\n\n"
-       "Args:\n    theta: The first rotation angle.\n"
-       "    phi: The second rotation angle.\n"
-       "    lam: The third rotation angle (lambda).\n"
-       "    qubit: The qubit to apply the gate to."),
-    QELTO_TWO_QUBIT(kCx, cx,
-                    "cx($self, control, target)\n--\n\nApply a CNOT (CX) "
-                    "gate.\n\nArgs:\n    control: The control qubit.\n"
-                    "    target: The target qubit."),
-    QELTO_TWO_QUBIT(kCy, cy, "cy($self, control, target)\n--\n\nApply a CY gate."),
-    QELTO_TWO_QUBIT(kCz, cz, "cz($self, control, target)\n--\n\nApply a CZ gate."),
-    QELTO_TWO_QUBIT(kSwap, swap, "swap($self, q1, q2)\n--\n\nApply a SWAP gate."),
-    QELTO_TWO_QUBIT(kISwap, iswap,
-                    "iswap($self, q1, q2)\n--\n\nApply an iSWAP gate."),
-    QELTO_CONTROLLED_ROTATION(
-        kCrz, crz,
-        "crz($self, theta, control, target)\n--\n\nApply a controlled-Rz gate."),
-    QELTO_CONTROLLED_ROTATION(
-        kCp, cp,
-        "cp($self, theta, control, target)\n--\n\nApply a controlled-phase "
-        "gate."),
-    gate_def<kPrx, 2, 1, [](Circuit& c, const A2& a, const Q1& q) {
-      return c.prx(angle(a[0]), angle(a[1]), q[0]);
-    }>("prx($self, theta, phi, qubit)\n--\n\nApply a phased RX gate (IQM "
-       "native).\n\nPRX(\u03b8, \u03c6) = RZ(\u03c6) \u00b7 RX(\u03b8) "
-       "\u00b7 RZ(-\u03c6)"),
-    QELTO_THREE_QUBIT(kCcx, ccx,
-                      "ccx($self, c1, c2, target)\n--\n\nApply a Toffoli (CCX) "
-                      "gate."),
-    QELTO_THREE_QUBIT(kCSwap, cswap,
-                      "cswap($self, control, t1, t2)\n--\n\nApply a Fredkin "
-                      "(CSWAP) gate."),
+#define QELTO_GATE(Enum, name, params, qubits, in_stdgates, definition,    \
+                   inverse, doc)                                          \
+  gate_def<k##Enum, QELTO_PP_LIST_COUNT(params),                          \
+           QELTO_PP_LIST_COUNT(qubits),                                   \
+           &build<&Circuit::name, QELTO_PP_LIST_COUNT(params),            \
+                  QELTO_PP_LIST_COUNT(qubits)>>(                          \
+      #name "($self, " QELTO_PP_LISTS_JOINED(params, qubits) ")\n--\n\n" doc),
+#include "ir/gates.def"
 };
-
-#undef QELTO_ONE_QUBIT
-#undef QELTO_ROTATION
-#undef QELTO_TWO_QUBIT
-#undef QELTO_CONTROLLED_ROTATION
-#undef QELTO_THREE_QUBIT
 
 }  // namespace
 

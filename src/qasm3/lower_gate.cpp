@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "ir/gate_catalogue.hpp"
 #include "qasm3/lower.hpp"
 
 namespace qelto::qasm3 {
@@ -21,53 +22,61 @@ enum class Action : std::uint8_t {
 };
 
 constexpr std::uint8_t kNoCheck = 0xff;
+constexpr std::uint8_t kNoAlias = 0xff;
 
 struct GateRow {
   std::string_view name;
-  // The name the count errors show (aliases report their canonical name).
+  // The name the count errors show (aliases that take the target's
+  // parameters unchanged report their canonical name).
   std::string_view check_name;
   Action action;
   Kind kind;
   std::uint8_t params;
   std::uint8_t qubits;
+  // Index into ir::kGateAliases for an alias, else kNoAlias.
+  std::uint8_t alias;
 };
 
-// Every gate name the reader accepts, with its aliases. Catalogue gates
-// missing here (sxdg, ch, crx, cry, rxx, ryy, rzz) are unknown to it.
-constexpr std::array kGateTable = {
-    GateRow{"h", "h", Action::Broadcast, Kind::H, kNoCheck, kNoCheck},
-    GateRow{"x", "x", Action::Broadcast, Kind::X, kNoCheck, kNoCheck},
-    GateRow{"y", "y", Action::Broadcast, Kind::Y, kNoCheck, kNoCheck},
-    GateRow{"z", "z", Action::Broadcast, Kind::Z, kNoCheck, kNoCheck},
-    GateRow{"s", "s", Action::Broadcast, Kind::S, kNoCheck, kNoCheck},
-    GateRow{"t", "t", Action::Broadcast, Kind::T, kNoCheck, kNoCheck},
-    GateRow{"sdg", "sdg", Action::Broadcast, Kind::Sdg, kNoCheck, kNoCheck},
-    GateRow{"tdg", "tdg", Action::Broadcast, Kind::Tdg, kNoCheck, kNoCheck},
-    GateRow{"sx", "sx", Action::Broadcast, Kind::Sx, kNoCheck, kNoCheck},
-    GateRow{"id", "id", Action::Nothing, Kind::Id, kNoCheck, kNoCheck},
-    GateRow{"i", "id", Action::Nothing, Kind::Id, kNoCheck, kNoCheck},
-    GateRow{"rx", "rx", Action::Broadcast, Kind::Rx, 1, kNoCheck},
-    GateRow{"ry", "ry", Action::Broadcast, Kind::Ry, 1, kNoCheck},
-    GateRow{"rz", "rz", Action::Broadcast, Kind::Rz, 1, kNoCheck},
-    GateRow{"p", "p", Action::Broadcast, Kind::P, 1, kNoCheck},
-    GateRow{"phase", "p", Action::Broadcast, Kind::P, 1, kNoCheck},
-    GateRow{"u", "u", Action::Broadcast, Kind::U, 3, kNoCheck},
-    GateRow{"u3", "u", Action::Broadcast, Kind::U, 3, kNoCheck},
-    GateRow{"prx", "prx", Action::Broadcast, Kind::Prx, 2, kNoCheck},
-    GateRow{"cx", "cx", Action::Once, Kind::Cx, kNoCheck, 2},
-    GateRow{"cnot", "cx", Action::Once, Kind::Cx, kNoCheck, 2},
-    GateRow{"cy", "cy", Action::Once, Kind::Cy, kNoCheck, 2},
-    GateRow{"cz", "cz", Action::Once, Kind::Cz, kNoCheck, 2},
-    GateRow{"swap", "swap", Action::Once, Kind::Swap, kNoCheck, 2},
-    GateRow{"iswap", "iswap", Action::Once, Kind::ISwap, kNoCheck, 2},
-    GateRow{"cp", "cp", Action::Once, Kind::Cp, 1, 2},
-    GateRow{"cphase", "cp", Action::Once, Kind::Cp, 1, 2},
-    GateRow{"crz", "crz", Action::Once, Kind::Crz, 1, 2},
-    GateRow{"ccx", "ccx", Action::Once, Kind::Ccx, kNoCheck, 3},
-    GateRow{"toffoli", "ccx", Action::Once, Kind::Ccx, kNoCheck, 3},
-    GateRow{"cswap", "cswap", Action::Once, Kind::CSwap, kNoCheck, 3},
-    GateRow{"fredkin", "cswap", Action::Once, Kind::CSwap, kNoCheck, 3},
-};
+// The reader's rules for a gate of the catalogue: one-qubit gates apply to
+// each listed qubit and take any qubit count, wider gates apply once to
+// exactly their count; parameters are checked for gates that take some
+// (the others ignore any given); `id` is read and dropped.
+constexpr GateRow catalogue_row(const ir::GateInfo& gate) {
+  const Action action = gate.kind == Kind::Id ? Action::Nothing
+                        : gate.num_qubits == 1 ? Action::Broadcast
+                                               : Action::Once;
+  return GateRow{gate.name,
+                 gate.name,
+                 action,
+                 gate.kind,
+                 gate.num_params > 0 ? gate.num_params : kNoCheck,
+                 gate.num_qubits > 1 ? gate.num_qubits : kNoCheck,
+                 kNoAlias};
+}
+
+// Every gate name the reader accepts: the catalogue's names, then its
+// aliases, all from the gate table.
+constexpr auto kGateTable = [] {
+  const auto& aliases = ir::kGateAliases.aliases;
+  std::array<GateRow, ir::kGateInfos.size() + aliases.size()> rows{};
+  std::size_t n = 0;
+  for (const ir::GateInfo& gate : ir::kGateInfos) {
+    rows[n++] = catalogue_row(gate);
+  }
+  for (std::size_t i = 0; i < aliases.size(); ++i) {
+    const ir::GateAlias& alias = aliases[i];
+    GateRow row = catalogue_row(ir::gate_info(alias.target));
+    row.name = alias.name;
+    if (alias.maps_params ||
+        alias.num_params != ir::gate_info(alias.target).num_params) {
+      row.check_name = alias.name;
+    }
+    row.params = alias.num_params > 0 ? alias.num_params : kNoCheck;
+    row.alias = static_cast<std::uint8_t>(i);
+    rows[n++] = row;
+  }
+  return rows;
+}();
 
 constexpr char lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -145,6 +154,10 @@ ir::StandardGate make_gate(const GateRow& row,
                            std::vector<ir::ParameterExpression>& params,
                            bool last) {
   auto take = [&](std::size_t i) {
+    if (row.alias != kNoAlias &&
+        ir::kGateAliases.aliases[row.alias].maps_params) {
+      return ir::kGateAliases.aliases[row.alias].params[i].make(params);
+    }
     return last ? std::move(params[i]) : params[i].clone();
   };
   switch (ir::StandardGate::num_params(row.kind)) {
@@ -154,8 +167,10 @@ ir::StandardGate make_gate(const GateRow& row,
       return ir::StandardGate(row.kind, take(0));
     case 2:
       return ir::StandardGate(row.kind, take(0), take(1));
-    default:
+    case 3:
       return ir::StandardGate(row.kind, take(0), take(1), take(2));
+    default:
+      return ir::StandardGate(row.kind, take(0), take(1), take(2), take(3));
   }
 }
 

@@ -249,7 +249,7 @@ def test_basis_gates_keep_names_in_order(gates, names):
 @pytest.mark.parametrize("preset,size,first,last,present,absent", [
     (BasisGates.ibm, 7, "rz", "id", "cx", "CX"),
     (BasisGates.iqm, 4, "prx", "barrier", "prx", "cx"),
-    (BasisGates.universal, 35, "id", "barrier", "sxdg", "delay"),
+    (BasisGates.universal, 48, "id", "barrier", "c4x", "delay"),
 ])
 def test_presets(preset, size, first, last, present, absent):
     b = preset()

@@ -8,7 +8,8 @@
 
 namespace qelto::python {
 
-inline constexpr std::size_t kMaxParams = 4;
+// The widest gate method: cu takes four angles and two qubits.
+inline constexpr std::size_t kMaxParams = 6;
 
 // The parameters of one function as Python sees them: every parameter can be
 // given by position or by keyword; the first `required` have no default.

@@ -18,7 +18,9 @@ TEST(BasisGatesTest, presets_list_their_names_in_order) {
              "t",     "tdg", "sx",    "sxdg", "rx",      "ry",    "rz",
              "p",     "u",   "cx",    "cy",   "cz",      "ch",    "swap",
              "iswap", "crx", "cry",   "crz",  "cp",      "rxx",   "ryy",
-             "rzz",   "ccx", "cswap", "prx",  "measure", "reset", "barrier"}));
+             "rzz",   "ccx", "cswap", "prx",  "cu",      "csx",   "rccx",
+             "rc3x",  "c3sqrtx", "c3x", "c4x", "cs",    "csdg",  "ccz",
+             "rzx",   "ecr", "dcx",   "measure", "reset", "barrier"}));
 }
 
 TEST(BasisGatesTest, contains_compares_exact_bytes) {

@@ -35,6 +35,14 @@ const CatalogueRow kRows[] = {
     {StandardGate::Rxx, "rxx", 2, 1},    {StandardGate::Ryy, "ryy", 2, 1},
     {StandardGate::Rzz, "rzz", 2, 1},    {StandardGate::Ccx, "ccx", 3, 0},
     {StandardGate::CSwap, "cswap", 3, 0}, {StandardGate::Prx, "prx", 1, 2},
+    // The gates added after the first 32.
+    {StandardGate::Cu, "cu", 2, 4},      {StandardGate::Csx, "csx", 2, 0},
+    {StandardGate::Rccx, "rccx", 3, 0},  {StandardGate::Rc3x, "rc3x", 4, 0},
+    {StandardGate::C3sqrtx, "c3sqrtx", 4, 0},
+    {StandardGate::C3x, "c3x", 4, 0},    {StandardGate::C4x, "c4x", 5, 0},
+    {StandardGate::Cs, "cs", 2, 0},      {StandardGate::Csdg, "csdg", 2, 0},
+    {StandardGate::Ccz, "ccz", 3, 0},    {StandardGate::Rzx, "rzx", 2, 1},
+    {StandardGate::Ecr, "ecr", 2, 0},    {StandardGate::Dcx, "dcx", 2, 0},
 };
 
 std::vector<PE> thetas(std::uint32_t n) {
@@ -46,7 +54,7 @@ std::vector<PE> thetas(std::uint32_t n) {
   return out;
 }
 
-TEST(StandardGateTest, catalogue_matches_spec_table) {
+TEST(StandardGateTest, catalogue_rows_in_enumerator_order) {
   ASSERT_EQ(std::size(kRows), StandardGate::kNumKinds);
   for (std::size_t i = 0; i < std::size(kRows); ++i) {
     const CatalogueRow& row = kRows[i];
@@ -72,7 +80,7 @@ TEST(StandardGateTest, long_names_are_whole) {
   EXPECT_EQ(StandardGate(StandardGate::CSwap).name(), "cswap");
   EXPECT_EQ(StandardGate::from_name("cswap"), StandardGate::CSwap);
   EXPECT_EQ(StandardGate::from_name("CX"), std::nullopt);
-  EXPECT_EQ(StandardGate::from_name("cs"), std::nullopt);
+  EXPECT_EQ(StandardGate::from_name("cnot"), std::nullopt);
   EXPECT_EQ(StandardGate::from_name(""), std::nullopt);
 }
 
@@ -99,6 +107,17 @@ TEST(StandardGateTest, make_rejects_wrong_parameter_count) {
   EXPECT_FALSE(StandardGate::make(StandardGate::H, thetas(1)).has_value());
   EXPECT_FALSE(StandardGate::make(StandardGate::U, thetas(2)).has_value());
   EXPECT_TRUE(StandardGate::make(StandardGate::U, thetas(3)).has_value());
+  EXPECT_FALSE(StandardGate::make(StandardGate::Cu, thetas(3)).has_value());
+}
+
+TEST(StandardGateTest, four_parameters_keep_their_order_through_clone) {
+  StandardGate cu(StandardGate::Cu, PE::symbol("a"), PE::symbol("b"),
+                  PE::symbol("c"), PE::symbol("d"));
+  StandardGate copy = cu.clone();
+  ASSERT_EQ(copy.parameters().size(), 4u);
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(describe(copy.parameters()[i]), std::string(1, "abcd"[i]));
+  }
 }
 
 TEST(StandardGateTest, clone_is_deep) {

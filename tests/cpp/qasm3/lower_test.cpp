@@ -8,6 +8,7 @@
 #include <string>
 #include <type_traits>
 
+#include "ir/gate_catalogue.hpp"
 #include "qasm3/parser.hpp"
 #include "text_case.hpp"
 
@@ -188,7 +189,29 @@ INSTANTIATE_TEST_SUITE_P(
             "q[1], q[0]; cswap q; fredkin q[1], q[0], q[2];",
             "q=3 c=0 | cx 1,0; cy 0,1; cz 0,1; swap 0,2; iswap 2,1; cp(1) 0,1; "
             "cp(2) 1,0; crz(3) 0,2; ccx 0,1,2; ccx 2,1,0; cswap 0,1,2; "
-            "cswap 1,0,2;"}),
+            "cswap 1,0,2;"},
+        Case{"gates_the_reader_once_refused",
+             "qubit[2] q; SXdg q; ch q[1], q[0]; crx(1) q[0], q[1]; "
+             "cry(2) q[0], q[1]; rxx(3) q; ryy(4) q; rzz(5) q;",
+             "q=2 c=0 | sxdg 0; sxdg 1; ch 1,0; crx(1) 0,1; cry(2) 0,1; "
+             "rxx(3) 0,1; ryy(4) 0,1; rzz(5) 0,1;"},
+        Case{"qelib1_aliases_map_their_parameters",
+             "qubit[2] q; u1(1) q[0]; u2(2, 3) q[0]; u0(4) q[0]; "
+             "cu1(5) q[0], q[1]; cu3(6, 7, 8) q[0], q[1]; r(1, 2) q[1]; "
+             "CU1(9) q[1], q[0];",
+             "q=2 c=0 | p(1) 0; u((pi / 2), 2, 3) 0; cp(5) 0,1; "
+             "cu(6, 7, 8, 0) 0,1; prx(1, 2) 1; cp(9) 1,0;"},
+        Case{"gates_added_to_the_catalogue",
+             "qubit[5] q; cu(1, 2, 3, 4) q[0], q[1]; csx q[0], q[1]; "
+             "rccx q[0], q[1], q[2]; rc3x q[0], q[1], q[2], q[3]; "
+             "c3sqrtx q[3], q[2], q[1], q[0]; c3sx q[0], q[1], q[2], q[3]; "
+             "c3x q[0], q[1], q[2], q[4]; c4x q; cs q[0], q[1]; "
+             "csdg q[1], q[0]; ccz q[0], q[1], q[2]; rzx(1) q[0], q[1]; "
+             "ecr q[1], q[0]; dcx q[0], q[1]; id q[0]; sxdg q[4];",
+             "q=5 c=0 | cu(1, 2, 3, 4) 0,1; csx 0,1; rccx 0,1,2; "
+             "rc3x 0,1,2,3; c3sqrtx 3,2,1,0; c3sqrtx 0,1,2,3; c3x 0,1,2,4; "
+             "c4x 0,1,2,3,4; cs 0,1; csdg 1,0; ccz 0,1,2; rzx(1) 0,1; "
+             "ecr 1,0; dcx 0,1; sxdg 4;"}),
     case_name);
 
 class LoweringErrors : public testing::TestWithParam<Case> {};
@@ -227,10 +250,19 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"qreg_without_declaration", "qreg q[2];",
              "Undefined identifier: q"},
         Case{"qreg_is_unknown", "qubit[3] q; qreg q[2];", "Unknown gate: qreg"},
-        Case{"unknown_gate_in_lower_case", "qubit q; SXdg q;",
-             "Unknown gate: sxdg"},
-        Case{"catalogue_gate_outside_table", "qubit[2] q; rxx(1) q[0], q[1];",
-             "Unknown gate: rxx"},
+        Case{"unknown_gate_in_lower_case", "qubit q; HH q;",
+             "Unknown gate: hh"},
+        Case{"mapping_alias_reports_its_own_name", "qubit q; u2(1) q;",
+             "Gate 'u2' expects 2 parameters, got 1"},
+        Case{"dropping_alias_checks_its_parameter", "qubit q; u0 q;",
+             "Gate 'u0' expects 1 parameters, got 0"},
+        Case{"alias_with_an_added_parameter_checks_qubits",
+             "qubit q; cu3(1, 2, 3) q;", "Gate 'cu3' expects 2 qubits, got 1"},
+        Case{"widest_gate_checks_qubits", "qubit[4] q; c4x q;",
+             "Gate 'c4x' expects 5 qubits, got 4"},
+        Case{"four_parameter_gate_checks_parameters",
+             "qubit[2] q; cu(1, 2, 3) q[0], q[1];",
+             "Gate 'cu' expects 4 parameters, got 3"},
         Case{"power_operator", "qubit q; rx(2**2) q;",
              "Parse error: Unsupported operator in parameter: Pow"},
         Case{"comparison_operator", "qubit q; rx(1 == 2) q;",
@@ -307,7 +339,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"parameters_before_name", "qubit q; foo(true) q;",
              "Parse error: Cannot convert expression to parameter: "
              "Bool(true)"},
-        Case{"name_before_counts", "qubit q; ch q;", "Unknown gate: ch"},
+        Case{"name_before_counts", "qubit q; chh q;", "Unknown gate: chh"},
         Case{"counts_before_circuit", "qubit q; cx(1) q, q, q;",
              "Gate 'cx' expects 2 qubits, got 3"}),
     case_name);
@@ -349,6 +381,65 @@ TEST(Lower, later_errors_win_over_unallocatable_registers) {
   EXPECT_THROW((void)parse("OPENQASM 3.0; qubit[4294967295] q; h q[0];"),
                std::bad_alloc);
 #endif
+}
+
+// "name(1, 2, ...) q[0], q[1], ...;" with `params` parameters and `qubits`
+// operands.
+std::string call_text(std::string_view name, std::size_t params,
+                      std::size_t qubits) {
+  std::string text(name);
+  for (std::size_t i = 0; i < params; ++i) {
+    text += (i == 0 ? "(" : ", ") + std::to_string(i + 1);
+  }
+  text += params > 0 ? ")" : "";
+  for (std::size_t i = 0; i < qubits; ++i) {
+    text += (i == 0 ? " q[" : ", q[") + std::to_string(i) + "]";
+  }
+  return text + ";";
+}
+
+// The one operation `lowered` should show for the catalogue gate `kind`
+// given parameters 1, 2, ... and qubits 0, 1, ...
+std::string one_operation(ir::StandardGate::Kind kind) {
+  const ir::GateInfo& gate = ir::gate_info(kind);
+  if (kind == ir::StandardGate::Id) {
+    return "q=5 c=0 |";
+  }
+  std::string text = "q=5 c=0 | " + std::string(gate.name);
+  for (std::size_t i = 0; i < gate.num_params; ++i) {
+    text += (i == 0 ? "(" : ", ") + std::to_string(i + 1);
+  }
+  text += gate.num_params > 0 ? ") " : " ";
+  for (std::size_t i = 0; i < gate.num_qubits; ++i) {
+    text += (i == 0 ? "" : ",") + std::to_string(i);
+  }
+  return text + ";";
+}
+
+TEST(Lower, every_catalogue_name_reads_as_one_operation_of_its_gate) {
+  for (const ir::GateInfo& gate : ir::kGateInfos) {
+    const std::string text =
+        call_text(gate.name, gate.num_params, gate.num_qubits);
+    EXPECT_EQ(lowered("qubit[5] q; " + text), one_operation(gate.kind))
+        << text;
+  }
+}
+
+TEST(Lower, every_alias_reads_as_one_operation_of_its_target) {
+  for (const ir::GateAlias& alias : ir::kGateAliases.aliases) {
+    const ir::GateInfo& target = ir::gate_info(alias.target);
+    const std::string text =
+        call_text(alias.name, alias.num_params, target.num_qubits);
+    const std::string result = lowered("qubit[5] q; " + text);
+    if (alias.maps_params) {
+      // The mapped parameters are shown case by case in the table above.
+      EXPECT_TRUE(result.starts_with("q=5 c=0 | " + std::string(target.name) +
+                                     "("))
+          << text << " -> " << result;
+      continue;
+    }
+    EXPECT_EQ(result, one_operation(alias.target)) << text;
+  }
 }
 
 }  // namespace
