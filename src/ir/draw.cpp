@@ -66,6 +66,22 @@ std::optional<ControlledForm> controlled_form(Kind kind) {
       return ControlledForm{2, "x"};
     case Kind::CSwap:
       return ControlledForm{1, ""};
+    case Kind::Cu:
+      return ControlledForm{1, "u"};
+    case Kind::Csx:
+      return ControlledForm{1, "sx"};
+    case Kind::Cs:
+      return ControlledForm{1, "s"};
+    case Kind::Csdg:
+      return ControlledForm{1, "sdg"};
+    case Kind::Ccz:
+      return ControlledForm{2, "z"};
+    case Kind::C3x:
+      return ControlledForm{3, "x"};
+    case Kind::C3sqrtx:
+      return ControlledForm{3, "sx"};
+    case Kind::C4x:
+      return ControlledForm{4, "x"};
     default:
       return std::nullopt;
   }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ir/circuit_ops.hpp"
+#include "ir/gate_catalogue.hpp"
 #include "ir/parameter_eval.hpp"
 
 namespace qelto::ir {
@@ -14,8 +15,6 @@ namespace {
 
 using Kind = StandardGate::Kind;
 using PE = ParameterExpression;
-
-constexpr double kHalfPi = 1.5707963267948966;
 
 // Rebuilds `source`'s bits in `target` in their creation order, handing
 // each operation to `on_operation(const Instruction&)` at its place among
@@ -116,57 +115,28 @@ Instruction clone_kind_onto(const Instruction& source, QubitList qubits,
 
 // ---- inverse ----
 
-StandardGate negated_gate(Kind kind, std::span<const PE> params) {
-  switch (params.size()) {
-    case 1:
-      return StandardGate(kind, negated(params[0]));
-    case 2:
-      // prx(theta, phi) turns by theta about an axis fixed by phi.
-      return StandardGate(kind, negated(params[0]), params[1].clone());
-    default:
-      assert(params.size() == 3 && kind == Kind::U);
-      return StandardGate(kind, negated(params[0]), negated(params[2]),
-                          negated(params[1]));
+// Appends to `out` the exact inverse of `gate` on `qubits`, as the gate
+// table gives it: catalogue gates over the gate's own parameters and
+// operands.
+void append_inverse(const StandardGate& gate, const QubitList& qubits,
+                    const ClbitList& clbits, std::vector<Instruction>& out) {
+  const std::span<const PE> params = gate.parameters();
+  for (const GateStep& step : inverse_steps(gate.kind())) {
+    std::vector<PE> args;
+    const std::uint32_t count = StandardGate::num_params(step.kind);
+    args.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      args.push_back(step.args[i].make(params));
+    }
+    QubitList operands;
+    for (std::uint32_t i = 0; i < StandardGate::num_qubits(step.kind); ++i) {
+      operands.push_back(qubits[step.operands[i]]);
+    }
+    auto made = StandardGate::make(step.kind, std::move(args));
+    assert(made && "the gate table's steps take their gates' parameters");
+    out.push_back(
+        Instruction{std::move(operands), clbits, Gate(std::move(*made))});
   }
-}
-
-// The exact inverse of `gate` as one or two gates on the same operands in
-// the same order (appended to `out`).
-void append_inverse(const StandardGate& gate, std::vector<StandardGate>& out) {
-  switch (gate.kind()) {
-    case Kind::S:
-      out.emplace_back(Kind::Sdg);
-      return;
-    case Kind::Sdg:
-      out.emplace_back(Kind::S);
-      return;
-    case Kind::T:
-      out.emplace_back(Kind::Tdg);
-      return;
-    case Kind::Tdg:
-      out.emplace_back(Kind::T);
-      return;
-    case Kind::Sx:
-      out.emplace_back(Kind::Sxdg);
-      return;
-    case Kind::Sxdg:
-      out.emplace_back(Kind::Sx);
-      return;
-    case Kind::ISwap:
-      // iswap = exp(i pi/4 (XX + YY)); XX and YY commute, so its inverse is
-      // exp(-i pi/4 XX) exp(-i pi/4 YY) = rxx(pi/2) ryy(pi/2).
-      out.emplace_back(Kind::Rxx, PE::constant(kHalfPi));
-      out.emplace_back(Kind::Ryy, PE::constant(kHalfPi));
-      return;
-    default:
-      break;
-  }
-  if (gate.parameters().empty()) {
-    // Every other parameterless gate is its own inverse.
-    out.push_back(gate.clone());
-    return;
-  }
-  out.push_back(negated_gate(gate.kind(), gate.parameters()));
 }
 
 // ---- assign_parameters ----
@@ -258,7 +228,7 @@ IrResult<Circuit> inverse(const Circuit& source) {
   Circuit target(source.name() + "_dg");
   replay(source, target, [](const Instruction&) {});
   reserve_like(target, source);
-  std::vector<StandardGate> gates;
+  std::vector<Instruction> steps;
   for (auto it = operations.rbegin(); it != operations.rend(); ++it) {
     const Instruction& instruction = **it;
     const Gate* gate = instruction.gate();
@@ -266,11 +236,11 @@ IrResult<Circuit> inverse(const Circuit& source) {
       apply_valid(target, instruction.clone());
       continue;
     }
-    gates.clear();
-    append_inverse(*gate->standard(), gates);
-    for (StandardGate& g : gates) {
-      apply_valid(target, Instruction{instruction.qubits, instruction.clbits,
-                                      Gate(std::move(g))});
+    steps.clear();
+    append_inverse(*gate->standard(), instruction.qubits, instruction.clbits,
+                   steps);
+    for (Instruction& step : steps) {
+      apply_valid(target, std::move(step));
     }
   }
   return target;

@@ -37,9 +37,9 @@ namespace qelto::ir {
     std::optional<std::span<const ClbitId>> clbits);
 
 // The inverse circuit, named `name` + "_dg": the same bits, the operations
-// in reverse order, each replaced by its exact inverse (`s` by `sdg`,
-// `rx(t)` by `rx(-t)`, `u(t, p, l)` by `u(-t, -l, -p)`, `iswap` by
-// `rxx(pi/2)` then `ryy(pi/2)`, ...); barriers stay. Fails with
+// in reverse order, each replaced by its exact inverse from the gate table
+// (`s` by `sdg`, `rx(t)` by `rx(-t)`, `u(t, p, l)` by `u(-t, -l, -p)`,
+// `iswap` by `rxx(pi/2)` then `ryy(pi/2)`, ...); barriers stay. Fails with
 // NotInvertible for the first (in insertion order) measurement, reset,
 // delay or custom gate.
 [[nodiscard]] IrResult<Circuit> inverse(const Circuit& source);

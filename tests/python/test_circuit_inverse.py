@@ -87,6 +87,14 @@ GATES = {
     "rzz": (2, 1, lambda t: two_axis(Z, t)),
     "ccx": (3, 0, lambda: controlled(X, 2)),
     "cswap": (3, 0, lambda: controlled(SWAP)),
+    "cs": (2, 0, lambda: controlled(phase(math.pi / 2))),
+    "csdg": (2, 0, lambda: controlled(phase(-math.pi / 2))),
+    "csx": (2, 0, lambda: controlled(SX)),
+    "ccz": (3, 0, lambda: controlled(Z, 2)),
+    "cu": (2, 4, lambda t, p, lam, g: controlled(cmath.exp(1j * g) * u(t, p, lam))),
+    "rzx": (2, 1, lambda t: math.cos(t / 2) * np.eye(4)
+            - 1j * math.sin(t / 2) * np.kron(Z, X)),
+    "dcx": (2, 0, lambda: SWAP @ controlled(X) @ SWAP @ controlled(X)),
 }
 NUM_QUBITS = 3
 

@@ -153,7 +153,7 @@ TEST(InverseTest, replaces_each_gate_by_its_exact_inverse_in_reverse_order) {
        },
        {"prx(-1,2) q0"}},
       {"iswap", [](Circuit& c) { (void)c.iswap(q(1), q(0)); },
-       {"rxx(1.5708) q1 q0", "ryy(1.5708) q1 q0"}},
+       {"rxx((pi/2)) q1 q0", "ryy((pi/2)) q1 q0"}},
       {"barrier", [](Circuit& c) { (void)c.barrier_all(); }, {"barrier q0 q1"}},
   };
   for (const InverseCase& t : cases) {
