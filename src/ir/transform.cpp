@@ -16,6 +16,11 @@ namespace {
 using Kind = StandardGate::Kind;
 using PE = ParameterExpression;
 
+// The most operands CircuitDag::apply places without allocating once room
+// for the operation is reserved (its inline scratch space in the current
+// DAG store).
+constexpr std::size_t kScratchFreeOperands = 8;
+
 // Rebuilds `source`'s bits in `target` in their creation order, handing
 // each operation to `on_operation(const Instruction&)` at its place among
 // them.
@@ -198,6 +203,22 @@ IrResult<std::reference_wrapper<Circuit>> compose(
                                     mapped(instruction.qubits, *qubit_map),
                                     mapped(instruction.clbits, *clbit_map)));
   });
+  // After the reserve, apply allocates only scratch space for an operation
+  // with many operands (see kScratchFreeOperands), and that could fail after
+  // earlier operations were appended. Such a compose is built on a copy
+  // that replaces the target once complete.
+  const bool wide = std::any_of(built.begin(), built.end(), [](const auto& i) {
+    return i.qubits.size() + i.clbits.size() > kScratchFreeOperands;
+  });
+  if (wide) {
+    Circuit result = copy(target, target.name());
+    reserve_like(result, other);
+    for (Instruction& instruction : built) {
+      apply_valid(result, std::move(instruction));
+    }
+    target = std::move(result);
+    return std::ref(target);
+  }
   reserve_like(target, other);
   for (Instruction& instruction : built) {
     apply_valid(target, std::move(instruction));

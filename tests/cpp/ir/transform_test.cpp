@@ -75,6 +75,20 @@ TEST(ComposeTest, appends_with_identity_or_given_mapping) {
   EXPECT_EQ(added_ops(mapped), (Strings{"cx q2 q0", "measure q0 -> c1"}));
 }
 
+TEST(ComposeTest, wide_operations_compose_like_narrow_ones) {
+  Circuit other = Circuit::with_size("o", 12, 12);
+  (void)other.measure_all();
+  (void)other.barrier_all();
+  Circuit target = Circuit::with_size("t", 12, 12);
+  (void)target.h(q(3));
+  ASSERT_TRUE(compose(target, other, std::nullopt, std::nullopt));
+  EXPECT_EQ(target.name(), "t");
+  ASSERT_EQ(num_operations(target), 3u);
+  EXPECT_EQ(testing::describe(*operation_at(target, 2)),
+            "barrier q0 q1 q2 q3 q4 q5 q6 q7 q8 q9 q10 q11");
+  EXPECT_EQ(target.depth(), 3u);
+}
+
 TEST(ComposeTest, composing_a_circuit_onto_itself_doubles_it) {
   Circuit c = Circuit::with_size("c", 2, 0);
   (void)c.h(q(0));
