@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cassert>
+#include <cstring>
 
 namespace qelto::ir {
 namespace {
@@ -60,35 +61,49 @@ char32_t find_glyph(std::uint8_t arms) {
   return (arms & C::kVertical) != 0 ? U'│' : U'─';
 }
 
+// A glyph as UTF-8.
+struct Encoded {
+  char bytes[4];
+  std::uint8_t size;
+};
+
+Encoded encode(char32_t c);
+
 // Every cell of a diagram looks its glyph up, so all 256 arm sets are
-// resolved once.
-const std::array<char32_t, 256>& glyph_table() {
-  static const std::array<char32_t, 256> table = [] {
-    std::array<char32_t, 256> t{};
+// resolved and encoded once.
+const std::array<Encoded, 256>& glyph_table() {
+  static const std::array<Encoded, 256> table = [] {
+    std::array<Encoded, 256> t{};
     for (std::size_t arms = 0; arms < t.size(); ++arms) {
-      t[arms] = find_glyph(static_cast<std::uint8_t>(arms));
+      t[arms] = encode(find_glyph(static_cast<std::uint8_t>(arms)));
     }
     return t;
   }();
   return table;
 }
 
-void append_utf8(std::string& out, char32_t c) {
+Encoded encode(char32_t c) {
+  Encoded e{};
   if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
+    e.bytes[0] = static_cast<char>(c);
+    e.size = 1;
   } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    e.bytes[0] = static_cast<char>(0xC0 | (c >> 6));
+    e.bytes[1] = static_cast<char>(0x80 | (c & 0x3F));
+    e.size = 2;
   } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    e.bytes[0] = static_cast<char>(0xE0 | (c >> 12));
+    e.bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    e.bytes[2] = static_cast<char>(0x80 | (c & 0x3F));
+    e.size = 3;
   } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    e.bytes[0] = static_cast<char>(0xF0 | (c >> 18));
+    e.bytes[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    e.bytes[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    e.bytes[3] = static_cast<char>(0x80 | (c & 0x3F));
+    e.size = 4;
   }
+  return e;
 }
 
 bool is_continuation(char byte) {
@@ -151,16 +166,18 @@ void DrawCanvas::text(std::size_t line, std::size_t column,
 
 std::string DrawCanvas::line(std::size_t line) const {
   const auto& glyphs = glyph_table();
-  std::string out;
-  // Box-drawing glyphs take three bytes.
-  out.reserve(3 * width_);
+  // At most four bytes a cell, written in place; cut to size at the end.
+  std::string out(4 * width_, '\0');
+  char* next = out.data();
   std::size_t kept = 0;
+  const Cell* cells = &cells_[line * width_];
   for (std::size_t column = 0; column < width_; ++column) {
-    const Cell& cell = cells_[line * width_ + column];
-    const char32_t c = cell.text != 0 ? cell.text : glyphs[cell.arms];
-    append_utf8(out, c);
-    if (c != U' ') {
-      kept = out.size();
+    const Cell& cell = cells[column];
+    const Encoded e = cell.text != 0 ? encode(cell.text) : glyphs[cell.arms];
+    std::memcpy(next, e.bytes, 4);
+    next += e.size;
+    if (e.size != 1 || e.bytes[0] != ' ') {
+      kept = static_cast<std::size_t>(next - out.data());
     }
   }
   out.resize(kept);

@@ -70,6 +70,19 @@ class Writer {
 Node node_kind(const PE& e) { return static_cast<Node>(e.index()); }
 
 void Writer::parameter(const PE& expression) {
+  // Most parameters are one constant or one symbol: no walk needed.
+  if (const auto* c = expression.get_if<PE::Constant>()) {
+    u32(1);
+    tag(Node::Constant);
+    f64(c->value);
+    return;
+  }
+  if (const auto* s = expression.get_if<PE::Symbol>()) {
+    u32(1);
+    tag(Node::Symbol);
+    text(s->name);
+    return;
+  }
   std::uint32_t count = 0;
   visit_post_order(expression, [&count](const PE&) { ++count; });
   u32(count);
