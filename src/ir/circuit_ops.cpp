@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <type_traits>
 #include <unordered_set>
 
@@ -101,12 +102,32 @@ const Instruction* operation_at(const Circuit& circuit, std::size_t position) {
   if (position >= num_operations(circuit)) {
     return nullptr;
   }
-  OperationCursor cursor;
-  const Instruction* found = next_operation(circuit, cursor);
-  for (std::size_t i = 0; i < position; ++i) {
-    found = next_operation(circuit, cursor);
+  // Every node that is not an operation starts or ends a wire, and a wire's
+  // two nodes are created together. So the operation is node position + 2k,
+  // k being the number of wires created before it: walk the wires in
+  // creation order, shifting by two for each that starts at or before the
+  // candidate node.
+  const CircuitDag& dag = circuit.dag();
+  std::vector<std::uint32_t> starts;
+  starts.reserve(circuit.num_qubits() + circuit.num_clbits());
+  for (const QubitInfo& q : circuit.qubits()) {
+    starts.push_back(dag.qubit_input(q.id)->index);
   }
-  return found;
+  for (const ClbitInfo& c : circuit.clbits()) {
+    starts.push_back(dag.clbit_input(c.id)->index);
+  }
+  std::sort(starts.begin(), starts.end());
+  std::size_t node = position;
+  for (const std::uint32_t start : starts) {
+    if (start > node) {
+      break;
+    }
+    node += 2;
+  }
+  const Op* op = std::get_if<Op>(&dag.graph().node(
+      NodeIndex{static_cast<std::uint32_t>(node)}));
+  assert(op != nullptr && "wire nodes come in pairs around the operations");
+  return &op->instruction;
 }
 
 std::vector<std::pair<std::string_view, std::uint64_t>> count_ops(

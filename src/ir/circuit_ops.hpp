@@ -119,7 +119,7 @@ struct OperationCursor {
                                                 OperationCursor& cursor);
 
 // The operation at `position` (0-based, insertion order), or nullptr when
-// out of range. Linear in the position.
+// out of range. Costs O(b log b) for b bits, whatever the position.
 [[nodiscard]] const Instruction* operation_at(const Circuit& circuit,
                                               std::size_t position);
 
