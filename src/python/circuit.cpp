@@ -20,11 +20,6 @@ namespace {
 
 using ir::Circuit;
 
-template <class Body>
-PyObject* read_circuit(PyObject* self, Body&& body) {
-  return read_value<Circuit>(self, circuit_class(), body);
-}
-
 PyObject* from_text(const std::string& text) {
   return PyUnicode_FromStringAndSize(text.data(),
                                      static_cast<Py_ssize_t>(text.size()));
@@ -369,6 +364,19 @@ ClassDef& circuit_class() {
 
 PyObject* new_circuit(Circuit&& circuit) {
   return wrap(circuit_class(), std::move(circuit));
+}
+
+PyCircuit* circuit_argument(PyObject* value, const char* name) {
+  PyTypeObject* type = circuit_class().type();
+  if (type == nullptr) {
+    return nullptr;
+  }
+  if (!PyObject_TypeCheck(value, type)) {
+    set_conversion_error(value, "Circuit");
+    prefix_type_error(name);
+    return nullptr;
+  }
+  return reinterpret_cast<PyCircuit*>(value);
 }
 
 }  // namespace qelto::python

@@ -16,6 +16,16 @@ ClassDef& circuit_class();
 // A new Circuit object owning `circuit`, or null with an error set.
 PyObject* new_circuit(ir::Circuit&& circuit);
 
+// Runs `body` on a Circuit receiver's value under a shared borrow.
+template <class Body>
+PyObject* read_circuit(PyObject* self, Body&& body) {
+  return read_value<ir::Circuit>(self, circuit_class(), body);
+}
+
+// The Circuit passed as argument `name`, or null with TypeError
+// "argument '{name}': '{type}' object cannot be converted to 'Circuit'".
+PyCircuit* circuit_argument(PyObject* value, const char* name);
+
 // The gate-family methods, one per catalogue gate in catalogue order, without
 // a sentinel.
 std::span<const PyMethodDef> circuit_gate_methods();

@@ -26,11 +26,6 @@ namespace {
 
 using ir::Circuit;
 
-template <class Body>
-PyObject* read_circuit(PyObject* self, Body&& body) {
-  return read_value<Circuit>(self, circuit_class(), body);
-}
-
 PyObject* text_object(std::string_view text) {
   return PyUnicode_FromStringAndSize(text.data(),
                                      static_cast<Py_ssize_t>(text.size()));
@@ -280,13 +275,8 @@ PyObject* compose(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
   if (!bind(kSig, args, nargs, kwnames, bound)) {
     return nullptr;
   }
-  PyTypeObject* type = circuit_class().type();
-  if (type == nullptr) {
-    return nullptr;
-  }
-  if (!PyObject_TypeCheck(bound[0], type)) {
-    set_conversion_error(bound[0], "Circuit");
-    prefix_type_error("other");
+  PyCircuit* other = circuit_argument(bound[0], "other");
+  if (other == nullptr) {
     return nullptr;
   }
   std::optional<std::vector<ir::QubitId>> qubits;
@@ -303,7 +293,6 @@ PyObject* compose(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
       return nullptr;
     }
   }
-  auto* other = reinterpret_cast<PyCircuit*>(bound[0]);
   return change_value<Circuit>(self, circuit_class(), [&](Circuit& target) -> PyObject* {
     // Composing a circuit onto itself reads it under this same borrow.
     std::optional<SharedBorrow> other_borrow;

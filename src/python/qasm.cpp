@@ -36,16 +36,10 @@ PyObject* to_qasm(PyObject*, PyObject* const* args, Py_ssize_t nargs,
   if (!bind(kSig, args, nargs, kwnames, bound)) {
     return nullptr;
   }
-  PyTypeObject* type = circuit_class().type();
-  if (type == nullptr) {
+  PyCircuit* circuit = circuit_argument(bound[0], "circuit");
+  if (circuit == nullptr) {
     return nullptr;
   }
-  if (!PyObject_TypeCheck(bound[0], type)) {
-    set_conversion_error(bound[0], "Circuit");
-    prefix_type_error("circuit");
-    return nullptr;
-  }
-  auto* circuit = reinterpret_cast<PyCircuit*>(bound[0]);
   SharedBorrow borrow(circuit->borrow);
   if (!borrow.held()) {
     return nullptr;
