@@ -1,5 +1,6 @@
 #include "python/registry.hpp"
 
+#include "python/circuit_data.hpp"
 #include "python/classes.hpp"
 #include "python/error.hpp"
 #include "python/qasm.hpp"
@@ -18,6 +19,8 @@ std::span<const Registration> registrations() {
       {nullptr, from_qasm_def()},
       {nullptr, to_qasm_def()},
       {nullptr, nullptr, qasm_error_type},
+      {&class_def<OperationValue>, nullptr},
+      {nullptr, circuit_from_bytes_def()},
   };
   return table;
 }

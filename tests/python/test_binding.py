@@ -17,6 +17,7 @@ SAMPLES = {
     "num_qubits": 3, "num_clbits": 1, "index": 1, "logical": 0,
     "physical": 1, "p1": 0, "p2": 1, "from_": 0, "to": 1, "gate": "cx",
     "gates": ["cx"], "qasm": "OPENQASM 3.0;\nqubit[1] q;\nh q[0];\n",
+    "values": {}, "qubits": None, "clbits": None, "fold": 80,
 }
 
 
@@ -26,6 +27,7 @@ def sample(name):
         "coupling_map": lambda: CouplingMap.linear(2),
         "basis_gates": BasisGates.ibm,
         "circuit": lambda: Circuit("c", 2),
+        "other": lambda: Circuit("o", 2, 1),
     }
     return made[name]() if name in made else SAMPLES[name]
 
