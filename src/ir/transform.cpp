@@ -93,28 +93,13 @@ IrResult<OperandList<Id>> check_mapping(
 }
 
 template <class Id>
-OperandList<Id> mapped(const OperandList<Id>& operands,
+OperandList<Id> mapped(std::span<const Id> operands,
                        const OperandList<Id>& map) {
   OperandList<Id> out;
   for (const Id id : operands) {
     out.push_back(map[id.index]);
   }
   return out;
-}
-
-Instruction clone_kind_onto(const Instruction& source, QubitList qubits,
-                            ClbitList clbits) {
-  return std::visit(
-      [&](const auto& kind) -> Instruction {
-        using K = std::decay_t<decltype(kind)>;
-        if constexpr (std::is_same_v<K, Gate>) {
-          return Instruction{std::move(qubits), std::move(clbits),
-                             kind.clone()};
-        } else {
-          return Instruction{std::move(qubits), std::move(clbits), kind};
-        }
-      },
-      source.kind);
 }
 
 // ---- inverse ----
@@ -202,10 +187,10 @@ IrResult<std::reference_wrapper<Circuit>> compose(
   std::vector<Instruction> built;
   built.reserve(num_operations(other));
   for_each_operation(other, [&](OperationRef operation) {
-    const Instruction instruction = operation.to_instruction();
-    built.push_back(clone_kind_onto(instruction,
-                                    mapped(instruction.qubits, *qubit_map),
-                                    mapped(instruction.clbits, *clbit_map)));
+    Instruction instruction = operation.to_instruction();
+    instruction.qubits = mapped(operation.qubits(), *qubit_map);
+    instruction.clbits = mapped(operation.clbits(), *clbit_map);
+    built.push_back(std::move(instruction));
   });
   // After the reserve, apply allocates only scratch space for an operation
   // with many operands (see kScratchFreeOperands), and that could fail after

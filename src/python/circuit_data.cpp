@@ -158,17 +158,14 @@ struct OptionalStr {
   }
 };
 
-// Any object, unused (a deepcopy memo, IPython's cycle flag).
-template <bool Defaulted>
+// Any object, unused (IPython's cycle flag).
 struct Ignored {
   using Value = bool;
   static std::optional<Value> convert(PyObject*, const char*) { return true; }
 };
-template <>
-struct Ignored<true> {
-  using Value = bool;
+// The same, and None when omitted (a deepcopy memo).
+struct IgnoredOrNone : Ignored {
   static constexpr std::string_view kDefault = "None";
-  static std::optional<Value> convert(PyObject*, const char*) { return true; }
 };
 
 // Any object, borrowed for the call.
@@ -182,15 +179,11 @@ struct Object {
 struct CircuitSnapshot {
   using Value = Circuit;
   static std::optional<Value> convert(PyObject* v, const char* name) {
-    Instance<Circuit>* object = receive<Circuit>(v);
-    if (object == nullptr) {
-      return argument_failed(name);
-    }
-    SharedBorrow borrow(object->borrow);
-    if (!borrow.held()) {
+    auto shared = Borrowed<Circuit>::convert(v, name);
+    if (!shared) {
       return std::nullopt;
     }
-    return object->value.clone();
+    return shared->get().clone();
   }
 };
 
@@ -374,7 +367,7 @@ const PyMethodDef kMethods[] = {
            "An independent deep copy of the circuit.">::def(),
     Method<"__deepcopy__", Reads<Circuit>, &deepcopy,
            "An independent deep copy of the circuit.",
-           Param<"memo", Ignored<true>>>::def(),
+           Param<"memo", IgnoredOrNone>>::def(),
     Method<"__reduce__", Reads<Circuit>, &reduce,
            "Pickle support: the circuit as bytes.">::def(),
     Method<"compose", Builds<Circuit>, &compose,
@@ -405,7 +398,7 @@ const PyMethodDef kMethods[] = {
            Param<"fold", Fold>>::def(),
     Method<"_repr_pretty_", Reads<Circuit>, &repr_pretty,
            "IPython display: the diagram.", Param<"p", Object>,
-           Param<"cycle", Ignored<false>>>::def(),
+           Param<"cycle", Ignored>>::def(),
 };
 
 }  // namespace
