@@ -19,6 +19,7 @@ SAMPLES = {
     "physical": 1, "p1": 0, "p2": 1, "from_": 0, "to": 1, "gate": "cx",
     "gates": ["cx"], "qasm": "OPENQASM 3.0;\nqubit[1] q;\nh q[0];\n", "portable": True,
     "rows": 2, "cols": 3, "d": 3,
+    "values": {}, "qubits": None, "clbits": None, "fold": 80,
 }
 
 
@@ -28,6 +29,7 @@ def sample(name):
         "coupling_map": lambda: CouplingMap.linear(2),
         "basis_gates": BasisGates.ibm,
         "circuit": lambda: Circuit("c", 2),
+        "other": lambda: Circuit("o", 2, 1),
     }
     return made[name]() if name in made else SAMPLES[name]
 
