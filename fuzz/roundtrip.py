@@ -5,11 +5,11 @@ back into an equal circuit: the same qubits, bits and depth, and on every
 wire the same operations with the same parameters. The circuit's structure is
 seen through the written text, one line per operation.
 
-The writer keeps six decimals of a constant angle and writes a few constants
-as `pi/2` and the like, which read back as expressions, so the first round
-trip compares parameter values within ANGLE_TOLERANCE; from the second round
-trip on, the text is a fixed point and every line must match exactly. Once
-angles are written without loss, ANGLE_TOLERANCE can go to 0.
+The writer keeps six decimals of a constant angle where they are exact, its
+shortest exact text ("1e-07") elsewhere, and writes a few constants as
+`pi/2` and the like, which read back as expressions, so the first round trip
+compares parameter values within ANGLE_TOLERANCE; from the second round trip
+on, the text is a fixed point and every line must match exactly.
 """
 
 import math
@@ -125,7 +125,8 @@ _BINARY = {
 }
 _ATOMS = {"pi": math.pi, "pi/2": math.pi / 2, "pi/4": math.pi / 4}
 _PARAMETER_TOKEN = re.compile(
-    r"\s*(?:(?P<atom>-?pi/[24]|-?pi\b|-?[0-9]+\.[0-9]+|-?inf\b|NaN\b|[A-Za-z_][A-Za-z0-9_]*)"
+    r"\s*(?:(?P<atom>-?pi/[24]|-?pi\b|-?[0-9]+(?:\.[0-9]+)?(?:e[-+]?[0-9]+)?|-?inf\b|NaN\b"
+    r"|[A-Za-z_][A-Za-z0-9_]*)"
     r"|(?P<open>-?\()|(?P<close>\))|(?P<op>[-+*/])(?= ))"
 )
 

@@ -62,20 +62,24 @@ def run(cmd, **kw):
     return subprocess.run(cmd, check=True, stdin=subprocess.DEVNULL, **kw)
 
 
-def prepare_env(version, python, wheel=None):
-    """The version's virtual environment with the test extra, and the wheel
+def prepare_env(version, python, wheel=None, extras=("test",)):
+    """The version's virtual environment with the given extras, and the wheel
     when one is given. Each part is redone only when its input changed."""
     env = os.path.join(ROOT, "build", "py", version)
     bin_python = os.path.join(env, "bin", "python")
     if not os.path.exists(bin_python):
         run([python, "-m", "venv", env])
     pip = [bin_python, "-m", "pip", "install", "--quiet", "--quiet", "--disable-pip-version-check"]
-    for stamp, source, install in [
-        ("qelto-test-extra", os.path.join(ROOT, "pyproject.toml"), lambda: run(pip + subprocess.run(
-            [bin_python, os.path.join(ROOT, "scripts", "requirements.py"), "test"],
-            check=True, capture_output=True, text=True, cwd=ROOT).stdout.split())),
-        ("qelto-wheel", wheel, lambda: run(pip + ["--no-deps", "--force-reinstall", wheel])),
-    ]:
+
+    def install_extra(extra):
+        return lambda: run(pip + subprocess.run(
+            [bin_python, os.path.join(ROOT, "scripts", "requirements.py"), extra],
+            check=True, capture_output=True, text=True, cwd=ROOT).stdout.split())
+
+    parts = [("qelto-%s-extra" % extra, os.path.join(ROOT, "pyproject.toml"), install_extra(extra))
+             for extra in extras]
+    parts.append(("qelto-wheel", wheel, lambda: run(pip + ["--no-deps", "--force-reinstall", wheel])))
+    for stamp, source, install in parts:
         if source is None:
             continue
         stamp = os.path.join(env, stamp)
@@ -137,7 +141,11 @@ def main():
             results[version] = ("not found, skipped", True)
             continue
         try:
-            env_python = prepare_env(version, python, wheel)
+            # The interop tests' peers (Qiskit, the reference parser) are
+            # installed for the default interpreter only; elsewhere those
+            # tests skip.
+            extras = ("test", "interop") if version == default else ("test",)
+            env_python = prepare_env(version, python, wheel, extras)
             if wheel is None:
                 results[version] = ("environment ready", True)
                 continue

@@ -1,5 +1,6 @@
 #include "ir/error.hpp"
 
+#include <cmath>
 #include <type_traits>
 
 namespace qelto::ir {
@@ -7,6 +8,16 @@ namespace {
 
 std::string gate_suffix(const std::optional<std::string>& gate_name) {
   return gate_name ? " (gate: " + *gate_name + ")" : std::string();
+}
+
+std::string non_finite_text(double value) {
+  if (std::isnan(value)) {
+    return "nan";
+  }
+  if (std::isinf(value)) {
+    return value > 0 ? "inf" : "-inf";
+  }
+  return std::to_string(value);
 }
 
 }  // namespace
@@ -33,10 +44,27 @@ std::string to_string(const IrError& error) {
           return "Parameter '" + e.name + "' is unbound";
         } else if constexpr (std::is_same_v<E, ParameterizedCircuit>) {
           return "Cannot perform operation on parameterized circuit";
-        } else {
-          static_assert(std::is_same_v<E, DuplicateQubit>);
+        } else if constexpr (std::is_same_v<E, DuplicateQubit>) {
           return "Duplicate qubit " + to_string(e.qubit) + " in operation" +
                  gate_suffix(e.gate_name);
+        } else if constexpr (std::is_same_v<E, UnknownParameters>) {
+          std::string text = "Parameters not in the circuit:";
+          for (std::size_t i = 0; i < e.names.size(); ++i) {
+            text += (i == 0 ? " '" : ", '") + e.names[i] + "'";
+          }
+          return text;
+        } else if constexpr (std::is_same_v<E, NonFiniteParameterValue>) {
+          return "Parameter '" + e.name + "' cannot take the value " +
+                 non_finite_text(e.value) + ": values must be finite";
+        } else if constexpr (std::is_same_v<E, InvalidBitMapping>) {
+          return "Cannot compose: " + e.message;
+        } else if constexpr (std::is_same_v<E, NotInvertible>) {
+          return "Cannot invert the circuit: operation " +
+                 std::to_string(e.position) + " (" + e.operation +
+                 ") has no inverse";
+        } else {
+          static_assert(std::is_same_v<E, MalformedCircuitData>);
+          return "Malformed circuit data: " + e.message;
         }
       },
       error);

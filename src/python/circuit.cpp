@@ -14,6 +14,7 @@
 #include "python/binding/convert.hpp"
 #include "python/binding/entry.hpp"
 #include "python/binding/method.hpp"
+#include "python/circuit_data.hpp"
 #include "python/error.hpp"
 #include "python/qubits.hpp"
 
@@ -153,6 +154,8 @@ std::vector<PyMethodDef> method_table() {
   table.insert(table.end(), gates.begin(), gates.end());
   table.insert(table.end(), std::begin(trailing_methods),
                std::end(trailing_methods));
+  const auto data = circuit_data_methods();
+  table.insert(table.end(), data.begin(), data.end());
   table.push_back({});
   return table;
 }
@@ -169,12 +172,17 @@ ClassDef& class_def<Circuit>() {
              "Get the number of qubits in the circuit.">::def(),
       Getter<"num_clbits", Circuit, &Circuit::num_clbits,
              "Get the number of classical bits in the circuit.">::def(),
+      circuit_parameters_def(),
       {},
   };
   static ClassDef& cls = define_class<Circuit, New, &circuit_text>(
       methods.data(), getset,
       {{Py_tp_str, reinterpret_cast<void*>(
-                       entry<&read_slot<Circuit, &circuit_text>>)}});
+                       entry<&read_slot<Circuit, &circuit_text>>)},
+       {Py_sq_length, reinterpret_cast<void*>(entry<&circuit_length>)},
+       {Py_mp_length, reinterpret_cast<void*>(entry<&circuit_length>)},
+       {Py_mp_subscript, reinterpret_cast<void*>(entry<&circuit_subscript>)},
+       {Py_tp_iter, reinterpret_cast<void*>(entry<&circuit_iter>)}});
   return cls;
 }
 

@@ -4,6 +4,7 @@
 // parameters in order; the converter of each parameter follows from the
 // builder's own parameter type (an angle or a qubit).
 
+#include <cmath>
 #include <optional>
 
 #include "ir/gate_macros.hpp"
@@ -31,11 +32,21 @@ struct ConstantAngle {
   }
 };
 
+// Nan and the infinities are refused: no circuit holds them (no OpenQASM
+// text denotes them).
 struct Angle {
   using Value = ConstantAngle;
   static std::optional<Value> convert(PyObject* v, const char* name) {
     const auto number = to_f64(v, name);
     if (!number) {
+      return std::nullopt;
+    }
+    if (!std::isfinite(*number)) {
+      PyErr_Format(PyExc_ValueError,
+                   "argument '%s': angle must be finite, not %s", name,
+                   std::isnan(*number) ? "nan"
+                   : *number > 0       ? "inf"
+                                       : "-inf");
       return std::nullopt;
     }
     return ConstantAngle{*number};

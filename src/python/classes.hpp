@@ -12,6 +12,7 @@
 #include "ir/circuit.hpp"
 #include "ir/ids.hpp"
 #include "python/binding/object.hpp"
+#include "python/operation.hpp"
 
 namespace qelto::python {
 
@@ -34,6 +35,9 @@ inline constexpr std::string_view class_name<compile::PropertySet> =
     "PropertySet";
 
 template <>
+inline constexpr std::string_view class_name<OperationValue> = "Operation";
+
+template <>
 ClassDef& class_def<ir::QubitId>();
 template <>
 ClassDef& class_def<ir::ClbitId>();
@@ -47,5 +51,7 @@ template <>
 ClassDef& class_def<compile::BasisGates>();
 template <>
 ClassDef& class_def<compile::PropertySet>();
+template <>
+ClassDef& class_def<OperationValue>();
 
 }  // namespace qelto::python

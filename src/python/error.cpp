@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <string>
+#include <variant>
 
 #include "python/binding/entry.hpp"
 #include "python/binding/ref.hpp"
@@ -121,8 +122,36 @@ PyObject* LibraryError<ReadFailure>::raise(const ReadFailure& failure) {
   return nullptr;
 }
 
+namespace {
+
+// The exception type of an IR error: the kinds that reject an argument's
+// value map to the built-in types Python code expects for them; every other
+// kind is a RuntimeError.
+PyObject* ir_exception_type(const ir::IrError& error) {
+  if (std::holds_alternative<ir::UnknownParameters>(error)) {
+    return PyExc_KeyError;
+  }
+  if (std::holds_alternative<ir::NonFiniteParameterValue>(error) ||
+      std::holds_alternative<ir::InvalidBitMapping>(error) ||
+      std::holds_alternative<ir::NotInvertible>(error) ||
+      std::holds_alternative<ir::MalformedCircuitData>(error)) {
+    return PyExc_ValueError;
+  }
+  return PyExc_RuntimeError;
+}
+
+}  // namespace
+
 PyObject* LibraryError<ir::IrError>::raise(const ir::IrError& error) {
-  return raise_runtime_error("IR Error: ", ir::to_string(error));
+  PyObject* type = ir_exception_type(error);
+  if (type == PyExc_RuntimeError) {
+    return raise_runtime_error("IR Error: ", ir::to_string(error));
+  }
+  PyRef value = text("IR Error: " + ir::to_string(error));
+  if (value) {
+    PyErr_SetObject(type, value.get());
+  }
+  return nullptr;
 }
 
 PyObject* LibraryError<compile::CompileError>::raise(

@@ -15,7 +15,10 @@ namespace qelto::python {
 // returns null.
 template <>
 struct LibraryError<ir::IrError> {
-  static PyObject* raise(const ir::IrError& error);  // "IR Error: ..."
+  // "IR Error: ...": KeyError for UnknownParameters; ValueError for
+  // NonFiniteParameterValue, InvalidBitMapping, NotInvertible and
+  // MalformedCircuitData; RuntimeError for every other kind.
+  static PyObject* raise(const ir::IrError& error);
 };
 
 template <>

@@ -83,7 +83,12 @@ bool register_all(PyObject* module) {
   for (const Registration& row : registrations()) {
     PyRef name;
     PyRef object = make_export(module, row, name);
-    if (!object || !append_to_all(module, name.get()) ||
+    if (!object) {
+      return false;
+    }
+    const bool is_private =
+        PyUnicode_GetLength(name.get()) > 0 && PyUnicode_ReadChar(name.get(), 0) == '_';
+    if ((!is_private && !append_to_all(module, name.get())) ||
         PyObject_SetAttr(module, name.get(), object.get()) != 0) {
       return false;
     }

@@ -39,8 +39,9 @@ std::expected<ir::Circuit, ReadFailure> parse(std::string_view qasm) {
   return std::move(*circuit);
 }
 
-qasm3::ParseResult<std::string> emit(const SharedValue<ir::Circuit>& circuit) {
-  return qasm3::emit(circuit.get());
+qasm3::ParseResult<std::string> emit(const SharedValue<ir::Circuit>& circuit,
+                                     bool portable) {
+  return qasm3::emit(circuit.get(), {.portable = portable});
 }
 
 PyMethodDef from_qasm_method = Method<
@@ -58,13 +59,21 @@ PyMethodDef from_qasm_method = Method<
 PyMethodDef to_qasm_method = Method<
     "to_qasm", Module, &emit,
     "Emit a Circuit as an OpenQASM 3 string.\n\n"
-    "Args:\n    circuit: The Circuit to convert to QASM.\n\n"
+    "Args:\n    circuit: The Circuit to convert to QASM.\n"
+    "    portable: Write text that other OpenQASM 3 readers (Qiskit, the\n"
+    "        reference parser) take as it is: include \"stdgates.inc\",\n"
+    "        call u as the built-in U, define every gate stdgates.inc\n"
+    "        lacks before its first use, write delays in dt, write every\n"
+    "        angle exactly, and keep the operations in the order they\n"
+    "        were added. Reading that text and writing it again with\n"
+    "        portable=True gives the same text.\n\n"
     "Returns:\n    A string containing the QASM3 representation of the "
     "circuit.\n\n"
     "Example:\n    >>> qc = Circuit(\"test\", num_qubits=2)\n"
     "    >>> qc.h(0).cx(0, 1)\n    >>> print(to_qasm(qc))\n"
     "    OPENQASM 3.0;\n    qubit[2] q;\n    h q[0];\n    cx q[0], q[1];",
-    Param<"circuit", Borrowed<ir::Circuit>>>::def();
+    Param<"circuit", Borrowed<ir::Circuit>>,
+    Param<"portable", KeywordOnly<OrDefault<Truth, false, "False">>>>::def();
 
 }  // namespace
 

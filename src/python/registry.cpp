@@ -1,5 +1,6 @@
 #include "python/registry.hpp"
 
+#include "python/circuit_data.hpp"
 #include "python/classes.hpp"
 #include "python/compiler.hpp"
 #include "python/error.hpp"
@@ -20,6 +21,8 @@ std::span<const Registration> registrations() {
       {nullptr, to_qasm_def()},
       {nullptr, nullptr, qasm_error_type},
       {nullptr, compile_def()},
+      {&class_def<OperationValue>, nullptr},
+      {nullptr, circuit_from_bytes_def()},
   };
   return table;
 }

@@ -14,7 +14,9 @@ struct Registration {
   PyObject* (*object)() = nullptr;  // set for an object row; null on failure
 };
 
-// Every name the module exports, in registration (and `__all__`) order.
+// Every name the module exports, in registration (and `__all__`) order. A
+// name starting with an underscore is set on the module but stays out of
+// `__all__` (it is private, e.g. a function that pickling finds by name).
 std::span<const Registration> registrations();
 
 }  // namespace qelto::python

@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <optional>
+#include <string>
 #include <type_traits>
 #include <utility>
 #include <variant>
+#include <vector>
+
+#include "qasm3/gate_definitions.hpp"
 
 namespace qelto::qasm3 {
 
@@ -53,7 +58,7 @@ void Emitter::write_instruction(ir::OperationRef operation) {
   const std::span<const ir::QubitId> qubits = operation.qubits();
   switch (operation.kind()) {
     case ir::OperationKind::Gate:
-      return write_gate(operation.gate_name(), operation.parameters(), qubits);
+      return write_gate(gate_name(operation), operation.parameters(), qubits);
     case ir::OperationKind::Measure:
       return write_measure(operation);
     case ir::OperationKind::Reset:
@@ -68,7 +73,7 @@ void Emitter::write_instruction(ir::OperationRef operation) {
       begin_line();
       output_ += "delay[";
       append_number(operation.delay_duration());
-      output_ += "] ";
+      output_ += options_.portable ? "dt] " : "] ";
       break;
   }
   append_qubits(qubits);
@@ -89,7 +94,8 @@ void Emitter::write_gate(std::string_view name,
     if (i > 0) {
       output_ += ", ";
     }
-    append_param(output_, params[i]);
+    append_param(output_, params[i],
+                 options_.portable ? NumberStyle::Shortest : NumberStyle::Fixed);
   }
   if (output_.size() == open + 1) {
     output_.resize(open);
@@ -119,10 +125,48 @@ void Emitter::write_measure(ir::OperationRef operation) {
   }
 }
 
-ParseResult<std::string> emit(const ir::Circuit& circuit) {
-  Emitter emitter;
-  emitter.writeln("OPENQASM 3.0;");
-  emitter.writeln("");
+std::string_view Emitter::gate_name(ir::OperationRef operation) const {
+  const std::optional<ir::StandardGate::Kind> kind = operation.standard_gate();
+  return options_.portable && kind ? portable_name(*kind)
+                                   : operation.gate_name();
+}
+
+void Emitter::write_definition(ir::StandardGate::Kind kind) {
+  const GateDefinition definition = portable_definition(kind);
+  writeln(definition.head + " {");
+  ++indent_;
+  for (const std::string& statement : definition.statements) {
+    writeln(statement);
+  }
+  --indent_;
+  writeln("}");
+}
+
+namespace {
+
+// The gates the circuit calls that need a definition; an error for an
+// angle no portable text can hold.
+ParseResult<GateDefinitions> portable_definitions(const ir::CircuitDag& dag) {
+  GateDefinitions definitions;
+  for (std::size_t i = 0; i < dag.num_operations(); ++i) {
+    const ir::OperationRef op = dag.operation(i);
+    if (op.kind() != ir::OperationKind::Gate) {
+      continue;
+    }
+    if (const auto kind = op.standard_gate()) {
+      definitions.use(*kind);
+    }
+    for (const ir::ParameterExpression& param : op.parameters()) {
+      if (!has_finite_constants(param)) {
+        return std::unexpected(Other{"Cannot write a non-finite angle (gate " +
+                                     std::string(op.gate_name()) + ")"});
+      }
+    }
+  }
+  return definitions;
+}
+
+void write_declarations(Emitter& emitter, const ir::Circuit& circuit) {
   const bool has_qubits = circuit.num_qubits() > 0;
   const bool has_clbits = circuit.num_clbits() > 0;
   if (has_qubits) {
@@ -134,8 +178,35 @@ ParseResult<std::string> emit(const ir::Circuit& circuit) {
   if (has_qubits || has_clbits) {
     emitter.writeln("");
   }
-  for (const ir::OpRef& op : circuit.dag().topological_ops()) {
-    emitter.write_instruction(op.operation);
+}
+
+}  // namespace
+
+ParseResult<std::string> emit(const ir::Circuit& circuit, EmitOptions options) {
+  Emitter emitter(options);
+  emitter.writeln("OPENQASM 3.0;");
+  const ir::CircuitDag& dag = circuit.dag();
+  if (!options.portable) {
+    emitter.writeln("");
+    write_declarations(emitter, circuit);
+    for (const ir::OpRef& op : dag.topological_ops()) {
+      emitter.write_instruction(op.operation);
+    }
+    return emitter.take_output();
+  }
+  auto definitions = portable_definitions(dag);
+  if (!definitions) {
+    return std::unexpected(std::move(definitions.error()));
+  }
+  emitter.writeln("include \"stdgates.inc\";");
+  emitter.writeln("");
+  for (const ir::StandardGate::Kind kind : definitions->kinds_to_define()) {
+    emitter.write_definition(kind);
+    emitter.writeln("");
+  }
+  write_declarations(emitter, circuit);
+  for (std::size_t i = 0; i < dag.num_operations(); ++i) {
+    emitter.write_instruction(dag.operation(i));
   }
   return emitter.take_output();
 }

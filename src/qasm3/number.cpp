@@ -1,9 +1,13 @@
 #include "qasm3/number.hpp"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cassert>
+#include <cmath>
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <system_error>
 
@@ -70,6 +74,75 @@ double parse_float(std::string_view lexeme) {
   }
   return decimal_magnitude(lexeme) > 0 ? std::numeric_limits<double>::infinity()
                                        : 0.0;
+}
+
+namespace {
+
+// Shortest round-trip text is at most 24 characters
+// ("-2.2250738585072014e-308").
+using ShortestBuffer = std::array<char, 32>;
+
+// The shortest exact text of `value` in `buffer`, as the reader can take
+// it: a digit run without `.` or exponent is a 64-bit integer to the
+// reader, and 19 digits always fit where 20 may not.
+bool same_bits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+std::string_view shortest_text(ShortestBuffer& buffer, double value) {
+  auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+  assert(result.ec == std::errc() && "shortest buffer too small");
+  std::string_view text(buffer.data(),
+                        static_cast<std::size_t>(result.ptr - buffer.data()));
+  constexpr std::size_t kSafeIntegerDigits = 19;
+  const std::size_t digits = text.size() - (value < 0 ? 1 : 0);
+  if (digits > kSafeIntegerDigits &&
+      text.find_first_of(".e") == std::string_view::npos) {
+    result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                           std::chars_format::scientific);
+    assert(result.ec == std::errc() && "shortest buffer too small");
+    text = std::string_view(
+        buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
+  }
+  return text;
+}
+
+}  // namespace
+
+void append_shortest(std::string& out, double value) {
+  ShortestBuffer buffer;
+  out += shortest_text(buffer, value);
+}
+
+void append_six_decimals_or_shortest(std::string& out, double value) {
+  constexpr int kDecimals = 6;
+  // The six-decimal text is M / 10^6 for the integer M nearest to
+  // value * 10^6, and the double it reads back as is M / 1e6 correctly
+  // rounded: one division. Below 2^20 the product rounded in floating point
+  // still has M as its nearest integer whenever the text reads back exactly
+  // (both errors stay under a thousandth), so the check needs no text at
+  // all; beyond, the text is parsed.
+  constexpr double kMillion = 1e6;
+  constexpr double kCheapBelow = 1048576.0;
+  const bool cheap = std::fabs(value) < kCheapBelow;
+  if (cheap && !same_bits(std::nearbyint(value * kMillion) / kMillion, value)) {
+    return append_shortest(out, value);
+  }
+  // Sign, up to 309 integer digits, the point and six decimals.
+  std::array<char, 330> buffer;
+  const auto written =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                    std::chars_format::fixed, kDecimals);
+  assert(written.ec == std::errc() && "fixed buffer too small");
+  double back = value;
+  if (!cheap) {
+    std::from_chars(buffer.data(), written.ptr, back);
+  }
+  if (!same_bits(back, value)) {
+    return append_shortest(out, value);
+  }
+  out.append(buffer.data(), written.ptr);
 }
 
 }  // namespace qelto::qasm3

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cassert>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <string>
@@ -10,6 +9,8 @@
 #include <type_traits>
 #include <variant>
 #include <vector>
+
+#include "qasm3/number.hpp"
 
 namespace qelto::qasm3 {
 namespace {
@@ -21,7 +22,9 @@ struct NamedAngle {
   std::string_view text;
 };
 
-// Checked in this order; the first within kPiTolerance wins.
+// The constants the Fixed style names. Each text denotes exactly this
+// double (pi is the double nearest to it; halving and negating are exact),
+// so a constant only a little away from one of them keeps its digits.
 constexpr std::array<NamedAngle, 5> kNamedAngles = {{
     {3.141592653589793, "pi"},
     {1.5707963267948966, "pi/2"},
@@ -29,8 +32,6 @@ constexpr std::array<NamedAngle, 5> kNamedAngles = {{
     {-1.5707963267948966, "-pi/2"},
     {-0.7853981633974483, "-pi/4"},
 }};
-
-constexpr double kPiTolerance = 1e-10;
 
 // Pending work while printing: an expression to print, or a fixed piece of
 // text to append once the operands before it are done. `divisor`: the
@@ -44,9 +45,10 @@ struct Step {
 // A named angle with a slash as the right operand of `*` or `/` would
 // regroup when read back ("x / pi/2" reads as "(x / pi) / 2"), so there it
 // is parenthesised. Plain numbers never hold a slash.
-void append_operand_constant(std::string& out, double value, bool divisor) {
+void append_operand_constant(std::string& out, double value, NumberStyle style,
+                             bool divisor) {
   const std::size_t start = out.size();
-  append_constant(out, value);
+  append_constant(out, value, style);
   if (divisor && out.find('/', start) != std::string::npos) {
     out.insert(start, 1, '(');
     out += ')';
@@ -67,20 +69,36 @@ constexpr std::string_view binary_operator() {
   }
 }
 
+// The constant a Shortest-style negation prints as "-c", or nullptr.
+const Expr::Constant* negated_literal(const Expr::Neg& node,
+                                      NumberStyle style) {
+  if (style != NumberStyle::Shortest) {
+    return nullptr;
+  }
+  const auto* constant = node.operand->template get_if<Expr::Constant>();
+  return constant != nullptr && !std::signbit(constant->value) ? constant
+                                                               : nullptr;
+}
+
 // Writes a leaf; for a compound node writes its opening text and schedules
 // the rest (in reverse, so the left operand comes off the stack first).
-void write_node(std::string& out, const Expr& expr, bool divisor,
-                std::vector<Step>& stack) {
+void write_node(std::string& out, const Expr& expr, NumberStyle style,
+                bool divisor, std::vector<Step>& stack) {
   std::visit(
       [&](const auto& node) {
         using Node = std::decay_t<decltype(node)>;
         if constexpr (std::is_same_v<Node, Expr::Constant>) {
-          append_operand_constant(out, node.value, divisor);
+          append_operand_constant(out, node.value, style, divisor);
         } else if constexpr (std::is_same_v<Node, Expr::Symbol>) {
           out += node.name;
         } else if constexpr (std::is_same_v<Node, Expr::Pi>) {
           out += "pi";
         } else if constexpr (std::is_same_v<Node, Expr::Neg>) {
+          if (const Expr::Constant* literal = negated_literal(node, style)) {
+            out += '-';
+            append_constant(out, literal->value, style);
+            return;
+          }
           out += "-(";
           stack.push_back({nullptr, ")"});
           stack.push_back({node.operand.get(), {}});
@@ -99,9 +117,13 @@ void write_node(std::string& out, const Expr& expr, bool divisor,
 
 }  // namespace
 
-void append_constant(std::string& out, double value) {
+void append_constant(std::string& out, double value, NumberStyle style) {
+  if (style == NumberStyle::Shortest) {
+    assert(std::isfinite(value) && "no Shortest text for a non-finite value");
+    return append_shortest(out, value);
+  }
   for (const NamedAngle& angle : kNamedAngles) {
-    if (std::fabs(value - angle.value) < kPiTolerance) {
+    if (value == angle.value) {
       out += angle.text;
       return;
     }
@@ -114,33 +136,54 @@ void append_constant(std::string& out, double value) {
     out += value < 0 ? "-inf" : "inf";
     return;
   }
-  // Sign, up to 309 integer digits, the point and six decimals.
-  std::array<char, 330> buffer;
-  const auto result =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                    std::chars_format::fixed, 6);
-  assert(result.ec == std::errc() && "fixed buffer too small");
-  out.append(buffer.data(), result.ptr);
+  append_six_decimals_or_shortest(out, value);
 }
 
-void append_param(std::string& out, const Expr& expression) {
+void append_param(std::string& out, const Expr& expression,
+                  NumberStyle style) {
   std::vector<Step> stack;
-  write_node(out, expression, false, stack);
+  write_node(out, expression, style, false, stack);
   while (!stack.empty()) {
     const Step step = stack.back();
     stack.pop_back();
     if (step.expr == nullptr) {
       out += step.text;
     } else {
-      write_node(out, *step.expr, step.divisor, stack);
+      write_node(out, *step.expr, style, step.divisor, stack);
     }
   }
 }
 
-std::string emit_param(const Expr& expression) {
+std::string emit_param(const Expr& expression, NumberStyle style) {
   std::string out;
-  append_param(out, expression);
+  append_param(out, expression, style);
   return out;
+}
+
+bool has_finite_constants(const Expr& expression) {
+  std::vector<const Expr*> stack{&expression};
+  while (!stack.empty()) {
+    const Expr& expr = *stack.back();
+    stack.pop_back();
+    if (const auto* constant = expr.get_if<Expr::Constant>()) {
+      if (!std::isfinite(constant->value)) {
+        return false;
+      }
+      continue;
+    }
+    std::visit(
+        [&](const auto& node) {
+          using Node = std::decay_t<decltype(node)>;
+          if constexpr (std::is_same_v<Node, Expr::Neg>) {
+            stack.push_back(node.operand.get());
+          } else if constexpr (requires { node.right; }) {
+            stack.push_back(node.left.get());
+            stack.push_back(node.right.get());
+          }
+        },
+        expr.node());
+  }
+  return true;
 }
 
 }  // namespace qelto::qasm3

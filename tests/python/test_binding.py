@@ -3,6 +3,7 @@ parameter names its text signature shows, and a qubit or bit argument whose
 __index__ raises lets that very exception through."""
 
 import inspect
+import sys
 
 import pytest
 
@@ -16,8 +17,9 @@ SAMPLES = {
     "phi": 0.25, "lam": 0.125, "gamma": 0.0625, "duration": 10, "n": 3, "name": "r", "size": 2,
     "num_qubits": 3, "num_clbits": 1, "index": 1, "logical": 0,
     "physical": 1, "p1": 0, "p2": 1, "from_": 0, "to": 1, "gate": "cx",
-    "gates": ["cx"], "qasm": "OPENQASM 3.0;\nqubit[1] q;\nh q[0];\n",
+    "gates": ["cx"], "qasm": "OPENQASM 3.0;\nqubit[1] q;\nh q[0];\n", "portable": True,
     "rows": 2, "cols": 3, "d": 3,
+    "values": {}, "qubits": None, "clbits": None, "fold": 80,
 }
 
 
@@ -27,6 +29,7 @@ def sample(name):
         "coupling_map": lambda: CouplingMap.linear(2),
         "basis_gates": BasisGates.ibm,
         "circuit": lambda: Circuit("c", 2),
+        "other": lambda: Circuit("o", 2, 1),
     }
     return made[name]() if name in made else SAMPLES[name]
 
@@ -79,6 +82,9 @@ def test_every_function_takes_the_names_its_signature_shows(function):
 
 @pytest.mark.parametrize("cls", list(RECEIVERS))
 def test_every_constructor_takes_the_names_its_signature_shows(cls):
+    if cls.__text_signature__ is None and sys.version_info < (3, 10):
+        pytest.skip("Python 3.9 shows no text signature for a class, so no "
+                    "parameter names are reported to call it with")
     try:
         signature = inspect.signature(cls)
     except ValueError:

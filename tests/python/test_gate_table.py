@@ -190,11 +190,16 @@ def test_reference_matrices_agree_with_qiskit_when_installed():
     from qiskit.circuit.library import get_standard_gate_name_mapping
     from qiskit.quantum_info import Operator
 
+    from qiskit.circuit.library import C3XGate, C4XGate
+
     mapping = get_standard_gate_name_mapping()
     renamed = {"prx": "r", "c3sqrtx": "c3sx", "rc3x": "rcccx"}
+    # Qiskit's name mapping leaves out its fixed multi-controlled X gates.
+    classes = {"c3x": C3XGate, "c4x": C4XGate}
     for gate in GATES:
         params = ANGLES[: len(gate["params"])]
-        qiskit_gate = type(mapping[renamed.get(gate["name"], gate["name"])])(*params)
+        name = renamed.get(gate["name"], gate["name"])
+        qiskit_gate = classes.get(name, type(mapping.get(name)))(*params)
         # Qiskit counts the first operand as the least significant bit.
         n = len(gate["qubits"])
         data = Operator(qiskit_gate).data.reshape([2] * (2 * n))

@@ -94,9 +94,9 @@ def test_errors_carry_their_place(source, line, column, pos):
     assert source.encode()[:pos].count(b"\n") + 1 == line
 
 
-def test_error_is_a_runtime_error_listed_after_the_first_nine_in_all():
+def test_error_is_a_runtime_error_listed_after_the_first_nine_names():
     assert issubclass(QasmError, RuntimeError)
-    # Names added later (compile) follow it.
+    # Names added later (compile, Operation) follow it.
     assert qelto.__all__[9] == "QasmError"
     assert QasmError.__module__ == "qelto"
     with pytest.raises(RuntimeError):

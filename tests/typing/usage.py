@@ -23,6 +23,7 @@ assert_type(int(ClbitId(2)), int)
 
 assert_type(qelto.from_qasm("OPENQASM 3.0; qubit q; h q;"), Circuit)
 assert_type(qelto.to_qasm(bell), str)
+assert_type(qelto.to_qasm(bell, portable=True), str)
 assert_type(qelto.__version__, str)
 
 coupling = CouplingMap.linear(5)

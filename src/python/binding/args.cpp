@@ -45,19 +45,19 @@ bool check_missing(const Signature& sig, const BoundArgs& bound) {
 }
 
 bool check_positional_count(const Signature& sig, Py_ssize_t nargs) {
-  if (static_cast<std::size_t>(nargs) <= sig.count) {
+  if (static_cast<std::size_t>(nargs) <= sig.positional) {
     return true;
   }
   const char* was = nargs == 1 ? "was" : "were";
-  if (sig.required == sig.count) {
+  if (sig.required == sig.positional) {
     PyErr_Format(PyExc_TypeError,
                  "%s() takes %zu positional arguments but %zd %s given",
-                 sig.function, sig.count, nargs, was);
+                 sig.function, sig.positional, nargs, was);
   } else {
     PyErr_Format(PyExc_TypeError,
                  "%s() takes from %zu to %zu positional arguments but %zd %s "
                  "given",
-                 sig.function, sig.required, sig.count, nargs, was);
+                 sig.function, sig.required, sig.positional, nargs, was);
   }
   return false;
 }

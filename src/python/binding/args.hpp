@@ -11,19 +11,27 @@ namespace qelto::python {
 // The widest gate method: cu takes four angles and two qubits.
 inline constexpr std::size_t kMaxParams = 6;
 
-// The parameters of one function as Python sees them: every parameter can be
-// given by position or by keyword; the first `required` have no default.
+// The parameters of one function as Python sees them: the first
+// `positional` can be given by position or by keyword, the rest by keyword
+// only; the first `required` have no default.
 struct Signature {
   const char* function;  // "Circuit.rx", "QubitId.__new__", "from_qasm"
   std::array<const char*, kMaxParams> names{};
   std::size_t count = 0;
   std::size_t required = 0;
+  std::size_t positional = 0;
 
   consteval Signature(const char* fn, std::initializer_list<const char*> params)
       : Signature(fn, params, params.size()) {}
   consteval Signature(const char* fn, std::initializer_list<const char*> params,
                       std::size_t num_required)
-      : function(fn), count(params.size()), required(num_required) {
+      : Signature(fn, params, num_required, params.size()) {}
+  consteval Signature(const char* fn, std::initializer_list<const char*> params,
+                      std::size_t num_required, std::size_t num_positional)
+      : function(fn),
+        count(params.size()),
+        required(num_required),
+        positional(num_positional) {
     std::size_t i = 0;
     for (const char* name : params) {
       names[i++] = name;

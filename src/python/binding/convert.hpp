@@ -63,6 +63,19 @@ struct Str {
   }
 };
 
+// Any object, taken by its truth (bool(value)); an exception raised by its
+// __bool__ or __len__ passes through.
+struct Truth {
+  using Value = bool;
+  static std::optional<Value> convert(PyObject* v, const char*) {
+    const int truth = PyObject_IsTrue(v);
+    if (truth < 0) {
+      return std::nullopt;
+    }
+    return truth == 1;
+  }
+};
+
 // `Kind`'s conversion, handed to the library as the type `T` it names
 // (e.g. an int as a physical qubit).
 template <class Kind, class T>

@@ -23,6 +23,7 @@ namespace qelto::python {
 //       // omitted: it then converts a null argument, and the text signature
 //       // shows "name=0"
 //   static constexpr bool kAfterValues = true;  // see Converted
+//   static constexpr bool kKeywordOnly = true;  // see KeywordOnly
 template <Text Name, class Converter>
 struct Param {
   static constexpr const char* name = Name.c_str();
@@ -31,6 +32,19 @@ struct Param {
 
 template <class P>
 concept Defaulted = requires { P::Convert::kDefault; };
+
+// `Converter` for a parameter that can only be given by keyword: it comes
+// after every other parameter and has a default; the text signature shows
+// it after "*".
+template <class Converter>
+struct KeywordOnly : Converter {
+  static_assert(requires { Converter::kDefault; },
+                "a keyword-only parameter needs a default");
+  static constexpr bool kKeywordOnly = true;
+};
+
+template <class P>
+concept ByKeywordOnly = requires { P::Convert::kKeywordOnly; };
 
 // How a method uses its receiver, which is the module's one borrow policy:
 // the receiver is borrowed for the whole call, shared to read and exclusive
@@ -116,7 +130,8 @@ struct TextSignature {
       separate();
       out.add("$self");
     }
-    (write_param<Params>(out, separate), ...);
+    [[maybe_unused]] bool keywords_only = false;
+    (write_param<Params>(out, separate, keywords_only), ...);
     if (kPositionalOnly) {
       separate();
       out.add('/');
@@ -126,7 +141,13 @@ struct TextSignature {
 
  private:
   template <class P, class Separate>
-  static constexpr void write_param(TextWriter& out, const Separate& separate) {
+  static constexpr void write_param(TextWriter& out, const Separate& separate,
+                                    bool& keywords_only) {
+    if (ByKeywordOnly<P> && !keywords_only) {
+      keywords_only = true;
+      separate();
+      out.add('*');
+    }
     separate();
     out.add(P::name);
     if (is_python_keyword(P::name)) {
@@ -149,6 +170,17 @@ struct DocString {
     out.add(Body.c_str());
   }
 };
+
+// How many leading parameters can be given by position.
+template <class... Params>
+consteval std::size_t positional_count() {
+  std::size_t count = 0;
+  bool keyword_only = false;
+  ((keyword_only = keyword_only || ByKeywordOnly<Params>,
+    count += keyword_only ? 0 : 1),
+   ...);
+  return count;
+}
 
 // How many leading parameters have no default.
 template <class... Params>

@@ -114,9 +114,9 @@ template <Text Name, class Receiver, auto Call, Text Doc, class... Params>
 struct Method {
   using Value = typename Receiver::Value;
   static constexpr auto kFunction = text_of<QualifiedName<Receiver, Name>>;
-  static constexpr Signature kSignature{kFunction.c_str(),
-                                        {Params::name...},
-                                        required_count<Params...>()};
+  static constexpr Signature kSignature{
+      kFunction.c_str(), {Params::name...}, required_count<Params...>(),
+      positional_count<Params...>()};
   struct Named {
     static constexpr std::string_view name = Name.c_str();
   };
@@ -221,9 +221,9 @@ template <class Value, auto Make, Text Doc, class... Params>
 struct Constructor {
   static constexpr auto kFunction =
       text_of<QualifiedName<Static<Value>, "__new__">>;
-  static constexpr Signature kSignature{kFunction.c_str(),
-                                        {Params::name...},
-                                        required_count<Params...>()};
+  static constexpr Signature kSignature{
+      kFunction.c_str(), {Params::name...}, required_count<Params...>(),
+      positional_count<Params...>()};
   struct Named {
     static constexpr std::string_view name = class_name<Value>;
   };

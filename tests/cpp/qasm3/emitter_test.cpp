@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  kHeader + "qubit[2] q;\nbit[1] c;\n\ndelay[100] q[1];\n"
                            "reset q[1];\nc[0] = measure q[1];\n"},
-        EmitCase{"rz_near_pi_over_two",
+        EmitCase{"rz_near_pi_over_two_keeps_its_digits",
                  [] {
                    return sized(1, 0, [](Circuit& c) {
                      ok(c.rz(Expr::constant(1.5707963267), QubitId{0}));
@@ -110,8 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
                      ok(c.rz(Expr::constant(1.5707), QubitId{0}));
                    });
                  },
-                 kHeader + "qubit[1] q;\n\nrz(pi/2) q[0];\n"
-                           "rz(1.570796) q[0];\nrz(1.570700) q[0];\n"},
+                 kHeader + "qubit[1] q;\n\nrz(1.5707963267) q[0];\n"
+                           "rz(1.5707963266) q[0];\nrz(1.570700) q[0];\n"},
         EmitCase{"u_with_symbolic_angles",
                  [] {
                    return sized(1, 0, [](Circuit& c) {
@@ -175,30 +175,32 @@ TEST_P(ConstantText, matches) {
 INSTANTIATE_TEST_SUITE_P(
     Emitter, ConstantText,
     testing::Values(
-        // Named angles, just inside and just outside the tolerance.
-        ConstantCase{kPi, "pi"}, ConstantCase{kPi + 9e-11, "pi"},
-        ConstantCase{kPi - 9e-11, "pi"}, ConstantCase{kPi + 2e-10, "3.141593"},
-        ConstantCase{kPi / 2 - 9e-11, "pi/2"},
-        ConstantCase{kPi / 2 + 2e-10, "1.570796"},
+        // Named angles for exactly the doubles they denote; a constant a
+        // little away from one keeps every digit.
+        ConstantCase{kPi, "pi"}, ConstantCase{kPi / 2, "pi/2"},
         ConstantCase{kPi / 4, "pi/4"}, ConstantCase{-kPi / 2, "-pi/2"},
-        ConstantCase{-kPi / 4 + 9e-11, "-pi/4"},
-        ConstantCase{-kPi / 4 - 2e-10, "-0.785398"},
+        ConstantCase{-kPi / 4, "-pi/4"},
+        ConstantCase{kPi + 9e-11, "3.141592653679793"},
+        ConstantCase{kPi - 9e-11, "3.141592653499793"},
+        ConstantCase{kPi / 2 - 9e-11, "1.5707963267048966"},
+        ConstantCase{std::nextafter(kPi / 2, 2.0), "1.5707963267948968"},
+        ConstantCase{-kPi / 4 - 2e-10, "-0.7853981635974483"},
         // Other multiples of pi are plain numbers.
-        ConstantCase{-kPi, "-3.141593"}, ConstantCase{2 * kPi, "6.283185"},
-        ConstantCase{3 * kPi / 4, "2.356194"},
-        ConstantCase{kPi / 8, "0.392699"},
-        // Rounding from the exact binary value, halfway cases to even.
-        ConstantCase{0.0078125, "0.007812"},
-        ConstantCase{0.0234375, "0.023438"},
-        ConstantCase{0.1234565, "0.123456"},
-        ConstantCase{1.0000005, "1.000001"}, ConstantCase{0.5, "0.500000"},
-        ConstantCase{1.0, "1.000000"}, ConstantCase{-0.3, "-0.300000"},
-        ConstantCase{1e20,
-                     "100000000000000000000."
-                     "000000"},
-        // Signs survive rounding to zero.
+        ConstantCase{-kPi, "-3.141592653589793"},
+        ConstantCase{2 * kPi, "6.283185307179586"},
+        ConstantCase{kPi / 8, "0.39269908169872414"},
+        // Six decimals when they read back exactly, the shortest exact
+        // text otherwise.
+        ConstantCase{0.5, "0.500000"}, ConstantCase{1.0, "1.000000"},
+        ConstantCase{-0.3, "-0.300000"}, ConstantCase{0.007, "0.007000"},
+        ConstantCase{1e20, "100000000000000000000.000000"},
+        ConstantCase{0.0078125, "0.0078125"},
+        ConstantCase{1.0000005, "1.0000005"}, ConstantCase{1e-7, "1e-07"},
+        ConstantCase{1.0 / 3, "0.3333333333333333"},
+        ConstantCase{5e-324, "5e-324"},
+        // Signs survive.
         ConstantCase{0.0, "0.000000"}, ConstantCase{-0.0, "-0.000000"},
-        ConstantCase{-1e-9, "-0.000000"},
+        ConstantCase{-1e-9, "-1e-09"},
         ConstantCase{std::numeric_limits<double>::quiet_NaN(), "NaN"},
         ConstantCase{std::numeric_limits<double>::infinity(), "inf"},
         ConstantCase{-std::numeric_limits<double>::infinity(), "-inf"}));
