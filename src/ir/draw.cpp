@@ -93,7 +93,10 @@ std::string gate_label(std::string_view name,
   if (!params.empty()) {
     label += '(';
     for (std::size_t i = 0; i < params.size(); ++i) {
-      label += (i == 0 ? "" : ",") + compact_param(params[i]);
+      if (i != 0) {
+        label += ',';
+      }
+      label += compact_param(params[i]);
     }
     label += ')';
   }

@@ -3,6 +3,8 @@
 #include <cassert>
 #include <charconv>
 #include <cmath>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "ir/draw_canvas.hpp"
@@ -92,12 +94,24 @@ Piece leaf(const PE& node) {
 }
 
 std::string wrapped(const Piece& piece, bool parenthesise) {
-  return parenthesise ? "(" + piece.text + ")" : piece.text;
+  if (!parenthesise) {
+    return piece.text;
+  }
+  // Appended piece by piece: GCC 12 reports a false -Wrestrict for
+  // `"(" + text` once it inlines the concatenation.
+  std::string text;
+  text.reserve(piece.text.size() + 2);
+  text += '(';
+  text += piece.text;
+  text += ')';
+  return text;
 }
 
 Piece combine(const PE& node, const Piece& left, const Piece& right) {
   if (node.get_if<PE::Neg>() != nullptr) {
-    return {"-" + wrapped(left, left.precedence < kLeaf), kUnary};
+    std::string text(1, '-');
+    text += wrapped(left, left.precedence < kLeaf);
+    return {std::move(text), kUnary};
   }
   const bool sum = node.get_if<PE::Add>() != nullptr ||
                    node.get_if<PE::Sub>() != nullptr;
@@ -109,10 +123,11 @@ Piece combine(const PE& node, const Piece& left, const Piece& right) {
                    : node.get_if<PE::Sub>() ? " - "
                    : node.get_if<PE::Mul>() ? "*"
                                             : "/";
-  return {wrapped(left, left.precedence < level) + op +
-              wrapped(right, strict_right ? right.precedence <= level
-                                          : right.precedence < level),
-          level};
+  std::string text = wrapped(left, left.precedence < level);
+  text += op;
+  text += wrapped(right, strict_right ? right.precedence <= level
+                                      : right.precedence < level);
+  return {std::move(text), level};
 }
 
 }  // namespace

@@ -186,13 +186,16 @@ constexpr GateArgument argument(
   return arg;
 }
 
-constexpr const GateInfo* find(std::string_view name) {
-  for (const GateInfo& info : kGateInfos) {
-    if (info.name == name) {
-      return &info;
+// The row named `name`, or kGateInfos.size(). An index rather than a
+// pointer: with -fsanitize=undefined, GCC 12 cannot compare the address of
+// an array element with null in a constant expression.
+constexpr std::size_t find(std::string_view name) {
+  for (std::size_t row = 0; row < kGateInfos.size(); ++row) {
+    if (kGateInfos[row].name == name) {
+      return row;
     }
   }
-  return nullptr;
+  return kGateInfos.size();
 }
 
 // The statements `name(args) operand, ...;` of `text` over `gate`'s names,
@@ -204,13 +207,13 @@ constexpr std::size_t steps(const GateInfo& gate, std::string_view text,
   const std::span<const std::string_view> params(gate.param_names.data(),
                                                  gate.num_params);
   while (!in.at_end() && !in.failed) {
-    const GateInfo* step_gate = find(in.word());
-    if (step_gate == nullptr || count >= out.size()) {
+    const std::size_t step_row = find(in.word());
+    if (step_row == kGateInfos.size() || count >= out.size()) {
       failed = true;
       return count;
     }
     GateStep& step = out[count++];
-    step.kind = step_gate->kind;
+    step.kind = kGateInfos[step_row].kind;
     std::size_t num_args = 0;
     if (in.take('(')) {
       do {
@@ -237,8 +240,8 @@ constexpr std::size_t steps(const GateInfo& gate, std::string_view text,
       step.operands[num_operands++] = static_cast<std::uint8_t>(position);
     } while (in.take(','));
     in.expect(';');
-    if (num_args != step_gate->num_params ||
-        num_operands != step_gate->num_qubits) {
+    if (num_args != kGateInfos[step_row].num_params ||
+        num_operands != kGateInfos[step_row].num_qubits) {
       failed = true;
     }
   }

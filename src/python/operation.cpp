@@ -133,8 +133,8 @@ struct NotConstructed {
       "\n"
       "Example:\n"
       "    >>> qc = Circuit(\"c\", 2).h(0).cx(0, 1)\n"
-      "    >>> [op.name for op in qc]\n"
-      "    ['h', 'cx']";
+      "    >>> \" \".join(op.name for op in qc)\n"
+      "    'h cx'";
   static PyObject* call(PyTypeObject*, PyObject*, PyObject*) {
     PyErr_SetString(PyExc_TypeError,
                     "cannot create 'Operation' instances: read them from a "
