@@ -143,19 +143,8 @@ struct ParameterValues {
 };
 
 // A str, or None (the default) for no value.
-struct OptionalStr {
-  using Value = std::optional<std::string>;
+struct OptionalStr : OrNone<Str> {
   static constexpr std::string_view kDefault = "None";
-  static std::optional<Value> convert(PyObject* v, const char* name) {
-    if (v == nullptr || v == Py_None) {
-      return Value();
-    }
-    auto text = to_utf8(v, name);
-    if (!text) {
-      return std::nullopt;
-    }
-    return Value(std::move(*text));
-  }
 };
 
 // Any object, unused (IPython's cycle flag).

@@ -1,7 +1,9 @@
 #include "python/qasm.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <expected>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -30,8 +32,13 @@ std::string caret_note(std::string_view source,
   return std::string(line) + "\n" + std::string(error.column - 1, ' ') + "^";
 }
 
-std::expected<ir::Circuit, ReadFailure> parse(std::string_view qasm) {
-  auto circuit = qasm3::read(qasm);
+std::expected<ir::Circuit, ReadFailure> parse(
+    std::string_view qasm, std::optional<std::uint64_t> max_qubits,
+    std::optional<std::uint64_t> max_clbits,
+    std::optional<std::uint64_t> max_operations) {
+  auto circuit = qasm3::read(qasm, {.max_qubits = max_qubits,
+                                    .max_clbits = max_clbits,
+                                    .max_operations = max_operations});
   if (!circuit) {
     return std::unexpected(
         ReadFailure{circuit.error(), caret_note(qasm, circuit.error())});
@@ -44,17 +51,48 @@ qasm3::ParseResult<std::string> emit(const SharedValue<ir::Circuit>& circuit,
   return qasm3::emit(circuit.get(), {.portable = portable});
 }
 
+// A limit on what a program may ask for: a count, or None for no limit,
+// `Default` when omitted (the reader's own default, shown as `Shown`).
+template <std::uint64_t Default, Text Shown>
+using Limit = KeywordOnly<OrDefault<OrNone<U64>, Default, Shown>>;
+
+// The text signature shows the reader's defaults as written here.
+static_assert(qasm3::ReadLimits::kDefaultMaxQubits == 16777216);
+static_assert(qasm3::ReadLimits::kDefaultMaxClbits == 16777216);
+static_assert(qasm3::ReadLimits::kDefaultMaxOperations == 33554432);
+
 PyMethodDef from_qasm_method = Method<
     "from_qasm", Module, &parse,
     "Parse an OpenQASM 3 string into a Circuit.\n\n"
-    "Args:\n    qasm: The QASM3 source code as a string.\n\n"
+    "Args:\n    qasm: The QASM3 source code as a string.\n"
+    "    max_qubits: The most qubits all registers together may declare\n"
+    "        (default 2**24), or None for no limit.\n"
+    "    max_clbits: The most classical bits all registers together may\n"
+    "        declare (default 2**24), or None for no limit.\n"
+    "    max_operations: The most operations the circuit may receive,\n"
+    "        counting each application of a broadcast and each operation\n"
+    "        a gate definition expands to (default 2**25), or None for no\n"
+    "        limit. A barrier counts once per qubit it fences, and an\n"
+    "        operation that keeps its own copy of an angle expression (a\n"
+    "        symbolic angle, or an angle written in a definition's body)\n"
+    "        once more per node of that expression.\n\n"
     "Returns:\n    A Circuit object representing the parsed circuit.\n\n"
     "Raises:\n    RuntimeError: If parsing fails due to syntax errors or "
-    "unsupported features.\n\n"
+    "unsupported features.\n"
+    "    QasmError: (a RuntimeError) If the program passes a limit, at the\n"
+    "        statement that passes it and before its memory is spent. With\n"
+    "        the default limits, reading a text of N bytes uses at most\n"
+    "        about 100 * N bytes plus 5 GiB.\n\n"
     "Example:\n    >>> qasm = '''\n    ... OPENQASM 3.0;\n    ... qubit[2] q;\n"
     "    ... h q[0];\n    ... cx q[0], q[1];\n    ... '''\n"
     "    >>> qc = from_qasm(qasm)\n    >>> qc.num_qubits\n    2",
-    Param<"qasm", Str>>::def();
+    Param<"qasm", Str>,
+    Param<"max_qubits",
+          Limit<qasm3::ReadLimits::kDefaultMaxQubits, "16777216">>,
+    Param<"max_clbits",
+          Limit<qasm3::ReadLimits::kDefaultMaxClbits, "16777216">>,
+    Param<"max_operations",
+          Limit<qasm3::ReadLimits::kDefaultMaxOperations, "33554432">>>::def();
 
 PyMethodDef to_qasm_method = Method<
     "to_qasm", Module, &emit,

@@ -137,9 +137,12 @@ ParseResult<void> Lowerer::check_body(Definition& definition) const {
       }
     }
     if (statement.kind == SyntaxStmtKind::Barrier) {
+      // A barrier naming no qubit fences every qubit of the definition.
+      const std::uint64_t fenced = statement.qubits.count != 0
+                                       ? statement.qubits.count
+                                       : definition.qubits.size();
       definition.operations = saturated(definition.operations + 1);
-      definition.weight = saturated_weight(definition.weight +
-                                           statement.qubits.count);
+      definition.weight = saturated_weight(definition.weight + fenced);
       continue;
     }
     auto callee = find_callee(statement.name);

@@ -104,6 +104,23 @@ struct OrDefault {
   }
 };
 
+// `Kind`'s conversion, or no value for None (and for an omitted argument,
+// so that with a `kDefault` of "None" the parameter may be left out).
+template <class Kind>
+struct OrNone {
+  using Value = std::optional<typename Kind::Value>;
+  static std::optional<Value> convert(PyObject* v, const char* name) {
+    if (v == nullptr || v == Py_None) {
+      return Value();
+    }
+    auto converted = Kind::convert(v, name);
+    if (!converted) {
+      return std::nullopt;
+    }
+    return Value(std::move(*converted));
+  }
+};
+
 // An instance of the module's class of `V`, copied deeply under a shared
 // borrow, so that the receiver never shares a value with the object it was
 // given.

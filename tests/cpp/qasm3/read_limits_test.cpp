@@ -73,6 +73,10 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"operations_of_a_symbolic_angle_broadcast",
                   "qubit[3] q;\nrx(a * b + c) q;", operations(17),
                   "max_operations", 2, 1},
+        // A barrier naming no qubit fences the definition's three.
+        LimitCase{"operations_of_a_barrier_on_a_whole_definition",
+                  "gate g a, b, c { barrier; } qubit[3] q;\ng q[0], q[1], q[2];",
+                  operations(2), "max_operations", 2, 1},
         // Each expansion copies the body's angle of three nodes: 2 * (1 + 3).
         LimitCase{"operations_of_a_definition_copying_an_angle",
                   "gate g a { rx(1 + b) a; } qubit[2] q;\ng q;",
