@@ -31,10 +31,13 @@ struct ReadLimits {
   std::optional<std::uint64_t> max_clbits = kDefaultMaxClbits;
   // Operations the circuit receives, counting every application of a
   // broadcast and every operation a call of a gate definition expands to;
-  // a barrier counts once per qubit it fences, as its size grows with them,
-  // and an operation that keeps its own copy of an angle expression (a
-  // symbolic angle broadcast, or any angle in a definition's body) counts
-  // once more per node of that expression.
+  // a barrier counts once per qubit it fences, as its size grows with them.
+  // What reading builds besides operations counts alike: each call of a
+  // definition counts once (expanding it takes work even when it makes
+  // nothing), and every copy of an angle expression that reading makes
+  // counts once per node: the angles of an operation that keeps its own (a
+  // symbolic angle, or any angle in a definition's body), and those a call
+  // of a definition holds until its body is expanded.
   std::optional<std::uint64_t> max_operations = kDefaultMaxOperations;
 };
 

@@ -156,10 +156,8 @@ ParseResult<void> Lowerer::declare(const SyntaxStmt& statement) {
 }
 
 ParseResult<void> Lowerer::count_operations(std::uint64_t added,
-                                            std::uint64_t times,
-                                            std::uint64_t weight) {
-  const bool overflows = __builtin_mul_overflow(added, times, &added) ||
-                         __builtin_mul_overflow(added, weight, &added);
+                                            std::uint64_t times) {
+  const bool overflows = __builtin_mul_overflow(added, times, &added);
   if (limits_.max_operations &&
       (overflows || added > *limits_.max_operations ||
        operations_ > *limits_.max_operations - added)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -109,7 +110,8 @@ struct CatalogueGate {
 // while the circuit it makes stays within a few hundred megabytes. A call
 // that would pass it is refused before anything of it is expanded, so a
 // chain of definitions that doubles at each level fails in time
-// proportional to its text.
+// proportional to its text. A call of a definition that makes no operation
+// counts as one, or a chain over an empty definition would expand forever.
 inline constexpr std::uint64_t kMaxExpandedOperations = std::uint64_t{1}
                                                         << 20;
 // The deepest chain of definitions calling definitions. Expansion keeps its
@@ -172,10 +174,22 @@ class Lowerer {
     std::vector<std::string_view> qubits;
     // Operations one call expands to, saturated past the limit.
     std::uint64_t operations = 0;
-    // What one call costs against the limit on operations: its operations,
-    // each counted once more per node of an angle expression it copies
-    // (see ReadLimits::max_operations); saturated.
-    std::uint64_t weight = 0;
+    // What one call counts against kMaxExpandedOperations: its operations,
+    // and at least one, as expanding a call takes work even when it makes
+    // nothing (a body of identities or of calls of empty definitions).
+    [[nodiscard]] std::uint64_t expansion_cost() const {
+      return std::max<std::uint64_t>(operations, 1);
+    }
+    // What one call costs against the limit on operations (see
+    // ReadLimits::max_operations): its operations, each counted once more
+    // per node of the angles it holds. Those angles are the body's, with a
+    // copy of the call's angle at each use of a parameter, so the cost is
+    // `weight_base` plus, per parameter, the size (in nodes) of the angle
+    // given times `weight_per_param`: exact for any depth of definitions
+    // calling definitions. The call itself, which holds its angles until
+    // its body is expanded, counts too (see weight_base). Saturated.
+    std::uint64_t weight_base = 0;
+    std::vector<std::uint64_t> weight_per_param;
     // 1 for a body of catalogue gates only.
     std::uint32_t depth = 1;
   };
@@ -195,14 +209,24 @@ class Lowerer {
     [[nodiscard]] std::uint32_t qubits() const;
   };
 
-  // Counts `added` * `times` * `weight` more operations, or fails when
-  // they would pass the limit on operations.
+  // Counts `added` * `times` more operations, or fails when they would
+  // pass the limit on operations.
   [[nodiscard]] ParseResult<void> count_operations(std::uint64_t added,
-                                                   std::uint64_t times = 1,
-                                                   std::uint64_t weight = 1);
+                                                   std::uint64_t times = 1);
   [[nodiscard]] ParseResult<void> define(const SyntaxTree& tree,
                                          const SyntaxStmt& definition);
   [[nodiscard]] ParseResult<void> check_body(Definition& definition) const;
+  // What one call of `callee` costs against the limit on operations:
+  // weight_base plus, for each angle given, its size in nodes times
+  // weight_per_node.
+  [[nodiscard]] static std::uint64_t weight_base(const Callee& callee);
+  [[nodiscard]] static std::uint64_t weight_per_node(const Callee& callee,
+                                                     std::size_t param);
+  [[nodiscard]] static std::uint64_t call_weight(
+      const Callee& callee, std::span<const std::uint64_t> sizes);
+  static void add_call_weight(Definition& definition, const Callee& callee,
+                              const SyntaxStmt& statement,
+                              std::uint64_t times);
   [[nodiscard]] ParseResult<Callee> find_callee(std::string_view name) const;
   [[nodiscard]] ParseResult<void> resolve_arguments(const SyntaxTree& tree,
                                                     SyntaxRange refs);
@@ -256,6 +280,8 @@ class Lowerer {
   BitRuns qubits_;
   BitRuns clbits_;
   std::vector<ir::ParameterExpression> params_;
+  // The size in nodes of each of `params_`.
+  std::vector<std::uint64_t> sizes_;
   std::vector<Argument> arguments_;
   // The qubits `arguments_` name, all told.
   std::uint64_t arguments_total_ = 0;

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "ir/parameter_eval.hpp"
 #include "qasm3/lower.hpp"
 
 namespace qelto::qasm3 {
@@ -186,9 +187,9 @@ ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
     return std::unexpected(std::move(times.error()));
   }
   if (callee->definition != nullptr) {
-    const std::uint64_t cost = callee->definition->operations;
-    if (cost != 0 && (*times > kMaxExpandedOperations / cost ||
-                      expanded_ + cost * *times > kMaxExpandedOperations)) {
+    const std::uint64_t cost = callee->definition->expansion_cost();
+    if (*times > kMaxExpandedOperations / cost ||
+        expanded_ + cost * *times > kMaxExpandedOperations) {
       return std::unexpected(Other{
           "Gate definitions expand to more than " +
           std::to_string(kMaxExpandedOperations) + " operations"});
@@ -197,21 +198,30 @@ ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
   }
   // Counted before any of the call is built, whatever its width. Every
   // operation made keeps its own copy of an angle that stays an expression,
-  // so such a call counts once more per node of the statement's
-  // expressions: a long expression broadcast over a wide register is as
-  // costly as that many operations.
-  const std::uint64_t each =
-      callee->definition != nullptr ? callee->definition->weight
-      : callee->gate.applied        ? 1
-                                    : 0;
+  // so such a call counts once more per node of its angles: a long
+  // expression broadcast over a wide register is as costly as that many
+  // operations. A catalogue gate given plain numbers holds no expression.
   const bool symbolic = std::any_of(
       params.begin(), params.end(), [](const ir::ParameterExpression& p) {
         return p.get_if<ir::ParameterExpression::Constant>() == nullptr &&
                p.get_if<ir::ParameterExpression::Pi>() == nullptr;
       });
-  const std::uint64_t weight = symbolic ? 1 + tree.expressions.size() : 1;
-  if (auto counted = count_operations(each, *times, weight); !counted) {
+  std::uint64_t each = weight_base(*callee);
+  if (symbolic || callee->definition != nullptr) {
+    sizes_.clear();
+    for (const ir::ParameterExpression& p : params) {
+      std::uint64_t size = 0;
+      ir::visit_post_order(p, [&](const ir::ParameterExpression&) { ++size; });
+      sizes_.push_back(size);
+    }
+    each = call_weight(*callee, sizes_);
+  }
+  if (auto counted = count_operations(each, *times); !counted) {
     return counted;
+  }
+  if (callee->definition == nullptr && !callee->gate.applied) {
+    // Dropped however wide the broadcast, at no cost per qubit.
+    return {};
   }
   for (std::uint64_t i = 0; i < *times; ++i) {
     operands(*callee, i, operands_);

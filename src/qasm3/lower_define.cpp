@@ -36,34 +36,52 @@ std::uint64_t weight_product(std::uint64_t a, std::uint64_t b) {
   return saturated_weight(product);
 }
 
-// How many expression nodes the lists `roots` hold, counted with an
-// explicit stack (the trees may be as tall as the parser allows).
-std::uint64_t expression_nodes(const SyntaxTree& tree, SyntaxRange roots) {
-  std::vector<std::uint32_t> pending;
-  const auto push_list = [&](SyntaxRange list) {
-    for (std::uint32_t i = 0; i < list.count; ++i) {
-      pending.push_back(tree.expression_lists[list.first + i]);
-    }
-  };
-  push_list(roots);
-  std::uint64_t nodes = 0;
+// Saturated a + b * c, for weights.
+std::uint64_t add_product(std::uint64_t a, std::uint64_t b, std::uint64_t c) {
+  return saturated_weight(a + weight_product(b, c));
+}
+
+// The nodes of one angle written in a definition's body: the uses of each
+// of the definition's parameters (each becomes a copy of the angle a call
+// gives), and all the others. Counted with an explicit stack, as the tree
+// may be as tall as the parser allows.
+struct AngleNodes {
+  std::uint64_t others = 0;
+  std::vector<std::uint64_t> uses;
+};
+
+AngleNodes angle_nodes(const SyntaxTree& tree, std::uint32_t root,
+                       std::span<const std::string_view> params) {
+  AngleNodes nodes;
+  nodes.uses.assign(params.size(), 0);
+  std::vector<std::uint32_t> pending{root};
   while (!pending.empty()) {
     const SyntaxExpr& e = tree.expressions[pending.back()];
     pending.pop_back();
-    ++nodes;
     switch (e.kind) {
+      case SyntaxExprKind::Identifier: {
+        const std::size_t i = position(params, e.name);
+        ++(i < params.size() ? nodes.uses[i] : nodes.others);
+        break;
+      }
       case SyntaxExprKind::Neg:
       case SyntaxExprKind::Paren:
+        ++nodes.others;
         pending.push_back(e.left);
         break;
       case SyntaxExprKind::BinOp:
+        ++nodes.others;
         pending.push_back(e.left);
         pending.push_back(e.right);
         break;
       case SyntaxExprKind::FnCall:
-        push_list(e.args);
+        ++nodes.others;
+        for (std::uint32_t i = 0; i < e.args.count; ++i) {
+          pending.push_back(tree.expression_lists[e.args.first + i]);
+        }
         break;
       default:
+        ++nodes.others;
         break;
     }
   }
@@ -108,6 +126,7 @@ ParseResult<void> Lowerer::define(const SyntaxTree& tree,
   };
   definition.params = names(detail.gate_params);
   definition.qubits = names(detail.gate_qubits);
+  definition.weight_per_param.assign(definition.params.size(), 0);
   if (auto checked = check_body(definition); !checked) {
     return checked;
   }
@@ -142,7 +161,8 @@ ParseResult<void> Lowerer::check_body(Definition& definition) const {
                                        ? statement.qubits.count
                                        : definition.qubits.size();
       definition.operations = saturated(definition.operations + 1);
-      definition.weight = saturated_weight(definition.weight + fenced);
+      definition.weight_base =
+          saturated_weight(definition.weight_base + fenced);
       continue;
     }
     auto callee = find_callee(statement.name);
@@ -164,18 +184,10 @@ ParseResult<void> Lowerer::check_body(Definition& definition) const {
       times = 1;
     }
     const std::uint64_t cost =
-        callee->definition != nullptr ? callee->definition->operations
+        callee->definition != nullptr ? callee->definition->expansion_cost()
                                       : (callee->gate.applied ? 1 : 0);
     definition.operations = saturated(definition.operations + times * cost);
-    const std::uint64_t each =
-        callee->definition != nullptr ? callee->definition->weight
-                                      : (callee->gate.applied ? 1 : 0);
-    const std::uint64_t copies =
-        statement.params.count == 0
-            ? 1
-            : 1 + expression_nodes(tree, statement.params);
-    definition.weight = saturated_weight(
-        definition.weight + weight_product(weight_product(each, copies), times));
+    add_call_weight(definition, *callee, statement, times);
     if (callee->definition != nullptr) {
       definition.depth =
           std::max(definition.depth, callee->definition->depth + 1);
@@ -187,6 +199,60 @@ ParseResult<void> Lowerer::check_body(Definition& definition) const {
                                  " levels are not supported"});
   }
   return {};
+}
+
+// A call of a definition counts once itself and holds a copy of each angle
+// given until its body is expanded; a catalogue gate holds its own copy of
+// each angle.
+std::uint64_t Lowerer::weight_base(const Callee& callee) {
+  if (callee.definition != nullptr) {
+    return saturated_weight(callee.definition->weight_base + 1);
+  }
+  return callee.gate.applied ? 1 : 0;
+}
+
+std::uint64_t Lowerer::weight_per_node(const Callee& callee,
+                                       std::size_t param) {
+  if (callee.definition != nullptr) {
+    return saturated_weight(callee.definition->weight_per_param[param] + 1);
+  }
+  return callee.gate.applied ? 1 : 0;
+}
+
+std::uint64_t Lowerer::call_weight(const Callee& callee,
+                                   std::span<const std::uint64_t> sizes) {
+  std::uint64_t weight = weight_base(callee);
+  for (std::size_t j = 0; j < sizes.size(); ++j) {
+    weight = add_product(weight, weight_per_node(callee, j), sizes[j]);
+  }
+  return weight;
+}
+
+// Angle j of `statement` has `others` nodes plus a copy of the angle given
+// to `definition`'s parameter i at each of its uses[i]; put into the
+// callee's weight, base + sum of per_node(j) * size(angle j), that adds to
+// the definition's base and to its factor per node of each parameter.
+void Lowerer::add_call_weight(Definition& definition, const Callee& callee,
+                              const SyntaxStmt& statement,
+                              std::uint64_t times) {
+  const SyntaxTree& tree = definition.tree;
+  std::uint64_t base = weight_base(callee);
+  std::vector<std::uint64_t> per_param(definition.params.size(), 0);
+  for (std::uint32_t j = 0; j < statement.params.count; ++j) {
+    const AngleNodes nodes =
+        angle_nodes(tree, tree.expression_lists[statement.params.first + j],
+                    definition.params);
+    const std::uint64_t per_node = weight_per_node(callee, j);
+    base = add_product(base, per_node, nodes.others);
+    for (std::size_t i = 0; i < per_param.size(); ++i) {
+      per_param[i] = add_product(per_param[i], per_node, nodes.uses[i]);
+    }
+  }
+  definition.weight_base = add_product(definition.weight_base, base, times);
+  for (std::size_t i = 0; i < per_param.size(); ++i) {
+    definition.weight_per_param[i] =
+        add_product(definition.weight_per_param[i], per_param[i], times);
+  }
 }
 
 // Iterative, on a stack of the calls being expanded. The definition was

@@ -166,10 +166,18 @@ def test_none_lifts_a_limit_and_zero_allows_nothing(name):
 
 # --- what the limits count, against a model of the counting rules ------------------
 
-# Definitions every generated program holds: per application, `pair` makes
-# two gates and a barrier on its two qubits (4), and `turn` one rotation
-# whose angle, written in the body, is copied at each call (1 + 1 node).
-DEFINITIONS = "gate pair a, b { h a; cx a, b; barrier; }\ngate turn(t) a { rx(t) a; }\n"
+# Definitions every generated program holds. Per application, a call of a
+# definition counts once and holds a copy of the angles given, and each
+# operation it makes counts once and once more per node of its angles:
+# `pair` makes two gates and a barrier on two qubits (1 + 4); `turn` one
+# rotation by the angle given (1 + 1 + 2 * its nodes); `twice` calls turn
+# by the angle given and by its sum with itself (1 + 2 * 2 + (1 + 2 * 3)
+# per node of the angle given + 1 for the sum's own node).
+DEFINITIONS = (
+    "gate pair a, b { h a; cx a, b; barrier; }\n"
+    "gate turn(t) a { rx(t) a; }\n"
+    "gate twice(t) a { turn(t) a; turn(t + t) a; }\n"
+)
 
 
 @st.composite
@@ -195,12 +203,14 @@ def counted_programs(draw):
             ("reset q%d;" % r, n),
             ("barrier q%d;" % r, n),
             ("barrier;", sum(qubits)),
-            ("turn(0.5) q%d;" % r, 2 * n),
-            # The call's symbolic angle of one node doubles that.
+            ("turn(0.5) q%d;" % r, 4 * n),
             ("turn(b) q%d;" % r, 4 * n),
+            ("turn(b + 1) q%d;" % r, 8 * n),
+            ("twice(0.5) q%d;" % r, 14 * n),
+            ("twice(b + 1) q%d;" % r, 28 * n),
         ]
         if partners:
-            forms += [("cx q%d, q%d;" % (r, partners[0]), n), ("pair q%d, q%d;" % (r, partners[0]), 4 * n)]
+            forms += [("cx q%d, q%d;" % (r, partners[0]), n), ("pair q%d, q%d;" % (r, partners[0]), 5 * n)]
         if measured:
             forms += [("c%d = measure q%d;" % (measured[0], r), n)]
         text, operations = draw(st.sampled_from(forms))
@@ -240,21 +250,22 @@ DEFINITION_CHAIN = (
 
 
 @pytest.mark.parametrize(
-    "text, limit, line",
+    "text, counted, line",
     [
-        (DEFINITION_CHAIN, 2047, 13),
-        ("qubit[64] q;\nh q;\nx q;", 127, 3),
-        ("qubit[4] a;\nqubit[4] b;\ncx a, b;\ncx b, a;", 7, 4),
+        # 2^11 operations and 2^11 - 1 calls of definitions.
+        (DEFINITION_CHAIN, 4095, 13),
+        ("qubit[64] q;\nh q;\nx q;", 128, 3),
+        ("qubit[4] a;\nqubit[4] b;\ncx a, b;\ncx b, a;", 8, 4),
     ],
     ids=["definition_chain", "broadcast_of_one_qubit_gates", "broadcast_of_pairs"],
 )
-def test_expansions_and_broadcasts_are_bounded_by_max_operations(text, limit, line):
+def test_expansions_and_broadcasts_are_bounded_by_max_operations(text, counted, line):
     from qelto import QasmError, from_qasm
 
     with pytest.raises(QasmError, match="the limit max_operations") as raised:
-        from_qasm(text, max_operations=limit)
+        from_qasm(text, max_operations=counted - 1)
     assert raised.value.line == line
-    assert sum(from_qasm(text, max_operations=limit + 1).count_ops().values()) == limit + 1
+    assert from_qasm(text, max_operations=counted).num_qubits > 0
 
 
 # --- the bound on memory ----------------------------------------------------------
@@ -273,6 +284,7 @@ COSTLY_SHAPES = {
     "many_statements": "qubit q; " + "h q; " * (TEXT_BYTES // 5),
     "wide_broadcasts": "qubit[65536] q; " + "h q; " * (TEXT_BYTES // 5),
     "symbolic_broadcast": "qubit[65536] q; rx(a" + " + a" * (TEXT_BYTES // 4) + ") q;",
+    "identities_on_a_wide_register": "qubit[65536] q; " + "id q; " * (TEXT_BYTES // 6),
     "many_operands": "qubit q; barrier " + "q, " * (TEXT_BYTES // 3) + "q;",
     "many_parameters": "qubit q; rx(" + "1, " * (TEXT_BYTES // 3) + "1) q;",
     "deep_parentheses": "qubit q; rx(" + "(" * (TEXT_BYTES // 2) + "1" + ")" * (TEXT_BYTES // 2) + ") q;",

@@ -110,16 +110,19 @@ def test_note_points_at_the_column():
     assert info.value.__notes__ == ["  hh q;\n  ^"]
 
 
-def doubling_chain(levels):
-    text = "qubit q; gate g0 x { h x; }"
+def doubling_chain(levels, first="h x;"):
+    text = "qubit q; gate g0 x { %s }" % first
     for i in range(1, levels + 1):
         text += f" gate g{i} x {{ g{i - 1} x; g{i - 1} x; }}"
     return text + f" g{levels} q;"
 
 
-def test_exponential_definitions_are_refused_quickly():
+# Expanding a call takes work even when it makes no operation, so a chain
+# over an empty definition, or one of identities, is refused as well.
+@pytest.mark.parametrize("first", ["h x;", "", "id x;"], ids=["gates", "empty", "identity"])
+def test_exponential_definitions_are_refused_quickly(first):
     with pytest.raises(QasmError) as info:
-        from_qasm(doubling_chain(200))
+        from_qasm(doubling_chain(200, first))
     assert info.value.msg == "Parse error: Gate definitions expand to more than 1048576 operations"
 
 

@@ -112,9 +112,11 @@ INSTANTIATE_TEST_SUITE_P(
     case_name);
 
 // Each definition calls the previous one twice, so the last of n expands to
-// 2^n operations: far past the limit, and refused before any expansion.
-std::string doubling_chain(int levels) {
-  std::string text = "OPENQASM 3; qubit q; gate g0 x { h x; }";
+// 2^n operations (or calls, below a first one that makes none): far past
+// the limit, and refused before any expansion.
+std::string doubling_chain(int levels, std::string_view first = "h x;") {
+  std::string text =
+      "OPENQASM 3; qubit q; gate g0 x { " + std::string(first) + " }";
   for (int i = 1; i <= levels; ++i) {
     const std::string prev = "g" + std::to_string(i - 1);
     text += " gate g" + std::to_string(i) + " x { " + prev + " x; " + prev +
@@ -129,6 +131,17 @@ TEST(Expansion, exponential_chain_is_refused_before_expanding) {
   EXPECT_EQ(to_string(circuit.error()),
             "Parse error: Gate definitions expand to more than 1048576 "
             "operations");
+}
+
+TEST(Expansion, exponential_chain_over_nothing_is_refused_before_expanding) {
+  // Expanding a call takes work even when it makes no operation.
+  for (const std::string_view first : {"", "id x;", "barrier x; id x;"}) {
+    auto circuit = parse(doubling_chain(200, first));
+    ASSERT_FALSE(circuit) << first;
+    EXPECT_EQ(to_string(circuit.error()),
+              "Parse error: Gate definitions expand to more than 1048576 "
+              "operations");
+  }
 }
 
 TEST(Expansion, limit_holds_across_calls) {

@@ -66,8 +66,9 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"operations_of_a_barrier_on_everything",
                   "qubit[4] q;\nbarrier;", operations(3), "max_operations",
                   2, 1},
+        // Each call counts once, and its two gates.
         LimitCase{"operations_of_a_definition_expansion",
-                  "gate g a { h a; x a; } qubit[2] q;\ng q;", operations(3),
+                  "gate g a { h a; x a; } qubit[2] q;\ng q;", operations(5),
                   "max_operations", 2, 1},
         // Three symbolic angles of five nodes each count 3 * (1 + 5).
         LimitCase{"operations_of_a_symbolic_angle_broadcast",
@@ -76,11 +77,23 @@ INSTANTIATE_TEST_SUITE_P(
         // A barrier naming no qubit fences the definition's three.
         LimitCase{"operations_of_a_barrier_on_a_whole_definition",
                   "gate g a, b, c { barrier; } qubit[3] q;\ng q[0], q[1], q[2];",
-                  operations(2), "max_operations", 2, 1},
-        // Each expansion copies the body's angle of three nodes: 2 * (1 + 3).
+                  operations(3), "max_operations", 2, 1},
+        // Each expansion copies the body's angle of three nodes:
+        // 2 * (1 + 1 + 3).
         LimitCase{"operations_of_a_definition_copying_an_angle",
                   "gate g a { rx(1 + b) a; } qubit[2] q;\ng q;",
-                  operations(7), "max_operations", 2, 1}),
+                  operations(9), "max_operations", 2, 1},
+        // Each level holds a copy of the angle it passes down: 1 + 2 for
+        // the outer call, 1 + 2 for the inner, 1 + 2 for the rotation.
+        LimitCase{"operations_of_angles_passed_down",
+                  "gate inner(t) a { rx(t) a; }\n"
+                  "gate outer(t) a { inner(t) a; }\n"
+                  "qubit q;\nouter(-b) q;",
+                  operations(8), "max_operations", 4, 1},
+        // Calls of a definition that makes nothing still count.
+        LimitCase{"operations_of_calls_that_make_nothing",
+                  "gate e a { } qubit[4] q;\ne q;", operations(3),
+                  "max_operations", 2, 1}),
     case_label);
 
 TEST(DefaultLimits, refuse_a_hundred_million_qubits_before_allocating) {
