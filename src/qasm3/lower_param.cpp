@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "qasm3/lower.hpp"
-#include "qasm3/stack_room.hpp"
 #include "qasm3/syntax_text.hpp"
 #include "qasm3/token.hpp"
 
@@ -40,9 +40,6 @@ Function find_function(std::string_view name) {
   }
   return nullptr;
 }
-
-std::optional<double> fold(const SyntaxTree& tree, std::uint32_t expression,
-                           const Bindings& bindings);
 
 const Param* bound(const Bindings& bindings, std::string_view name) {
   for (std::size_t i = 0; i < bindings.names.size(); ++i) {
@@ -80,19 +77,16 @@ std::optional<double> fold_binary(BinOp op, double left, double right) {
   }
 }
 
-// The number an expression denotes, where it is one: literals, the three
-// constants, negation, parentheses, +, -, *, /, % (remainder with the sign
-// of the left operand) and ** over numbers, and a known function of one
-// number, over numbers and names bound to numbers. Recursive, to the depth
-// the parser allows (kMaxNestingDepth).
-std::optional<double> fold(const SyntaxTree& tree, std::uint32_t expression,
-                           const Bindings& bindings) {
-  if (!stack_room_left()) {
-    // Not folded: the conversion that follows meets the same shortage and
-    // reports it.
-    return std::nullopt;
-  }
-  const SyntaxExpr& e = tree.expressions[expression];
+// A node of an expression visited without recursion: once to schedule its
+// operands, then once more (`operands_done`) to combine their results, which
+// lie on top of a stack of results by then.
+struct Visit {
+  std::uint32_t node = 0;
+  bool operands_done = false;
+};
+
+// The number a leaf denotes, where it is one.
+std::optional<double> fold_leaf(const SyntaxExpr& e, const Bindings& bindings) {
   switch (e.kind) {
     case SyntaxExprKind::Identifier: {
       const Param* value = bound(bindings, e.name);
@@ -117,35 +111,56 @@ std::optional<double> fold(const SyntaxTree& tree, std::uint32_t expression,
       return kTau;
     case SyntaxExprKind::Euler:
       return kEuler;
-    case SyntaxExprKind::Neg: {
-      auto value = fold(tree, e.left, bindings);
-      return value ? std::optional(-*value) : std::nullopt;
-    }
-    case SyntaxExprKind::Paren:
-      return fold(tree, e.left, bindings);
-    case SyntaxExprKind::BinOp: {
-      auto left = fold(tree, e.left, bindings);
-      if (!left) {
-        return std::nullopt;
-      }
-      auto right = fold(tree, e.right, bindings);
-      if (!right) {
-        return std::nullopt;
-      }
-      return fold_binary(e.op, *left, *right);
-    }
-    case SyntaxExprKind::FnCall: {
-      const Function function = find_function(e.name);
-      if (function == nullptr || e.args.count != 1) {
-        return std::nullopt;
-      }
-      auto argument =
-          fold(tree, tree.expression_lists[e.args.first], bindings);
-      return argument ? std::optional(function(*argument)) : std::nullopt;
-    }
     default:
       return std::nullopt;
   }
+}
+
+// The number an expression denotes, where it is one: literals, the three
+// constants, negation, parentheses, +, -, *, /, % (remainder with the sign
+// of the left operand) and ** over numbers, and a known function of one
+// number, over numbers and names bound to numbers. Without recursion, so
+// any depth is safe.
+std::optional<double> fold(const SyntaxTree& tree, std::uint32_t expression,
+                           const Bindings& bindings) {
+  std::vector<Visit> visits{Visit{expression, false}};
+  std::vector<std::optional<double>> results;
+  while (!visits.empty()) {
+    const Visit visit = visits.back();
+    visits.pop_back();
+    const SyntaxExpr& e = tree.expressions[visit.node];
+    const bool call = e.kind == SyntaxExprKind::FnCall &&
+                      find_function(e.name) != nullptr && e.args.count == 1;
+    if (!visit.operands_done) {
+      if (e.kind == SyntaxExprKind::Neg || e.kind == SyntaxExprKind::Paren ||
+          e.kind == SyntaxExprKind::BinOp || call) {
+        visits.push_back(Visit{visit.node, true});
+        if (e.kind == SyntaxExprKind::BinOp) {
+          visits.push_back(Visit{e.right, false});
+        }
+        visits.push_back(
+            Visit{call ? tree.expression_lists[e.args.first] : e.left, false});
+      } else {
+        results.push_back(fold_leaf(e, bindings));
+      }
+      continue;
+    }
+    std::optional<double> operand = results.back();
+    results.pop_back();
+    if (e.kind == SyntaxExprKind::BinOp) {
+      const std::optional<double> left = results.back();
+      results.back() = left && operand
+                           ? fold_binary(e.op, *left, *operand)
+                           : std::nullopt;
+    } else if (!operand || e.kind == SyntaxExprKind::Paren) {
+      results.push_back(operand);
+    } else if (e.kind == SyntaxExprKind::Neg) {
+      results.push_back(-*operand);
+    } else {
+      results.push_back(find_function(e.name)(*operand));
+    }
+  }
+  return results.back();
 }
 
 ParseResult<Param> combine(BinOp op, Param left, Param right) {
@@ -172,20 +187,6 @@ ParseResult<Param> finite(double value) {
   return Param::constant(value);
 }
 
-// Both operands are converted first, so their errors win over the operator's.
-ParseResult<Param> binary(const SyntaxTree& tree, const SyntaxExpr& e,
-                          const Bindings& bindings) {
-  auto left = expr_to_param(tree, e.left, bindings);
-  if (!left) {
-    return left;
-  }
-  auto right = expr_to_param(tree, e.right, bindings);
-  if (!right) {
-    return right;
-  }
-  return combine(e.op, std::move(*left), std::move(*right));
-}
-
 ParseResult<Param> call(const SyntaxTree& tree, std::uint32_t whole,
                         const SyntaxExpr& e, const Bindings& bindings) {
   if (find_function(e.name) == nullptr) {
@@ -199,23 +200,11 @@ ParseResult<Param> call(const SyntaxTree& tree, std::uint32_t whole,
                                " with symbolic arguments"});
 }
 
-ParseResult<Param> negation(const SyntaxTree& tree, const SyntaxExpr& e,
-                            const Bindings& bindings) {
-  auto operand = expr_to_param(tree, e.left, bindings);
-  if (!operand) {
-    return operand;
-  }
-  return Param::neg(std::move(*operand));
-}
-
-}  // namespace
-
-ParseResult<ir::ParameterExpression> expr_to_param(const SyntaxTree& tree,
-                                                   std::uint32_t expression,
-                                                   const Bindings& bindings) {
-  if (!stack_room_left()) {
-    return std::unexpected(nesting_too_deep());
-  }
+// The parameter of an expression without operands to convert: a literal, a
+// name, a constant, or a call (which must fold to a number).
+ParseResult<Param> leaf_to_param(const SyntaxTree& tree,
+                                 std::uint32_t expression,
+                                 const Bindings& bindings) {
   const SyntaxExpr& e = tree.expressions[expression];
   switch (e.kind) {
     case SyntaxExprKind::Int:
@@ -234,12 +223,6 @@ ParseResult<ir::ParameterExpression> expr_to_param(const SyntaxTree& tree,
       return Param::constant(kTau);
     case SyntaxExprKind::Euler:
       return Param::constant(kEuler);
-    case SyntaxExprKind::Neg:
-      return negation(tree, e, bindings);
-    case SyntaxExprKind::Paren:
-      return expr_to_param(tree, e.left, bindings);
-    case SyntaxExprKind::BinOp:
-      return binary(tree, e, bindings);
     case SyntaxExprKind::FnCall:
       return call(tree, expression, e, bindings);
     default:
@@ -247,6 +230,60 @@ ParseResult<ir::ParameterExpression> expr_to_param(const SyntaxTree& tree,
           Other{"Cannot convert expression to parameter: " +
                 expression_text(tree, expression)});
   }
+}
+
+bool has_operands(SyntaxExprKind kind) {
+  return kind == SyntaxExprKind::Neg || kind == SyntaxExprKind::Paren ||
+         kind == SyntaxExprKind::BinOp;
+}
+
+}  // namespace
+
+// Operands are converted left to right before their operator, so the first
+// error met is that of the leftmost failing operand, and an operand's error
+// wins over its operator's. Without recursion, so any depth is safe.
+ParseResult<ir::ParameterExpression> expr_to_param(const SyntaxTree& tree,
+                                                   std::uint32_t expression,
+                                                   const Bindings& bindings) {
+  // Most angles are a single literal or name.
+  if (!has_operands(tree.expressions[expression].kind)) {
+    return leaf_to_param(tree, expression, bindings);
+  }
+  std::vector<Visit> visits{Visit{expression, false}};
+  std::vector<Param> results;
+  while (!visits.empty()) {
+    const Visit visit = visits.back();
+    visits.pop_back();
+    const SyntaxExpr& e = tree.expressions[visit.node];
+    if (!visit.operands_done) {
+      if (!has_operands(e.kind)) {
+        auto leaf = leaf_to_param(tree, visit.node, bindings);
+        if (!leaf) {
+          return leaf;
+        }
+        results.push_back(std::move(*leaf));
+        continue;
+      }
+      visits.push_back(Visit{visit.node, true});
+      if (e.kind == SyntaxExprKind::BinOp) {
+        visits.push_back(Visit{e.right, false});
+      }
+      visits.push_back(Visit{e.left, false});
+      continue;
+    }
+    if (e.kind == SyntaxExprKind::Neg) {
+      results.back() = Param::neg(std::move(results.back()));
+    } else if (e.kind == SyntaxExprKind::BinOp) {
+      Param right = std::move(results.back());
+      results.pop_back();
+      auto combined = combine(e.op, std::move(results.back()), std::move(right));
+      if (!combined) {
+        return combined;
+      }
+      results.back() = std::move(*combined);
+    }
+  }
+  return std::move(results.back());
 }
 
 ParseResult<void> params_to_list(const SyntaxTree& tree, SyntaxRange params,

@@ -19,14 +19,13 @@ namespace qelto::qasm3 {
 
 // The deepest syntax tree the parser builds: nested parentheses, unary
 // operators and calls, chains of binary operators (which nest leftwards
-// without any parentheses), and if / else / for / gate bodies. Every later
-// walk over a tree (folding, conversion to gate parameters, printing,
-// destruction) recurses, and so does the parser, at up to a dozen frames per
-// level. At 256 levels the worst case takes about half a megabyte of stack
-// in an optimised build and two in a sanitized debug build, well inside the
-// 8 MiB that Linux gives the main thread and new threads, while hand-written
-// programs never come near it. On a smaller stack the parser and the walks
-// stop earlier with the same error (see stack_room.hpp).
+// without any parentheses), and if / else / for / gate bodies. Expressions
+// are parsed, folded, converted and printed without recursion; statement
+// bodies recurse in the parser and in printing, at a few frames per level,
+// which at 256 levels fits easily in the 8 MiB that Linux gives the main
+// thread and new threads, while hand-written programs never come near it.
+// On a smaller stack the bodies stop earlier with the same error (see
+// stack_room.hpp).
 inline constexpr std::size_t kMaxNestingDepth = 256;
 
 // The outcome of one private step of the parser. Parsing stops at the first
@@ -78,6 +77,20 @@ class Parser {
   struct Trees {
     SyntaxRange roots;
     std::uint32_t height = 0;
+  };
+  // What waits, while an expression is parsed, for the operand being read:
+  // a binary operator (its left operand done), a negation, an open
+  // parenthesis, or a call with its arguments so far.
+  struct Waiting {
+    enum class Kind : std::uint8_t { Binary, Negation, Group, Call };
+    Kind kind = Kind::Binary;
+    BinOp op = BinOp::Add;
+    int precedence = 0;
+    // Call: the height of the tallest argument so far, where its arguments
+    // start on `pending_expressions_`, and its name.
+    std::uint32_t height = 0;
+    std::size_t mark = 0;
+    std::string_view name;
   };
 
   // Counts one open body or operand for as long as it lives.
@@ -185,12 +198,19 @@ class Parser {
   [[nodiscard]] ParseStep<SyntaxRange> parse_block_or_statement();
   [[nodiscard]] ParseStep<SyntaxRange> parse_block_rest();
 
+  // Expressions are parsed without recursion (see parser_expr.cpp), on the
+  // two stacks below.
   [[nodiscard]] ParseStep<std::uint32_t> parse_expression();
   [[nodiscard]] ParseStep<Trees> parse_expression_list();
-  [[nodiscard]] ParseStep<Tree> parse_binary_expr(int min_precedence);
-  [[nodiscard]] ParseStep<Tree> parse_unary_expr();
-  [[nodiscard]] ParseStep<Tree> parse_nested_unary();
-  [[nodiscard]] ParseStep<Tree> parse_call(std::string_view name);
+  [[nodiscard]] ParseStep<Tree> parse_expression_tree();
+  [[nodiscard]] ParseStep<void> parse_operand();
+  [[nodiscard]] ParseStep<void> open(Waiting waiting);
+  [[nodiscard]] ParseStep<void> apply_negations();
+  [[nodiscard]] ParseStep<void> reduce_binary(int min_precedence);
+  [[nodiscard]] ParseStep<bool> close_group();
+  [[nodiscard]] ParseStep<void> finish_call();
+  [[nodiscard]] ParseStep<void> add_node(SyntaxExprKind kind,
+                                         std::uint32_t height);
 
   std::string_view source_;
   Scanner scanner_;
@@ -204,6 +224,10 @@ class Parser {
   // the tree exists to be measured.
   std::size_t depth_ = 0;
   SyntaxTree syntax_;
+  // The expression being parsed: what waits for operands, and the operands
+  // done (kept between statements for their capacity).
+  std::vector<Waiting> waiting_;
+  std::vector<Tree> operands_;
   std::vector<std::uint32_t> pending_expressions_;
   std::vector<std::uint32_t> pending_statements_;
 };

@@ -4,7 +4,6 @@
 
 #include "qasm3/number.hpp"
 #include "qasm3/parser.hpp"
-#include "qasm3/stack_room.hpp"
 
 namespace qelto::qasm3 {
 namespace {
@@ -59,8 +58,14 @@ std::optional<BinaryOperator> binary_operator(TokenKind kind) {
 
 }  // namespace
 
+// Why the expression parser keeps its own stacks: nesting costs it memory
+// in proportion to the text, never the calling thread's stack, so any
+// expression reads alike on the main thread and on a thread of 64 KiB.
+// It is operator precedence parsing in the order recursive descent would
+// take: the same trees, the same errors at the same tokens.
+
 ParseStep<std::uint32_t> Parser::parse_expression() {
-  auto tree = parse_binary_expr(0);
+  auto tree = parse_expression_tree();
   if (!tree) {
     return std::unexpected(std::move(tree.error()));
   }
@@ -75,7 +80,7 @@ ParseStep<Parser::Trees> Parser::parse_expression_list() {
     return list;
   }
   do {
-    auto tree = parse_binary_expr(0);
+    auto tree = parse_expression_tree();
     if (!tree) {
       return std::unexpected(std::move(tree.error()));
     }
@@ -86,138 +91,242 @@ ParseStep<Parser::Trees> Parser::parse_expression_list() {
   return list;
 }
 
-// Every operator is left-associative, `**` included: the right operand is
-// parsed one level tighter than the operator itself.
-ParseStep<Parser::Tree> Parser::parse_binary_expr(int min_precedence) {
-  auto left = parse_unary_expr();
-  if (!left) {
-    return left;
+// Reads operands and operators in turn. After each operand, the negations
+// waiting for it apply; a binary operator first reduces those waiting with
+// the same or a higher precedence (every operator is left-associative, `**`
+// included); anything else ends the innermost open group or call, or the
+// expression.
+ParseStep<Parser::Tree> Parser::parse_expression_tree() {
+  waiting_.clear();
+  operands_.clear();
+  // Open groups count as nesting for as long as they wait.
+  struct RestoreDepth {
+    std::size_t& depth;
+    std::size_t saved;
+    ~RestoreDepth() { depth = saved; }
+  } restore{depth_, depth_};
+  for (;;) {
+    if (auto operand = parse_operand(); !operand) {
+      return std::unexpected(operand.error());
+    }
+    for (;;) {
+      if (auto applied = apply_negations(); !applied) {
+        return std::unexpected(applied.error());
+      }
+      const auto op =
+          readable() ? binary_operator(lexeme_.kind) : std::nullopt;
+      if (op) {
+        if (auto reduced = reduce_binary(op->precedence); !reduced) {
+          return std::unexpected(reduced.error());
+        }
+        Waiting& binary = waiting_.emplace_back();
+        binary.op = op->op;
+        binary.precedence = op->precedence;
+        advance();
+        break;
+      }
+      if (auto reduced = reduce_binary(0); !reduced) {
+        return std::unexpected(reduced.error());
+      }
+      if (waiting_.empty()) {
+        return operands_.back();
+      }
+      auto closed = close_group();
+      if (!closed) {
+        return std::unexpected(closed.error());
+      }
+      if (!*closed) {
+        // A comma: the call's next argument follows.
+        break;
+      }
+    }
   }
-  while (readable()) {
-    auto op = binary_operator(lexeme_.kind);
-    if (!op || op->precedence < min_precedence) {
-      break;
+}
+
+// Negations, opening parentheses and calls up to one operand, which ends on
+// `operands_`: a literal, a name, or a call without arguments.
+ParseStep<void> Parser::parse_operand() {
+  for (;;) {
+    if (at_end()) {
+      return fail(UnexpectedEof{"expression"});
+    }
+    if (!readable()) {
+      return fail(unexpected("expression"));
+    }
+    switch (lexeme_.kind) {
+      // `-` and `!` alike are negation.
+      case TokenKind::Minus:
+      case TokenKind::Bang:
+      case TokenKind::LParen: {
+        Waiting group;
+        group.kind = lexeme_.kind == TokenKind::LParen
+                         ? Waiting::Kind::Group
+                         : Waiting::Kind::Negation;
+        if (auto opened = open(group); !opened) {
+          return opened;
+        }
+        advance();
+        continue;
+      }
+      case TokenKind::Identifier: {
+        std::string_view name = text();
+        advance();
+        if (!consume(TokenKind::LParen)) {
+          new_expression(SyntaxExprKind::Identifier).name = name;
+          operands_.push_back(Tree{last_expression()});
+          return {};
+        }
+        Waiting call;
+        call.kind = Waiting::Kind::Call;
+        call.mark = pending_expressions_.size();
+        call.name = name;
+        if (auto opened = open(call); !opened) {
+          return opened;
+        }
+        if (next_is(TokenKind::RParen)) {
+          return finish_call();
+        }
+        continue;
+      }
+      case TokenKind::Pi:
+        new_expression(SyntaxExprKind::Pi);
+        break;
+      case TokenKind::Tau:
+        new_expression(SyntaxExprKind::Tau);
+        break;
+      case TokenKind::Euler:
+        new_expression(SyntaxExprKind::Euler);
+        break;
+      case TokenKind::True:
+      case TokenKind::False:
+        new_expression(SyntaxExprKind::Bool).truth =
+            lexeme_.kind == TokenKind::True;
+        break;
+      case TokenKind::FloatLiteral:
+        new_expression(SyntaxExprKind::Float).real = parse_float(text());
+        break;
+      case TokenKind::IntLiteral:
+        new_expression(SyntaxExprKind::Int).integer = lexeme_.value;
+        break;
+      case TokenKind::Int:
+      case TokenKind::Float:
+      case TokenKind::Bool:
+      case TokenKind::Bit:
+        return unsupported("casts to classical types");
+      default:
+        return fail(unexpected("expression"));
     }
     advance();
-    auto right = parse_binary_expr(op->precedence + 1);
-    if (!right) {
-      return right;
+    operands_.push_back(Tree{last_expression()});
+    return {};
+  }
+}
+
+// Negations, parentheses and calls are the nesting the bound counts before
+// their nodes exist, together with the bodies around the expression.
+ParseStep<void> Parser::open(Waiting waiting) {
+  if (depth_ >= kMaxNestingDepth) {
+    return fail(too_deep());
+  }
+  ++depth_;
+  waiting_.push_back(waiting);
+  return {};
+}
+
+ParseStep<void> Parser::apply_negations() {
+  while (!waiting_.empty() &&
+         waiting_.back().kind == Waiting::Kind::Negation) {
+    waiting_.pop_back();
+    --depth_;
+    if (auto added = add_node(SyntaxExprKind::Neg, operands_.back().height);
+        !added) {
+      return added;
     }
+  }
+  return {};
+}
+
+// Builds the binary operations waiting with at least `min_precedence`,
+// innermost first.
+ParseStep<void> Parser::reduce_binary(int min_precedence) {
+  while (!waiting_.empty() && waiting_.back().kind == Waiting::Kind::Binary &&
+         waiting_.back().precedence >= min_precedence) {
+    const BinOp op = waiting_.back().op;
+    waiting_.pop_back();
+    const Tree right = operands_.back();
+    operands_.pop_back();
+    const Tree left = operands_.back();
     // A chain of operators nests leftwards without any parentheses, so the
-    // height is checked here, not only where the parser recurses.
-    const std::uint32_t height = std::max(left->height, right->height) + 1;
+    // height is checked here, not only where nesting opens.
+    const std::uint32_t height = std::max(left.height, right.height) + 1;
     if (height > kMaxNestingDepth) {
       return fail(too_deep());
     }
     SyntaxExpr& node = new_expression(SyntaxExprKind::BinOp);
-    node.op = op->op;
-    node.left = left->node;
-    node.right = right->node;
-    left->node = last_expression();
-    left->height = height;
+    node.op = op;
+    node.left = left.node;
+    node.right = right.node;
+    operands_.back() = Tree{last_expression(), height};
   }
-  return left;
+  return {};
 }
 
-ParseStep<Parser::Tree> Parser::parse_unary_expr() {
-  if (at_end()) {
-    return fail(UnexpectedEof{"expression"});
-  }
-  if (!readable()) {
-    return fail(unexpected("expression"));
-  }
-  switch (lexeme_.kind) {
-    case TokenKind::Minus:
-    case TokenKind::Bang:
-    case TokenKind::LParen:
-      return parse_nested_unary();
-    case TokenKind::Identifier: {
-      std::string_view name = text();
-      advance();
-      if (consume(TokenKind::LParen)) {
-        return parse_call(name);
-      }
-      new_expression(SyntaxExprKind::Identifier).name = name;
-      return Tree{last_expression()};
-    }
-    case TokenKind::Pi:
-      new_expression(SyntaxExprKind::Pi);
-      break;
-    case TokenKind::Tau:
-      new_expression(SyntaxExprKind::Tau);
-      break;
-    case TokenKind::Euler:
-      new_expression(SyntaxExprKind::Euler);
-      break;
-    case TokenKind::True:
-    case TokenKind::False:
-      new_expression(SyntaxExprKind::Bool).truth =
-          lexeme_.kind == TokenKind::True;
-      break;
-    case TokenKind::FloatLiteral:
-      new_expression(SyntaxExprKind::Float).real = parse_float(text());
-      break;
-    case TokenKind::IntLiteral:
-      new_expression(SyntaxExprKind::Int).integer = lexeme_.value;
-      break;
-    case TokenKind::Int:
-    case TokenKind::Float:
-    case TokenKind::Bool:
-    case TokenKind::Bit:
-      return unsupported("casts to classical types");
-    default:
-      return fail(unexpected("expression"));
-  }
-  advance();
-  return Tree{last_expression()};
-}
-
-// Negation (`-` and `!` alike) and parentheses: the forms that recurse
-// before their node exists, so the open depth is bounded up front.
-ParseStep<Parser::Tree> Parser::parse_nested_unary() {
-  if (depth_ >= kMaxNestingDepth || !stack_room_left()) {
-    return fail(too_deep());
-  }
-  DepthGuard guard(depth_);
-  bool paren = lexeme_.kind == TokenKind::LParen;
-  advance();
-  auto inner = paren ? parse_binary_expr(0) : parse_unary_expr();
-  if (!inner) {
-    return inner;
-  }
-  if (paren) {
+// Ends the innermost open group or call at the current token: true once a
+// parenthesis or a call is complete (it is then the operand on top), false
+// after a comma between a call's arguments.
+ParseStep<bool> Parser::close_group() {
+  Waiting& innermost = waiting_.back();
+  if (innermost.kind == Waiting::Kind::Group) {
     if (auto closed = expect(TokenKind::RParen); !closed) {
-      return std::unexpected(std::move(closed.error()));
+      return std::unexpected(closed.error());
     }
+    waiting_.pop_back();
+    --depth_;
+    if (auto added = add_node(SyntaxExprKind::Paren, operands_.back().height);
+        !added) {
+      return std::unexpected(added.error());
+    }
+    return true;
   }
-  if (inner->height + 1 > kMaxNestingDepth) {
-    return fail(too_deep());
+  innermost.height = std::max(innermost.height, operands_.back().height);
+  pending_expressions_.push_back(operands_.back().node);
+  operands_.pop_back();
+  if (consume(TokenKind::Comma)) {
+    return false;
   }
-  new_expression(paren ? SyntaxExprKind::Paren : SyntaxExprKind::Neg).left =
-      inner->node;
-  return Tree{last_expression(), inner->height + 1};
+  if (auto finished = finish_call(); !finished) {
+    return std::unexpected(finished.error());
+  }
+  return true;
 }
 
-// Arguments of a call; the name and the opening parenthesis are consumed.
-ParseStep<Parser::Tree> Parser::parse_call(std::string_view name) {
-  if (depth_ >= kMaxNestingDepth || !stack_room_left()) {
-    return fail(too_deep());
-  }
-  DepthGuard guard(depth_);
-  auto args = parse_expression_list();
-  if (!args) {
-    return std::unexpected(std::move(args.error()));
-  }
+// The call on top of `waiting_` with the arguments gathered since its mark.
+ParseStep<void> Parser::finish_call() {
   if (auto closed = expect(TokenKind::RParen); !closed) {
-    return std::unexpected(std::move(closed.error()));
+    return closed;
   }
-  if (args->height + 1 > kMaxNestingDepth) {
+  const Waiting call = waiting_.back();
+  waiting_.pop_back();
+  --depth_;
+  const SyntaxRange args = take_expressions(call.mark);
+  if (call.height + 1 > kMaxNestingDepth) {
     return fail(too_deep());
   }
   SyntaxExpr& node = new_expression(SyntaxExprKind::FnCall);
-  node.args = args->roots;
-  node.name = name;
-  return Tree{last_expression(), args->height + 1};
+  node.args = args;
+  node.name = call.name;
+  operands_.push_back(Tree{last_expression(), call.height + 1});
+  return {};
+}
+
+// A negation or parenthesis over the operand on top, which it replaces.
+ParseStep<void> Parser::add_node(SyntaxExprKind kind, std::uint32_t height) {
+  if (height + 1 > kMaxNestingDepth) {
+    return fail(too_deep());
+  }
+  new_expression(kind).left = operands_.back().node;
+  operands_.back() = Tree{last_expression(), height + 1};
+  return {};
 }
 
 }  // namespace qelto::qasm3

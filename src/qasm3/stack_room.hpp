@@ -8,15 +8,18 @@ namespace qelto::qasm3 {
 
 // How the reader stays within the stack of whatever thread calls it.
 //
-// Why a check rather than explicit stacks: the parser and the walks over
-// its trees (folding, conversion to gate parameters, printing) recurse, at
-// up to a dozen frames per nesting level, and the nesting bound of 256
-// levels was set for the 8 MiB of a main thread. Rewriting every one of
-// them with explicit stacks would spread one concern over the whole reader;
-// instead each recursive step first asks whether the calling thread's stack
-// still has kStackReserve bytes below the current frame and, when it does
-// not, fails with the same error as nesting past the bound. On a thread of
-// 64 KiB that means a shallower program is refused; it never means a crash.
+// Expressions, which nest deepest and which the writer may nest deeper than
+// the text it read, are parsed and walked with explicit stacks. Statement
+// bodies (if, else, for, gate bodies) still recurse in the parser and in
+// printing, at a few frames per level, up to the nesting bound of 256
+// levels set for the 8 MiB of a main thread; no body the reader lowers
+// nests (a gate body holds only gate calls and barriers), so rewriting them
+// with explicit stacks would buy nothing but texts that are refused anyway.
+// Instead each recursive step first asks whether the calling thread's
+// stack still has kStackReserve bytes below the current frame and, when it
+// does not, fails with the same error as nesting past the bound. On a
+// thread of 64 KiB that means deeply nested bodies are refused sooner; it
+// never means a crash.
 
 // Bytes that must remain below a frame before the reader descends further:
 // enough for one more level of any recursive step and the library calls it

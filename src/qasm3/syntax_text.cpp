@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "qasm3/parser.hpp"
 #include "qasm3/stack_room.hpp"
@@ -174,39 +175,81 @@ std::string to_string(BinOp op) {
   return std::string(kBinOpNames[static_cast<std::size_t>(op)]);
 }
 
+// Without recursion: an explicit stack of nodes still to print and of the
+// closing texts that follow them, so any nesting prints in linear time.
 std::string expression_text(const SyntaxTree& tree, std::uint32_t expression) {
-  if (!stack_room_left()) {
-    return "...";
+  struct Step {
+    std::uint32_t node = 0;
+    // Appended as it is when the step holds no node.
+    std::string_view text;
+    bool is_text = false;
+  };
+  const auto text = [](std::string_view piece) {
+    return Step{0, piece, true};
+  };
+  const auto node = [](std::uint32_t index) {
+    return Step{index, {}, false};
+  };
+  std::string out;
+  std::vector<Step> steps{node(expression)};
+  while (!steps.empty()) {
+    const Step step = steps.back();
+    steps.pop_back();
+    if (step.is_text) {
+      out += step.text;
+      continue;
+    }
+    const SyntaxExpr& e = tree.expressions[step.node];
+    switch (e.kind) {
+      case SyntaxExprKind::Int:
+        out += "Int(" + std::to_string(e.integer) + ")";
+        break;
+      case SyntaxExprKind::Float:
+        out += "Float(" + debug_float(e.real) + ")";
+        break;
+      case SyntaxExprKind::Bool:
+        out += e.truth ? "Bool(true)" : "Bool(false)";
+        break;
+      case SyntaxExprKind::Identifier:
+        out += "Identifier(" + quoted(e.name) + ")";
+        break;
+      case SyntaxExprKind::Pi:
+        out += "Pi";
+        break;
+      case SyntaxExprKind::Tau:
+        out += "Tau";
+        break;
+      case SyntaxExprKind::Euler:
+        out += "Euler";
+        break;
+      case SyntaxExprKind::Neg:
+      case SyntaxExprKind::Paren:
+        out += e.kind == SyntaxExprKind::Neg ? "Neg(" : "Paren(";
+        steps.push_back(text(")"));
+        steps.push_back(node(e.left));
+        break;
+      case SyntaxExprKind::BinOp:
+        out += "BinOp { left: ";
+        steps.push_back(text(" }"));
+        steps.push_back(node(e.right));
+        steps.push_back(text(", right: "));
+        steps.push_back(text(kBinOpNames[static_cast<std::size_t>(e.op)]));
+        steps.push_back(text(", op: "));
+        steps.push_back(node(e.left));
+        break;
+      case SyntaxExprKind::FnCall:
+        out += "FnCall { name: " + quoted(e.name) + ", args: [";
+        steps.push_back(text("] }"));
+        for (std::uint32_t i = e.args.count; i-- > 0;) {
+          steps.push_back(node(tree.expression_lists[e.args.first + i]));
+          if (i != 0) {
+            steps.push_back(text(", "));
+          }
+        }
+        break;
+    }
   }
-  const SyntaxExpr& e = tree.expressions[expression];
-  switch (e.kind) {
-    case SyntaxExprKind::Int:
-      return "Int(" + std::to_string(e.integer) + ")";
-    case SyntaxExprKind::Float:
-      return "Float(" + debug_float(e.real) + ")";
-    case SyntaxExprKind::Bool:
-      return e.truth ? "Bool(true)" : "Bool(false)";
-    case SyntaxExprKind::Identifier:
-      return "Identifier(" + quoted(e.name) + ")";
-    case SyntaxExprKind::Pi:
-      return "Pi";
-    case SyntaxExprKind::Tau:
-      return "Tau";
-    case SyntaxExprKind::Euler:
-      return "Euler";
-    case SyntaxExprKind::Neg:
-      return "Neg(" + expression_text(tree, e.left) + ")";
-    case SyntaxExprKind::BinOp:
-      return "BinOp { left: " + expression_text(tree, e.left) +
-             ", op: " + to_string(e.op) +
-             ", right: " + expression_text(tree, e.right) + " }";
-    case SyntaxExprKind::FnCall:
-      return "FnCall { name: " + quoted(e.name) +
-             ", args: " + expressions(tree, e.args) + " }";
-    case SyntaxExprKind::Paren:
-      return "Paren(" + expression_text(tree, e.left) + ")";
-  }
-  return {};
+  return out;
 }
 
 std::string statement_text(const SyntaxTree& tree, const SyntaxStmt& s) {

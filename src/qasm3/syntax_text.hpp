@@ -15,7 +15,8 @@ namespace qelto::qasm3 {
 // "FnCall { name: \"f\", args: [Int(1), Pi] }". Floats show at least one
 // fractional digit and switch to exponent form at magnitudes of 1e16 and
 // above or below 1e-4. Optional fields print as "None" / "Some(..)".
-// Recursive, to the depth the parser allows (kMaxNestingDepth).
+// Expressions print without recursion, whatever their depth; statements
+// recurse into their bodies, as deep as the parser nests them.
 [[nodiscard]] std::string to_string(BinOp op);
 [[nodiscard]] std::string expression_text(const SyntaxTree& tree,
                                           std::uint32_t expression);

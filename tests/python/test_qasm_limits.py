@@ -8,10 +8,13 @@ import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
-# Each form nested 255 levels deep, one below the reader's bound, as a whole
-# program.
+# Each form nested 255 levels deep, one below the reader's bound on bodies,
+# as a whole program. Expressions and the expansion of gate definitions
+# take no stack per level, so those read on any thread; statement bodies
+# (which the reader refuses to lower anyway) may stop sooner with the
+# nesting error on a small stack.
 DEPTH = 255
-NESTED_FORMS = {
+READ_ON_ANY_STACK = {
     "parentheses": "qubit q; rx(" + "(" * DEPTH + "1" + ")" * DEPTH + ") q;",
     "unary_operators": "qubit q; rx(" + "-" * DEPTH + "1) q;",
     "calls": "qubit q; rx(" + "sin(" * DEPTH + "1" + ")" * DEPTH + ") q;",
@@ -21,22 +24,41 @@ NESTED_FORMS = {
     + "1"
     + ")" * (DEPTH // 2)
     + ") q;",
-    "blocks": "bit c; " + "if (c) { " * DEPTH + "}" * DEPTH,
-    "statement_bodies": "bit c; qubit q; " + "if (c) " * DEPTH + "x q;",
     "gate_body": "gate g(a) r { rx("
     + "(" * (DEPTH - 1)
     + "a"
     + ")" * (DEPTH - 1)
     + ") r; } qubit q; g(0.5) q;",
+    # Each definition calls the one before: expanded 256 deep.
+    "definition_chain": "qubit q; gate g0 a { x a; } "
+    + "".join("gate g%d a { g%d a; } " % (i, i - 1) for i in range(1, DEPTH + 1))
+    + "g%d q;" % DEPTH,
+    # Each of 64 definitions wraps its angle in 255 more negations: the angle
+    # read nests 16,320 deep, and the text written from it twice that.
+    "substituted_angles": "qubit q; gate g0(t) a { rx(" + "-" * DEPTH + "t) a; } "
+    + "".join("gate g%d(t) a { g%d(%st) a; } " % (i, i - 1, "-" * DEPTH) for i in range(1, 64))
+    + "g63(b) q;",
 }
+# Parsed on any stack, then refused as on the main thread.
+REFUSED_ALIKE = {
+    "calls_of_many_arguments": "qubit q; rx(" + "sin(1, " * DEPTH + "1" + ")" * DEPTH + ") q;",
+    "unclosed_parentheses": "qubit q; rx(" + "(" * DEPTH + "1) q;",
+}
+BODIES = {
+    "blocks": "bit c; " + "if (c) { " * DEPTH + "}" * DEPTH,
+    "statement_bodies": "bit c; qubit q; " + "if (c) " * DEPTH + "x q;",
+    "gate_definitions_in_bodies": "gate g0 a { " * DEPTH + "}" * DEPTH,
+}
+NESTED_FORMS = {**READ_ON_ANY_STACK, **REFUSED_ALIKE, **BODIES}
 
 
 @pytest.mark.parametrize("stack_kib", [64, 128])
 def test_nesting_on_small_thread_stacks_reads_or_fails_cleanly(
     run_isolated, stack_kib
 ):
-    # Every form is read on a fresh thread of the given stack size, in a
-    # child process so that an overflow shows as a failed run.
+    # Every form is read, and what reads is written, on a fresh thread of the
+    # given stack size, in a child process so that an overflow shows as a
+    # failed run.
     result = run_isolated(f"""
         import threading
         import qelto
@@ -45,7 +67,7 @@ def test_nesting_on_small_thread_stacks_reads_or_fails_cleanly(
         outcomes = {{}}
         def read(name, text):
             try:
-                qelto.from_qasm(text)
+                qelto.to_qasm(qelto.from_qasm(text), portable=True)
                 outcomes[name] = "circuit"
             except qelto.QasmError as error:
                 outcomes[name] = str(error)
@@ -56,25 +78,32 @@ def test_nesting_on_small_thread_stacks_reads_or_fails_cleanly(
         for name in forms:
             print(name, "|", outcomes[name])
     """)
+    from qelto import QasmError, from_qasm
+
     assert result.returncode == 0, result.stderr
-    lines = result.stdout.splitlines()
-    assert len(lines) == len(NESTED_FORMS)
-    for line in lines:
-        name, outcome = line.split(" | ", 1)
-        # Deep forms read, or stop with the nesting error; the statements
-        # the reader does not lower fail as they do on any stack.
+    outcomes = dict(line.split(" | ", 1) for line in result.stdout.splitlines())
+    assert outcomes.keys() == NESTED_FORMS.keys()
+    for name in READ_ON_ANY_STACK:
+        assert outcomes[name] == "circuit", (name, outcomes[name])
+    for name, text in REFUSED_ALIKE.items():
+        with pytest.raises(QasmError) as raised:
+            from_qasm(text)
+        assert outcomes[name] == str(raised.value), name
+    for name in BODIES:
+        # The statements the reader does not lower fail as on any stack, or
+        # sooner with the nesting error.
         assert (
-            outcome == "circuit"
-            or "Nesting deeper than 256 levels" in outcome
-            or "not yet supported" in outcome
-        ), line
+            "Nesting deeper than 256 levels" in outcomes[name]
+            or "not yet supported" in outcomes[name]
+            or "Only gate calls and barriers" in outcomes[name]
+        ), (name, outcomes[name])
 
 
-def test_nesting_on_the_main_thread_reads_at_the_bound():
+@pytest.mark.parametrize("name", sorted(READ_ON_ANY_STACK))
+def test_nesting_on_the_main_thread_reads_at_the_bound(name):
     from qelto import from_qasm
 
-    for name in ("parentheses", "unary_operators", "binary_chain", "gate_body"):
-        assert from_qasm(NESTED_FORMS[name]).num_qubits == 1, name
+    assert from_qasm(READ_ON_ANY_STACK[name]).num_qubits == 1
 
 
 # Texts of a few dozen bytes that ask for far more than the address-space
