@@ -35,10 +35,11 @@ std::string caret_note(std::string_view source,
 std::expected<ir::Circuit, ReadFailure> parse(
     std::string_view qasm, std::optional<std::uint64_t> max_qubits,
     std::optional<std::uint64_t> max_clbits,
-    std::optional<std::uint64_t> max_operations) {
+    std::optional<std::uint64_t> max_operations, bool keep_identity) {
   auto circuit = qasm3::read(qasm, {.max_qubits = max_qubits,
                                     .max_clbits = max_clbits,
-                                    .max_operations = max_operations});
+                                    .max_operations = max_operations,
+                                    .keep_identity = keep_identity});
   if (!circuit) {
     return std::unexpected(
         ReadFailure{circuit.error(), caret_note(qasm, circuit.error())});
@@ -57,9 +58,9 @@ template <std::uint64_t Default, Text Shown>
 using Limit = KeywordOnly<OrDefault<OrNone<U64>, Default, Shown>>;
 
 // The text signature shows the reader's defaults as written here.
-static_assert(qasm3::ReadLimits::kDefaultMaxQubits == 16777216);
-static_assert(qasm3::ReadLimits::kDefaultMaxClbits == 16777216);
-static_assert(qasm3::ReadLimits::kDefaultMaxOperations == 33554432);
+static_assert(qasm3::ReadOptions::kDefaultMaxQubits == 16777216);
+static_assert(qasm3::ReadOptions::kDefaultMaxClbits == 16777216);
+static_assert(qasm3::ReadOptions::kDefaultMaxOperations == 33554432);
 
 PyMethodDef from_qasm_method = Method<
     "from_qasm", Module, &parse,
@@ -75,7 +76,11 @@ PyMethodDef from_qasm_method = Method<
     "        limit. A barrier counts once per qubit it fences, each call of\n"
     "        a gate definition once, and every copy of an angle expression\n"
     "        that reading makes once per node (a symbolic angle, the angles\n"
-    "        in a definition's body and those a call of one is given).\n\n"
+    "        in a definition's body and those a call of one is given).\n"
+    "    keep_identity: Read `id` (and its aliases `i` and `u0`) as the\n"
+    "        identity operation instead of dropping it, so that the text\n"
+    "        to_qasm(circuit, portable=True) writes reads back into the same\n"
+    "        text whatever gates the circuit holds.\n\n"
     "Returns:\n    A Circuit object representing the parsed circuit.\n\n"
     "Raises:\n    RuntimeError: If parsing fails due to syntax errors or "
     "unsupported features.\n"
@@ -88,11 +93,13 @@ PyMethodDef from_qasm_method = Method<
     "    >>> qc = from_qasm(qasm)\n    >>> qc.num_qubits\n    2",
     Param<"qasm", Str>,
     Param<"max_qubits",
-          Limit<qasm3::ReadLimits::kDefaultMaxQubits, "16777216">>,
+          Limit<qasm3::ReadOptions::kDefaultMaxQubits, "16777216">>,
     Param<"max_clbits",
-          Limit<qasm3::ReadLimits::kDefaultMaxClbits, "16777216">>,
+          Limit<qasm3::ReadOptions::kDefaultMaxClbits, "16777216">>,
     Param<"max_operations",
-          Limit<qasm3::ReadLimits::kDefaultMaxOperations, "33554432">>>::def();
+          Limit<qasm3::ReadOptions::kDefaultMaxOperations, "33554432">>,
+    Param<"keep_identity", KeywordOnly<OrDefault<Truth, false, "False">>>>::
+    def();
 
 PyMethodDef to_qasm_method = Method<
     "to_qasm", Module, &emit,
@@ -103,8 +110,9 @@ PyMethodDef to_qasm_method = Method<
     "        call u as the built-in U, define every gate stdgates.inc\n"
     "        lacks before its first use, write delays in dt, write every\n"
     "        angle exactly, and keep the operations in the order they\n"
-    "        were added. Reading that text and writing it again with\n"
-    "        portable=True gives the same text.\n\n"
+    "        were added. Reading that text (with keep_identity=True when\n"
+    "        it holds id) and writing it again with portable=True gives the\n"
+    "        same text.\n\n"
     "Returns:\n    A string containing the QASM3 representation of the "
     "circuit.\n\n"
     "Example:\n    >>> qc = Circuit(\"test\", num_qubits=2)\n"

@@ -144,12 +144,12 @@ ParseResult<void> Lowerer::declare(const SyntaxStmt& statement) {
   error_offset_ = statement.offset;
   if (statement.kind == SyntaxStmtKind::QubitDecl) {
     return add_register(qubit_registers_, num_qubits_, statement.name,
-                        statement.number, "qubits", limits_.max_qubits,
+                        statement.number, "qubits", options_.max_qubits,
                         "max_qubits");
   }
   if (statement.kind == SyntaxStmtKind::BitDecl) {
     return add_register(clbit_registers_, num_clbits_, statement.name,
-                        statement.number, "classical bits", limits_.max_clbits,
+                        statement.number, "classical bits", options_.max_clbits,
                         "max_clbits");
   }
   return {};
@@ -158,11 +158,11 @@ ParseResult<void> Lowerer::declare(const SyntaxStmt& statement) {
 ParseResult<void> Lowerer::count_operations(std::uint64_t added,
                                             std::uint64_t times) {
   const bool overflows = __builtin_mul_overflow(added, times, &added);
-  if (limits_.max_operations &&
-      (overflows || added > *limits_.max_operations ||
-       operations_ > *limits_.max_operations - added)) {
+  if (options_.max_operations &&
+      (overflows || added > *options_.max_operations ||
+       operations_ > *options_.max_operations - added)) {
     return std::unexpected(
-        Other{"More than " + std::to_string(*limits_.max_operations) +
+        Other{"More than " + std::to_string(*options_.max_operations) +
               " operations (the limit max_operations)"});
   }
   operations_ += added;

@@ -14,7 +14,7 @@
 #include "ir/circuit.hpp"
 #include "ir/parameter.hpp"
 #include "qasm3/error.hpp"
-#include "qasm3/limits.hpp"
+#include "qasm3/read_options.hpp"
 #include "qasm3/syntax.hpp"
 
 namespace qelto::qasm3 {
@@ -82,7 +82,8 @@ struct CatalogueGate {
   ir::StandardGate::Kind kind = ir::StandardGate::Kind::H;
   std::uint32_t params = 0;
   std::uint32_t qubits = 0;
-  // False for the identity, which is read and dropped.
+  // False for the identity, which is read and dropped unless the reader
+  // keeps it (ReadOptions::keep_identity).
   bool applied = true;
   // The gate table's alias the name is, or 0xff.
   std::uint8_t alias = 0xff;
@@ -131,7 +132,7 @@ struct Bindings {
 // applies each statement once every declaration is known (pass 2).
 class Lowerer {
  public:
-  explicit Lowerer(const ReadLimits& limits = {}) : limits_(limits) {}
+  explicit Lowerer(const ReadOptions& options = {}) : options_(options) {}
 
   // Pass 1. Adds a QubitDecl or BitDecl to its namespace and ignores every
   // other statement. Fails when a size or a running total exceeds 32 bits.
@@ -181,7 +182,7 @@ class Lowerer {
       return std::max<std::uint64_t>(operations, 1);
     }
     // What one call costs against the limit on operations (see
-    // ReadLimits::max_operations): its operations, each counted once more
+    // ReadOptions::max_operations): its operations, each counted once more
     // per node of the angles it holds. Those angles are the body's, with a
     // copy of the call's angle at each use of a parameter, so the cost is
     // `weight_base` plus, per parameter, the size (in nodes) of the angle
@@ -269,7 +270,7 @@ class Lowerer {
                                                 const SyntaxTree& tree,
                                                 const SyntaxStmt& barrier);
 
-  ReadLimits limits_;
+  ReadOptions options_;
   // Operations counted against the limit so far.
   std::uint64_t operations_ = 0;
   RegisterTable qubit_registers_;

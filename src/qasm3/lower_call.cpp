@@ -47,6 +47,9 @@ ParseResult<Lowerer::Callee> Lowerer::find_callee(
     }
   }
   if (auto gate = find_catalogue_gate(name)) {
+    if (gate->kind == ir::StandardGate::Kind::Id) {
+      gate->applied = options_.keep_identity;
+    }
     return Callee{nullptr, *gate};
   }
   return std::unexpected(unknown_gate(name));

@@ -40,7 +40,8 @@ struct GateRow {
 // The reader's rules for a gate of the catalogue: one-qubit gates apply to
 // each listed qubit and take any qubit count, wider gates apply once to
 // exactly their count; parameters are checked for gates that take some
-// (the others ignore any given); `id` is read and dropped.
+// (the others ignore any given); `id` is read and dropped (unless the
+// reader keeps it: ReadOptions::keep_identity).
 constexpr GateRow catalogue_row(const ir::GateInfo& gate) {
   const Action action = gate.kind == Kind::Id ? Action::Nothing
                         : gate.num_qubits == 1 ? Action::Broadcast

@@ -59,7 +59,7 @@ Located<void> each_statement(std::string_view source, Take&& take) {
 // declaration, and every operation lowered as long as the registers it may
 // name were all declared before it.
 struct Reading {
-  explicit Reading(const ReadLimits& limits) : lowerer(limits) {}
+  explicit Reading(const ReadOptions& options) : lowerer(options) {}
 
   Lowerer lowerer;
   std::optional<ir::Circuit> circuit;
@@ -159,8 +159,8 @@ Located<ir::Circuit> lower_operations(std::string_view source,
 }  // namespace
 
 std::expected<ir::Circuit, SourceError> read(std::string_view source,
-                                             const ReadLimits& limits) {
-  Reading reading(limits);
+                                             const ReadOptions& options) {
+  Reading reading(options);
   auto read = each_statement(
       source, [&](const SyntaxTree& tree, const SyntaxStmt& statement) {
         reading.take(source, tree, statement);
@@ -187,8 +187,8 @@ std::expected<ir::Circuit, SourceError> read(std::string_view source,
 }
 
 ParseResult<ir::Circuit> parse(std::string_view source,
-                               const ReadLimits& limits) {
-  auto circuit = read(source, limits);
+                               const ReadOptions& options) {
+  auto circuit = read(source, options);
   if (!circuit) {
     return std::unexpected(std::move(circuit.error().error));
   }

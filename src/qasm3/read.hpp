@@ -5,7 +5,7 @@
 
 #include "ir/circuit.hpp"
 #include "qasm3/error.hpp"
-#include "qasm3/limits.hpp"
+#include "qasm3/read_options.hpp"
 
 namespace qelto::qasm3 {
 
@@ -22,18 +22,18 @@ namespace qelto::qasm3 {
 // (e.g. `qubit[4294967295] q;` without a limit on qubits) or memory
 // otherwise runs out.
 //
-// `limits` bounds what the program may ask for (see limits.hpp). With the
-// default limits, reading a text of N bytes uses at most about 100 N bytes
+// `options` bound what the program may ask for and say how `id` reads (see
+// read_options.hpp). With the default limits, reading a text of N bytes uses at most about 100 N bytes
 // plus 5 GiB: up to 1.6 GiB for each kind of register and 1.7 GiB for the
 // operations the limits allow, and in proportion to the text the statement
 // being parsed, the gate definitions kept and the names of registers (the
 // worst measured is under 60 N, for a long gate definition). Lifting a
 // limit (giving it no value) lifts the bound.
 [[nodiscard]] ParseResult<ir::Circuit> parse(std::string_view source,
-                                             const ReadLimits& limits = {});
+                                             const ReadOptions& options = {});
 
 // `parse`, with the place of the error in the source.
 [[nodiscard]] std::expected<ir::Circuit, SourceError> read(
-    std::string_view source, const ReadLimits& limits = {});
+    std::string_view source, const ReadOptions& options = {});
 
 }  // namespace qelto::qasm3

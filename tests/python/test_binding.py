@@ -20,7 +20,7 @@ SAMPLES = {
     "gates": ["cx"], "qasm": "OPENQASM 3.0;\nqubit[1] q;\nh q[0];\n", "portable": True,
     "rows": 2, "cols": 3, "d": 3,
     "values": {}, "qubits": None, "clbits": None, "fold": 80,
-    "max_qubits": 8, "max_clbits": None, "max_operations": 8,
+    "max_qubits": 8, "max_clbits": None, "max_operations": 8, "keep_identity": True,
 }
 
 

@@ -25,7 +25,8 @@ def test_from_qasm_builds_a_named_circuit():
 def test_functions_are_module_builtins():
     assert from_qasm.__module__ == to_qasm.__module__ == "qelto"
     assert from_qasm.__text_signature__ == (
-        "(qasm, *, max_qubits=16777216, max_clbits=16777216, max_operations=33554432)"
+        "(qasm, *, max_qubits=16777216, max_clbits=16777216, max_operations=33554432,"
+        " keep_identity=False)"
     )
     assert to_qasm.__text_signature__ == "(circuit, *, portable=False)"
     assert from_qasm.__doc__.startswith("Parse an OpenQASM 3 string into a Circuit.\n")

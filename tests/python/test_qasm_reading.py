@@ -44,6 +44,35 @@ def test_reads_what_other_toolkits_write(source, expected):
     assert sorted(operations(source)) == sorted(expected)
 
 
+@pytest.mark.parametrize("source, kept", [
+    ("qubit[2] q; id q[1]; x q[0];", ["id q[1];", "x q[0];"]),
+    ("qubit[2] q; ID q;", ["id q[0];", "id q[1];"]),
+    ("qubit q; i q;", ["id q[0];"]),
+    ('OPENQASM 2.0; include "qelib1.inc"; qreg q[1]; u0(0.5) q[0];', ["id q[0];"]),
+    ("gate g a { id a; h a; } qubit q; g q;", ["id q[0];", "h q[0];"]),
+], ids=["id", "any_case_broadcast", "alias_i", "alias_u0", "in_a_definition"])
+def test_identity_reads_as_the_catalogue_gate_when_kept(source, kept):
+    def lines(circuit):
+        return [line for line in to_qasm(circuit, portable=True).splitlines()[4:] if line]
+
+    assert lines(from_qasm(source, keep_identity=True)) == kept
+    assert lines(from_qasm(source)) == [line for line in kept if not line.startswith("id ")]
+
+
+def test_keep_identity_is_keyword_only_and_takes_any_truth():
+    class Unsure:
+        def __bool__(self):
+            raise ZeroDivisionError("no truth")
+
+    source = "qubit q; id q;"
+    assert from_qasm(source, keep_identity=[1]).count_ops() == {"id": 1}
+    assert from_qasm(source, keep_identity=0).count_ops() == {}
+    with pytest.raises(ZeroDivisionError):
+        from_qasm(source, keep_identity=Unsure())
+    with pytest.raises(TypeError, match="takes 1 positional arguments but 2 were given"):
+        from_qasm(source, True)
+
+
 def test_reading_its_own_delay_output():
     circuit = Circuit("d", num_qubits=1)
     circuit.delay(0, 100)

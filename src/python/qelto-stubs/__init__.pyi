@@ -205,6 +205,7 @@ def from_qasm(
     max_qubits: int | None = 16777216,
     max_clbits: int | None = 16777216,
     max_operations: int | None = 33554432,
+    keep_identity: bool = False,
 ) -> Circuit: ...
 def to_qasm(circuit: Circuit, *, portable: bool = False) -> str: ...
 

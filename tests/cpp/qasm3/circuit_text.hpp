@@ -84,10 +84,10 @@ inline std::string instruction_text(const ir::Instruction& instruction) {
 // "q=2 c=2 | h 0; cx 0,1" with the operations in the order they were
 // applied, or the error's display text.
 // Reading without any limit on what a program may declare or apply.
-inline const ReadLimits kNoLimits{std::nullopt, std::nullopt, std::nullopt};
+inline const ReadOptions kNoLimits{std::nullopt, std::nullopt, std::nullopt};
 
 inline std::string lowered(const std::string& body,
-                           const ReadLimits& limits = {}) {
+                           const ReadOptions& limits = {}) {
   auto circuit = parse("OPENQASM 3.0;\n" + body, limits);
   if (!circuit) {
     return to_string(circuit.error());

@@ -5,10 +5,12 @@
 
 namespace qelto::qasm3 {
 
-// How much a program may ask the reader to build. Each is a count (no value
-// meaning no limit); a program that passes one fails with an error naming
-// the limit, at the statement that passes it and before anything of that
-// statement is allocated.
+// How the reader reads a program.
+//
+// Limits: how much a program may ask the reader to build. Each is a count
+// (no value meaning no limit); a program that passes one fails with an
+// error naming the limit, at the statement that passes it and before
+// anything of that statement is allocated.
 //
 // The defaults sit far above what real programs use and far below what
 // exhausts a machine: a test program of a million qubits is realistic, one
@@ -19,7 +21,7 @@ namespace qelto::qasm3 {
 // limit keeps a short text that broadcasts or expands from building more
 // than about 1.7 GiB of them. Together they put a ceiling on what a short
 // text can make the reader allocate (see read.hpp for the bound).
-struct ReadLimits {
+struct ReadOptions {
   static constexpr std::uint64_t kDefaultMaxQubits = std::uint64_t{1} << 24;
   static constexpr std::uint64_t kDefaultMaxClbits = std::uint64_t{1} << 24;
   static constexpr std::uint64_t kDefaultMaxOperations = std::uint64_t{1}
@@ -39,6 +41,12 @@ struct ReadLimits {
   // symbolic angle, or any angle in a definition's body), and those a call
   // of a definition holds until its body is expanded.
   std::optional<std::uint64_t> max_operations = kDefaultMaxOperations;
+
+  // Whether `id` (and its aliases `i` and `u0`) reads as the catalogue's
+  // identity operation. By default it is read and dropped, as it has no
+  // effect; kept, the portable text of any circuit reads back into the
+  // same text.
+  bool keep_identity = false;
 };
 
 }  // namespace qelto::qasm3

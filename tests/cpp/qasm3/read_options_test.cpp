@@ -1,10 +1,14 @@
-// Limits on what a program may make the reader build: each is refused at
-// the statement that passes it, with the limit named, before the memory is
-// spent; lifting a limit restores the reading it refused.
+// The reader's options. Limits on what a program may make the reader
+// build: each is refused at the statement that passes it, with the limit
+// named, before the memory is spent; lifting a limit restores the reading
+// it refused. Keeping the identity: `id` and its aliases read as the
+// catalogue's identity operation wherever a gate is called, and are dropped
+// by default.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "circuit_text.hpp"
 #include "qasm3/read.hpp"
 
 namespace qelto::qasm3 {
@@ -13,7 +17,7 @@ namespace {
 struct LimitCase {
   const char* name;
   std::string source;
-  ReadLimits limits;
+  ReadOptions limits;
   // The limit the error names.
   const char* limit;
   std::size_t line;
@@ -24,9 +28,9 @@ std::string case_label(const testing::TestParamInfo<LimitCase>& info) {
   return info.param.name;
 }
 
-ReadLimits qubits(std::uint64_t n) { return {n, {}, {}}; }
-ReadLimits clbits(std::uint64_t n) { return {{}, n, {}}; }
-ReadLimits operations(std::uint64_t n) { return {{}, {}, n}; }
+ReadOptions qubits(std::uint64_t n) { return {n, {}, {}}; }
+ReadOptions clbits(std::uint64_t n) { return {{}, n, {}}; }
+ReadOptions operations(std::uint64_t n) { return {{}, {}, n}; }
 
 class Passing : public testing::TestWithParam<LimitCase> {};
 
@@ -42,7 +46,7 @@ TEST_P(Passing, fails_at_the_statement_naming_the_limit) {
 
 TEST_P(Passing, reads_once_the_limit_is_lifted) {
   const LimitCase& c = GetParam();
-  EXPECT_TRUE(read(c.source, ReadLimits{{}, {}, {}}).has_value());
+  EXPECT_TRUE(read(c.source, ReadOptions{{}, {}, {}}).has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -112,8 +116,56 @@ TEST(DefaultLimits, leave_a_million_qubit_program_readable) {
 
 TEST(Limits, at_exactly_the_limit_read) {
   EXPECT_TRUE(read("qubit[4] q; bit[4] c; c = measure q;",
-                   ReadLimits{4, 4, 4})
+                   ReadOptions{4, 4, 4})
                   .has_value());
+}
+
+struct IdentityCase {
+  const char* name;
+  std::string body;
+  // The operations read with the identity kept; by default every `id` of
+  // them is missing.
+  std::string kept;
+  std::string dropped;
+};
+
+std::string identity_label(const testing::TestParamInfo<IdentityCase>& info) {
+  return info.param.name;
+}
+
+class Identity : public testing::TestWithParam<IdentityCase> {};
+
+TEST_P(Identity, reads_as_the_catalogue_gate_only_when_kept) {
+  const IdentityCase& c = GetParam();
+  ReadOptions keep;
+  keep.keep_identity = true;
+  EXPECT_EQ(testing_support::lowered(c.body, keep), c.kept);
+  EXPECT_EQ(testing_support::lowered(c.body), c.dropped);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    KeepIdentity, Identity,
+    testing::Values(
+        IdentityCase{"named_id", "qubit[2] q; id q[1];", "q=2 c=0 | id 1;",
+                     "q=2 c=0 |"},
+        IdentityCase{"in_any_case", "qubit[2] q; ID q[0]; Id q[1];",
+                     "q=2 c=0 | id 0; id 1;", "q=2 c=0 |"},
+        IdentityCase{"alias_i_broadcast", "qubit[2] q; i q; x q[0];",
+                     "q=2 c=0 | id 0; id 1; x 0;", "q=2 c=0 | x 0;"},
+        // u0 takes a duration in OpenQASM 2, which the identity drops.
+        IdentityCase{"alias_u0", "qreg q[1]; u0(0.5) q[0];", "q=1 c=0 | id 0;",
+                     "q=1 c=0 |"},
+        IdentityCase{"in_a_definition", "gate g a { id a; h a; } qubit q; g q;",
+                     "q=1 c=0 | id 0; h 0;", "q=1 c=0 | h 0;"}),
+    identity_label);
+
+TEST(KeepIdentity, counts_each_identity_against_max_operations) {
+  ReadOptions options;
+  options.keep_identity = true;
+  options.max_operations = 2;
+  EXPECT_FALSE(read("qubit[3] q; id q;", options).has_value());
+  options.keep_identity = false;
+  EXPECT_TRUE(read("qubit[3] q; id q;", options).has_value());
 }
 
 }  // namespace
