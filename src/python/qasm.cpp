@@ -87,7 +87,7 @@ PyMethodDef from_qasm_method = Method<
     "    QasmError: (a RuntimeError) If the program passes a limit, at the\n"
     "        statement that passes it and before its memory is spent. With\n"
     "        the default limits, reading a text of N bytes uses at most\n"
-    "        about 100 * N bytes plus 5 GiB.\n\n"
+    "        about 200 * N bytes plus 5 GiB.\n\n"
     "Example:\n    >>> qasm = '''\n    ... OPENQASM 3.0;\n    ... qubit[2] q;\n"
     "    ... h q[0];\n    ... cx q[0], q[1];\n    ... '''\n"
     "    >>> qc = from_qasm(qasm)\n    >>> qc.num_qubits\n    2",

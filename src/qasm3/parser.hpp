@@ -17,15 +17,13 @@
 
 namespace qelto::qasm3 {
 
-// The deepest syntax tree the parser builds: nested parentheses, unary
-// operators and calls, chains of binary operators (which nest leftwards
-// without any parentheses), and if / else / for / gate bodies. Expressions
-// are parsed, folded, converted and printed without recursion; statement
-// bodies recurse in the parser and in printing, at a few frames per level,
-// which at 256 levels fits easily in the 8 MiB that Linux gives the main
-// thread and new threads, while hand-written programs never come near it.
-// On a smaller stack the bodies stop earlier with the same error (see
-// stack_room.hpp).
+// The deepest nesting of statement bodies (if / else / for / gate bodies)
+// the parser reads. Bodies recurse in the parser and in printing, at a few
+// frames per level, which at 256 levels fits easily in the 8 MiB that Linux
+// gives the main thread and new threads, while hand-written programs never
+// come near it; on a smaller stack they stop earlier with the same error
+// (see stack_room.hpp). Expressions have no bound: they are parsed,
+// folded, converted and printed without recursion.
 inline constexpr std::size_t kMaxNestingDepth = 256;
 
 // The outcome of one private step of the parser. Parsing stops at the first
@@ -68,27 +66,18 @@ class Parser {
   }
 
  private:
-  // An expression together with the height of its tree (a leaf is 1).
-  struct Tree {
-    std::uint32_t node = 0;
-    std::uint32_t height = 1;
-  };
-  // A comma-separated list of expressions and the height of the tallest.
-  struct Trees {
-    SyntaxRange roots;
-    std::uint32_t height = 0;
-  };
   // What waits, while an expression is parsed, for the operand being read:
   // a binary operator (its left operand done), a negation, an open
-  // parenthesis, or a call with its arguments so far.
+  // parenthesis, or a call (its name and arguments so far in `calls_`).
+  // Three bytes, as the text may nest a level per byte.
   struct Waiting {
     enum class Kind : std::uint8_t { Binary, Negation, Group, Call };
     Kind kind = Kind::Binary;
     BinOp op = BinOp::Add;
-    int precedence = 0;
-    // Call: the height of the tallest argument so far, where its arguments
-    // start on `pending_expressions_`, and its name.
-    std::uint32_t height = 0;
+    std::uint8_t precedence = 0;
+  };
+  struct OpenCall {
+    // Where its arguments start on `pending_expressions_`.
     std::size_t mark = 0;
     std::string_view name;
   };
@@ -201,16 +190,14 @@ class Parser {
   // Expressions are parsed without recursion (see parser_expr.cpp), on the
   // two stacks below.
   [[nodiscard]] ParseStep<std::uint32_t> parse_expression();
-  [[nodiscard]] ParseStep<Trees> parse_expression_list();
-  [[nodiscard]] ParseStep<Tree> parse_expression_tree();
+  [[nodiscard]] ParseStep<SyntaxRange> parse_expression_list();
+  [[nodiscard]] ParseStep<std::uint32_t> parse_expression_tree();
   [[nodiscard]] ParseStep<void> parse_operand();
-  [[nodiscard]] ParseStep<void> open(Waiting waiting);
-  [[nodiscard]] ParseStep<void> apply_negations();
-  [[nodiscard]] ParseStep<void> reduce_binary(int min_precedence);
+  void apply_negations();
+  void reduce_binary(std::uint8_t min_precedence);
   [[nodiscard]] ParseStep<bool> close_group();
   [[nodiscard]] ParseStep<void> finish_call();
-  [[nodiscard]] ParseStep<void> add_node(SyntaxExprKind kind,
-                                         std::uint32_t height);
+  void wrap_operand(SyntaxExprKind kind);
 
   std::string_view source_;
   Scanner scanner_;
@@ -220,14 +207,14 @@ class Parser {
   std::optional<LexerError> first_failure_;
   std::optional<ParseError> error_;
   std::size_t error_offset_ = 0;
-  // Bodies and unary operands currently open; bounds the recursion before
-  // the tree exists to be measured.
+  // Statement bodies currently open; bounds the recursion.
   std::size_t depth_ = 0;
   SyntaxTree syntax_;
   // The expression being parsed: what waits for operands, and the operands
   // done (kept between statements for their capacity).
   std::vector<Waiting> waiting_;
-  std::vector<Tree> operands_;
+  std::vector<OpenCall> calls_;
+  std::vector<std::uint32_t> operands_;
   std::vector<std::uint32_t> pending_expressions_;
   std::vector<std::uint32_t> pending_statements_;
 };

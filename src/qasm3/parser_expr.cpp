@@ -10,7 +10,7 @@ namespace {
 
 struct BinaryOperator {
   BinOp op;
-  int precedence;
+  std::uint8_t precedence;
 };
 
 // Precedence climbing table. There is deliberately no level 8, and `<<`,
@@ -60,35 +60,31 @@ std::optional<BinaryOperator> binary_operator(TokenKind kind) {
 
 // Why the expression parser keeps its own stacks: nesting costs it memory
 // in proportion to the text, never the calling thread's stack, so any
-// expression reads alike on the main thread and on a thread of 64 KiB.
+// expression reads alike on the main thread and on a thread of 64 KiB, and
+// an expression may nest as deep as its text allows. That is what the
+// writer needs: it parenthesises every operation it writes, so the text it
+// writes of an angle nests about twice as deep as the angle, and an angle
+// expanded from gate definitions nests deeper than any one text of it.
 // It is operator precedence parsing in the order recursive descent would
 // take: the same trees, the same errors at the same tokens.
 
 ParseStep<std::uint32_t> Parser::parse_expression() {
-  auto tree = parse_expression_tree();
-  if (!tree) {
-    return std::unexpected(std::move(tree.error()));
-  }
-  return tree->node;
+  return parse_expression_tree();
 }
 
-ParseStep<Parser::Trees> Parser::parse_expression_list() {
-  Trees list;
+ParseStep<SyntaxRange> Parser::parse_expression_list() {
   const std::size_t mark = pending_expressions_.size();
   if (next_is(TokenKind::RParen)) {
-    list.roots = take_expressions(mark);
-    return list;
+    return take_expressions(mark);
   }
   do {
     auto tree = parse_expression_tree();
     if (!tree) {
       return std::unexpected(std::move(tree.error()));
     }
-    list.height = std::max(list.height, tree->height);
-    pending_expressions_.push_back(tree->node);
+    pending_expressions_.push_back(*tree);
   } while (consume(TokenKind::Comma));
-  list.roots = take_expressions(mark);
-  return list;
+  return take_expressions(mark);
 }
 
 // Reads operands and operators in turn. After each operand, the negations
@@ -96,38 +92,27 @@ ParseStep<Parser::Trees> Parser::parse_expression_list() {
 // the same or a higher precedence (every operator is left-associative, `**`
 // included); anything else ends the innermost open group or call, or the
 // expression.
-ParseStep<Parser::Tree> Parser::parse_expression_tree() {
+ParseStep<std::uint32_t> Parser::parse_expression_tree() {
   waiting_.clear();
+  calls_.clear();
   operands_.clear();
-  // Open groups count as nesting for as long as they wait.
-  struct RestoreDepth {
-    std::size_t& depth;
-    std::size_t saved;
-    ~RestoreDepth() { depth = saved; }
-  } restore{depth_, depth_};
   for (;;) {
     if (auto operand = parse_operand(); !operand) {
       return std::unexpected(operand.error());
     }
     for (;;) {
-      if (auto applied = apply_negations(); !applied) {
-        return std::unexpected(applied.error());
-      }
+      apply_negations();
       const auto op =
           readable() ? binary_operator(lexeme_.kind) : std::nullopt;
       if (op) {
-        if (auto reduced = reduce_binary(op->precedence); !reduced) {
-          return std::unexpected(reduced.error());
-        }
+        reduce_binary(op->precedence);
         Waiting& binary = waiting_.emplace_back();
         binary.op = op->op;
         binary.precedence = op->precedence;
         advance();
         break;
       }
-      if (auto reduced = reduce_binary(0); !reduced) {
-        return std::unexpected(reduced.error());
-      }
+      reduce_binary(0);
       if (waiting_.empty()) {
         return operands_.back();
       }
@@ -158,13 +143,10 @@ ParseStep<void> Parser::parse_operand() {
       case TokenKind::Minus:
       case TokenKind::Bang:
       case TokenKind::LParen: {
-        Waiting group;
+        Waiting& group = waiting_.emplace_back();
         group.kind = lexeme_.kind == TokenKind::LParen
                          ? Waiting::Kind::Group
                          : Waiting::Kind::Negation;
-        if (auto opened = open(group); !opened) {
-          return opened;
-        }
         advance();
         continue;
       }
@@ -173,16 +155,11 @@ ParseStep<void> Parser::parse_operand() {
         advance();
         if (!consume(TokenKind::LParen)) {
           new_expression(SyntaxExprKind::Identifier).name = name;
-          operands_.push_back(Tree{last_expression()});
+          operands_.push_back(last_expression());
           return {};
         }
-        Waiting call;
-        call.kind = Waiting::Kind::Call;
-        call.mark = pending_expressions_.size();
-        call.name = name;
-        if (auto opened = open(call); !opened) {
-          return opened;
-        }
+        waiting_.emplace_back().kind = Waiting::Kind::Call;
+        calls_.push_back(OpenCall{pending_expressions_.size(), name});
         if (next_is(TokenKind::RParen)) {
           return finish_call();
         }
@@ -217,79 +194,49 @@ ParseStep<void> Parser::parse_operand() {
         return fail(unexpected("expression"));
     }
     advance();
-    operands_.push_back(Tree{last_expression()});
+    operands_.push_back(last_expression());
     return {};
   }
 }
 
-// Negations, parentheses and calls are the nesting the bound counts before
-// their nodes exist, together with the bodies around the expression.
-ParseStep<void> Parser::open(Waiting waiting) {
-  if (depth_ >= kMaxNestingDepth) {
-    return fail(too_deep());
-  }
-  ++depth_;
-  waiting_.push_back(waiting);
-  return {};
-}
-
-ParseStep<void> Parser::apply_negations() {
+void Parser::apply_negations() {
   while (!waiting_.empty() &&
          waiting_.back().kind == Waiting::Kind::Negation) {
     waiting_.pop_back();
-    --depth_;
-    if (auto added = add_node(SyntaxExprKind::Neg, operands_.back().height);
-        !added) {
-      return added;
-    }
+    wrap_operand(SyntaxExprKind::Neg);
   }
-  return {};
 }
 
 // Builds the binary operations waiting with at least `min_precedence`,
 // innermost first.
-ParseStep<void> Parser::reduce_binary(int min_precedence) {
+void Parser::reduce_binary(std::uint8_t min_precedence) {
   while (!waiting_.empty() && waiting_.back().kind == Waiting::Kind::Binary &&
          waiting_.back().precedence >= min_precedence) {
     const BinOp op = waiting_.back().op;
     waiting_.pop_back();
-    const Tree right = operands_.back();
+    const std::uint32_t right = operands_.back();
     operands_.pop_back();
-    const Tree left = operands_.back();
-    // A chain of operators nests leftwards without any parentheses, so the
-    // height is checked here, not only where nesting opens.
-    const std::uint32_t height = std::max(left.height, right.height) + 1;
-    if (height > kMaxNestingDepth) {
-      return fail(too_deep());
-    }
     SyntaxExpr& node = new_expression(SyntaxExprKind::BinOp);
     node.op = op;
-    node.left = left.node;
-    node.right = right.node;
-    operands_.back() = Tree{last_expression(), height};
+    node.left = operands_.back();
+    node.right = right;
+    operands_.back() = last_expression();
   }
-  return {};
 }
 
 // Ends the innermost open group or call at the current token: true once a
 // parenthesis or a call is complete (it is then the operand on top), false
 // after a comma between a call's arguments.
 ParseStep<bool> Parser::close_group() {
-  Waiting& innermost = waiting_.back();
-  if (innermost.kind == Waiting::Kind::Group) {
+  if (waiting_.back().kind == Waiting::Kind::Group) {
     if (auto closed = expect(TokenKind::RParen); !closed) {
       return std::unexpected(closed.error());
     }
     waiting_.pop_back();
-    --depth_;
-    if (auto added = add_node(SyntaxExprKind::Paren, operands_.back().height);
-        !added) {
-      return std::unexpected(added.error());
-    }
+    wrap_operand(SyntaxExprKind::Paren);
     return true;
   }
-  innermost.height = std::max(innermost.height, operands_.back().height);
-  pending_expressions_.push_back(operands_.back().node);
+  pending_expressions_.push_back(operands_.back());
   operands_.pop_back();
   if (consume(TokenKind::Comma)) {
     return false;
@@ -305,28 +252,21 @@ ParseStep<void> Parser::finish_call() {
   if (auto closed = expect(TokenKind::RParen); !closed) {
     return closed;
   }
-  const Waiting call = waiting_.back();
+  const OpenCall call = calls_.back();
+  calls_.pop_back();
   waiting_.pop_back();
-  --depth_;
   const SyntaxRange args = take_expressions(call.mark);
-  if (call.height + 1 > kMaxNestingDepth) {
-    return fail(too_deep());
-  }
   SyntaxExpr& node = new_expression(SyntaxExprKind::FnCall);
   node.args = args;
   node.name = call.name;
-  operands_.push_back(Tree{last_expression(), call.height + 1});
+  operands_.push_back(last_expression());
   return {};
 }
 
 // A negation or parenthesis over the operand on top, which it replaces.
-ParseStep<void> Parser::add_node(SyntaxExprKind kind, std::uint32_t height) {
-  if (height + 1 > kMaxNestingDepth) {
-    return fail(too_deep());
-  }
-  new_expression(kind).left = operands_.back().node;
-  operands_.back() = Tree{last_expression(), height + 1};
-  return {};
+void Parser::wrap_operand(SyntaxExprKind kind) {
+  new_expression(kind).left = operands_.back();
+  operands_.back() = last_expression();
 }
 
 }  // namespace qelto::qasm3

@@ -463,7 +463,7 @@ ParseStep<std::uint32_t> Parser::parse_identifier_statement() {
     if (auto closed = expect(TokenKind::RParen); !closed) {
       return std::unexpected(std::move(closed.error()));
     }
-    params = list->roots;
+    params = *list;
   }
   if (next_is(TokenKind::At)) {
     return unsupported("gate modifiers");

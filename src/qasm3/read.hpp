@@ -23,12 +23,14 @@ namespace qelto::qasm3 {
 // otherwise runs out.
 //
 // `options` bound what the program may ask for and say how `id` reads (see
-// read_options.hpp). With the default limits, reading a text of N bytes uses at most about 100 N bytes
-// plus 5 GiB: up to 1.6 GiB for each kind of register and 1.7 GiB for the
-// operations the limits allow, and in proportion to the text the statement
-// being parsed, the gate definitions kept and the names of registers (the
-// worst measured is under 60 N, for a long gate definition). Lifting a
-// limit (giving it no value) lifts the bound.
+// read_options.hpp). With the default limits, reading a text of N bytes
+// uses at most about 200 N bytes plus 5 GiB: up to 1.6 GiB for each kind of
+// register and 1.7 GiB for the operations the limits allow, and in
+// proportion to the text the statement being parsed, the gate definitions
+// kept and the names of registers. The worst measured is about 160 N, for
+// an angle of one negation per byte: a node of the statement's syntax
+// (whose array grows by doubling) and a node of the angle per byte. Lifting
+// a limit (giving it no value) lifts the bound.
 [[nodiscard]] ParseResult<ir::Circuit> parse(std::string_view source,
                                              const ReadOptions& options = {});
 

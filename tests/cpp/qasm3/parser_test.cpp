@@ -358,8 +358,6 @@ INSTANTIATE_TEST_SUITE_P(
              "Int(18446744073709551615)"}),
     case_name);
 
-// Deep nesting of every form: the parser refuses cleanly instead of building
-// a tree that later walks could not handle.
 std::string repeat(std::string_view text, std::size_t times) {
   std::string out;
   out.reserve(text.size() * times);
@@ -371,33 +369,74 @@ std::string repeat(std::string_view text, std::size_t times) {
 
 constexpr std::size_t kDeep = 100000;
 
-class DeepNesting : public testing::TestWithParam<Case> {};
+// Expressions nest as deep as their text: the parser keeps its own stacks.
+class DeepExpressions : public testing::TestWithParam<Case> {};
 
-TEST_P(DeepNesting, is_refused_with_the_limit_named) {
+TEST_P(DeepExpressions, parse_into_their_whole_tree) {
+  // Compared without printing: a failure would show megabytes.
+  EXPECT_TRUE(statements(GetParam().input) == GetParam().expected)
+      << statements(GetParam().input).substr(0, 200);
+}
+
+std::string assigned(const std::string& value) {
+  return "Assign { name: \"x\", index: None, value: " + value + " }\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parser, DeepExpressions,
+    testing::Values(
+        Case{"parentheses",
+             "x = " + repeat("(", kDeep) + "1" + repeat(")", kDeep) + ";",
+             assigned(repeat("Paren(", kDeep) + "Int(1)" + repeat(")", kDeep))},
+        Case{"unclosed_parentheses", "x = " + repeat("(", kDeep),
+             "Unexpected end of input: expression"},
+        Case{"minus", "x = " + repeat("-", kDeep) + "1;",
+             assigned(repeat("Neg(", kDeep) + "Int(1)" + repeat(")", kDeep))},
+        Case{"bang", "x = " + repeat("!", kDeep) + "1;",
+             assigned(repeat("Neg(", kDeep) + "Int(1)" + repeat(")", kDeep))},
+        Case{"calls",
+             "x = " + repeat("f(", kDeep) + "1" + repeat(")", kDeep) + ";",
+             assigned(repeat("FnCall { name: \"f\", args: [", kDeep) +
+                      "Int(1)" + repeat("] }", kDeep))},
+        Case{"sum_chain", "x = 1" + repeat(" + 1", kDeep) + ";",
+             assigned(repeat("BinOp { left: ", kDeep) + "Int(1)" +
+                      repeat(", op: Add, right: Int(1) }", kDeep))},
+        Case{"power_chain", "rx(2" + repeat("**2", kDeep) + ") q;",
+             "GateCall { name: \"rx\", params: [" +
+                 repeat("BinOp { left: ", kDeep) + "Int(2)" +
+                 repeat(", op: Pow, right: Int(2) }", kDeep) +
+                 "], qubits: [BitRef { name: \"q\", index: None }], "
+                 "modifiers: [] }\n"},
+        Case{"right_nested_sum",
+             "x = " + repeat("1 + (", kDeep) + "1" + repeat(")", kDeep) + ";",
+             assigned(repeat("BinOp { left: Int(1), op: Add, right: Paren(",
+                             kDeep) +
+                      "Int(1)" + repeat(") }", kDeep))}),
+    case_name);
+
+// Statement bodies recurse: nesting past the bound is refused cleanly.
+class DeepBodies : public testing::TestWithParam<Case> {};
+
+TEST_P(DeepBodies, are_refused_with_the_limit_named) {
   EXPECT_EQ(statements(GetParam().input),
             "Parse error: Nesting deeper than 256 levels is not supported");
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Parser, DeepNesting,
+    Parser, DeepBodies,
     testing::Values(
-        Case{"parentheses",
-             "x = " + repeat("(", kDeep) + "1" + repeat(")", kDeep) + ";", ""},
-        Case{"unclosed_parentheses", "x = " + repeat("(", kDeep), ""},
-        Case{"minus", "x = " + repeat("-", kDeep) + "1;", ""},
-        Case{"bang", "x = " + repeat("!", kDeep) + "1;", ""},
-        Case{"calls",
-             "x = " + repeat("f(", kDeep) + "1" + repeat(")", kDeep) + ";", ""},
-        Case{"sum_chain", "x = 1" + repeat(" + 1", kDeep) + ";", ""},
-        Case{"power_chain", "rx(2" + repeat("**2", kDeep) + ") q;", ""},
-        Case{"right_nested_sum",
-             "x = " + repeat("1 + (", kDeep) + "1" + repeat(")", kDeep) + ";",
-             ""},
         Case{"if_bodies", repeat("if (c) ", kDeep) + "x q;", ""},
         Case{"if_blocks", repeat("if (c) {", kDeep) + repeat("}", kDeep), ""},
         Case{"else_bodies", repeat("if (c) x q; else ", kDeep) + "x q;", ""},
         Case{"for_bodies", repeat("for i in [0:1] ", kDeep) + "x q;", ""},
         Case{"gate_bodies", repeat("gate g q {", kDeep) + repeat("}", kDeep),
+             ""},
+        // An expression inside does not count, however deep.
+        Case{"bodies_around_deep_conditions",
+             repeat("if (" + repeat("(", 1000) + "c" + repeat(")", 1000) +
+                        ") ",
+                    300) +
+                 "x q;",
              ""}),
     case_name);
 
