@@ -306,6 +306,9 @@ class Lowerer {
     const SyntaxTree& tree, std::uint32_t expression,
     const Bindings& bindings = {});
 
+// How many nodes `angle` has. Without recursion.
+[[nodiscard]] std::uint64_t angle_size(const ir::ParameterExpression& angle);
+
 // Replaces `out` with the parameters of the expression list `params` of
 // `tree`, in order; the first failure stops.
 [[nodiscard]] ParseResult<void> params_to_list(

@@ -4,7 +4,6 @@
 #include <string>
 #include <utility>
 
-#include "ir/parameter_eval.hpp"
 #include "qasm3/lower.hpp"
 
 namespace qelto::qasm3 {
@@ -210,14 +209,15 @@ ParseResult<void> Lowerer::lower_gate(ir::Circuit& circuit,
                p.get_if<ir::ParameterExpression::Pi>() == nullptr;
       });
   std::uint64_t each = weight_base(*callee);
-  if (symbolic || callee->definition != nullptr) {
+  if (callee->definition != nullptr) {
     sizes_.clear();
     for (const ir::ParameterExpression& p : params) {
-      std::uint64_t size = 0;
-      ir::visit_post_order(p, [&](const ir::ParameterExpression&) { ++size; });
-      sizes_.push_back(size);
+      sizes_.push_back(angle_size(p));
     }
     each = call_weight(*callee, sizes_);
+  } else if (symbolic && each != 0) {
+    // The statement's syntax holds at least as many nodes as its angles.
+    each += tree.expressions.size();
   }
   if (auto counted = count_operations(each, *times); !counted) {
     return counted;

@@ -1,4 +1,5 @@
 #include <array>
+#include <cstddef>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -7,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "ir/parameter_eval.hpp"
 #include "qasm3/lower.hpp"
 #include "qasm3/syntax_text.hpp"
 #include "qasm3/token.hpp"
@@ -237,7 +239,73 @@ bool has_operands(SyntaxExprKind kind) {
          kind == SyntaxExprKind::BinOp;
 }
 
+// The stacks the walks over angles work on, kept per thread between walks,
+// so that a walk needs no allocation once they have grown: a walk runs for
+// each angle a program writes. A walk that grew them past kKeptCapacity (an
+// angle nested deeper than programs write) gives their memory back.
+struct AngleStacks {
+  static constexpr std::size_t kKeptCapacity = 4096;
+
+  std::vector<Visit> visits;
+  std::vector<Param> results;
+  std::vector<const Param*> pending;
+
+  // Empties the stacks for one walk; the walk ends when the lease does.
+  class Lease {
+   public:
+    explicit Lease(AngleStacks& stacks) : stacks_(stacks) {
+      stacks_.visits.clear();
+      stacks_.results.clear();
+      stacks_.pending.clear();
+    }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    ~Lease() {
+      stacks_.results.clear();
+      give_back(stacks_.visits);
+      give_back(stacks_.results);
+      give_back(stacks_.pending);
+    }
+
+   private:
+    template <class T>
+    static void give_back(std::vector<T>& stack) {
+      if (stack.capacity() > kKeptCapacity) {
+        stack.clear();
+        stack.shrink_to_fit();
+      }
+    }
+
+
+    AngleStacks& stacks_;
+  };
+};
+
+AngleStacks& angle_stacks() {
+  thread_local AngleStacks stacks;
+  return stacks;
+}
+
 }  // namespace
+
+std::uint64_t angle_size(const ir::ParameterExpression& angle) {
+  AngleStacks& stacks = angle_stacks();
+  const AngleStacks::Lease lease(stacks);
+  std::vector<const Param*>& pending = stacks.pending;
+  pending.push_back(&angle);
+  std::uint64_t size = 0;
+  while (!pending.empty()) {
+    const ir::ExpressionChildren children = ir::children_of(*pending.back());
+    pending.pop_back();
+    ++size;
+    for (const Param* child : {children.left, children.right}) {
+      if (child != nullptr) {
+        pending.push_back(child);
+      }
+    }
+  }
+  return size;
+}
 
 // Operands are converted left to right before their operator, so the first
 // error met is that of the leftmost failing operand, and an operand's error
@@ -245,12 +313,30 @@ bool has_operands(SyntaxExprKind kind) {
 ParseResult<ir::ParameterExpression> expr_to_param(const SyntaxTree& tree,
                                                    std::uint32_t expression,
                                                    const Bindings& bindings) {
-  // Most angles are a single literal or name.
-  if (!has_operands(tree.expressions[expression].kind)) {
+  // Most angles are a single literal or name, and most others one operator
+  // over two of them (pi/2, 2 * theta): those take no stack.
+  const SyntaxExpr& root = tree.expressions[expression];
+  if (!has_operands(root.kind)) {
     return leaf_to_param(tree, expression, bindings);
   }
-  std::vector<Visit> visits{Visit{expression, false}};
-  std::vector<Param> results;
+  if (root.kind == SyntaxExprKind::BinOp &&
+      !has_operands(tree.expressions[root.left].kind) &&
+      !has_operands(tree.expressions[root.right].kind)) {
+    auto left = leaf_to_param(tree, root.left, bindings);
+    if (!left) {
+      return left;
+    }
+    auto right = leaf_to_param(tree, root.right, bindings);
+    if (!right) {
+      return right;
+    }
+    return combine(root.op, std::move(*left), std::move(*right));
+  }
+  AngleStacks& stacks = angle_stacks();
+  const AngleStacks::Lease lease(stacks);
+  std::vector<Visit>& visits = stacks.visits;
+  std::vector<Param>& results = stacks.results;
+  visits.push_back(Visit{expression, false});
   while (!visits.empty()) {
     const Visit visit = visits.back();
     visits.pop_back();
