@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -39,6 +40,12 @@ struct WireOut {
 };
 
 class CircuitDag;
+class OperationBatch;
+
+// A rule that makes a new parameter from a stored one (see
+// CircuitDag::clone). May throw std::bad_alloc.
+using ParameterMap =
+    std::function<ParameterExpression(const ParameterExpression&)>;
 
 // The kind of a stored operation, in the order of InstructionKind's
 // alternatives.
@@ -121,6 +128,9 @@ class CircuitDag {
   // An independent deep copy with the same numbering and orders, reserved
   // to its exact size. May throw std::bad_alloc.
   [[nodiscard]] CircuitDag clone() const;
+  // The same, with every gate parameter (standard or custom) replaced by
+  // `map(parameter)`. May throw std::bad_alloc (from `map` too).
+  [[nodiscard]] CircuitDag clone(const ParameterMap& map) const;
 
   // Registers a qubit wire: if `qubit` is already registered nothing
   // happens; otherwise adds node WireIn, node WireOut (the next index) and
@@ -155,6 +165,15 @@ class CircuitDag {
   // is unchanged. Takes ownership of the instruction on success; on error
   // the instruction is dropped. O(operands).
   [[nodiscard]] IrResult<NodeIndex> apply(Instruction instruction);
+
+  // Appends every operation of `batch` in its order, exactly as applying
+  // them one by one would (same node numbers, edge lists, orders and
+  // depth), in time proportional to their operands. Checks every operation
+  // first, with apply's checks and errors; when one fails, the first
+  // failing one decides and nothing changes. Then reserves all room at once
+  // (std::bad_alloc, if thrown, leaves the DAG unchanged too). On success
+  // the batch is left empty; on failure it is unchanged.
+  [[nodiscard]] IrResult<void> append(OperationBatch& batch);
 
   // The operations in the fixed topological order (the reverse finishing
   // order of the fixed depth-first search over the edge lists above).
@@ -236,6 +255,27 @@ class CircuitDag {
     bool out;             // for a wire end: WireOut
   };
 
+  // What apply checks of one operation: a gate (counted against
+  // gate_qubits, named in errors) or another kind, and its operands.
+  struct OperandCheck {
+    bool gate;
+    std::string_view gate_name;
+    std::uint32_t gate_qubits;
+    std::span<const QubitId> qubits;
+    std::span<const ClbitId> clbits;
+  };
+  // apply's checks 1-5 (see there). On success `ends` holds the wire-map
+  // entry of every operand, qubits first.
+  [[nodiscard]] IrResult<void> check(const OperandCheck& operation,
+                                     WireMap::Ends** ends);
+  // Links a new operation after the last operation of each of its wires
+  // (the entries of its operands, in slot order) and returns its depth.
+  // Requires room in links_ for `count` slots.
+  std::uint32_t link(WireMap::Ends* const* ends, std::size_t count) noexcept;
+
+  // Throws std::bad_alloc unless `extra` more numbers after `used` stay
+  // below kNoIndex (node and slot numbers are 32-bit).
+  static void check_room(std::size_t used, std::size_t extra);
   void add_wire(std::uint32_t id, bool clbit);
   void swap(CircuitDag& other) noexcept;
   void reserve_for(const Instruction& instruction, std::size_t operands);

@@ -8,45 +8,31 @@
 
 #include "ir/circuit_ops.hpp"
 #include "ir/gate_catalogue.hpp"
+#include "ir/operation_batch.hpp"
 #include "ir/parameter_eval.hpp"
 
 namespace qelto::ir {
 namespace {
 
-using Kind = StandardGate::Kind;
 using PE = ParameterExpression;
 
-// The most operands CircuitDag::apply places without allocating once room
-// for the operation is reserved (its inline scratch space in the current
-// DAG store).
-constexpr std::size_t kScratchFreeOperands = 8;
-
-// Rebuilds `source`'s bits in `target` in their creation order, handing
-// each operation to `on_operation(OperationRef)` at its place among them.
-template <class OnOperation>
-void replay(const Circuit& source, Circuit& target,
-            OnOperation&& on_operation) {
+// Rebuilds `source`'s bits in `target` in their creation order, without
+// its operations.
+void add_bits_like(const Circuit& source, Circuit& target) {
   for_each_creation_step(source, [&](const auto& step) {
     using S = std::decay_t<decltype(step)>;
-    if constexpr (std::is_same_v<S, OperationRef>) {
-      on_operation(step);
-    } else {
+    if constexpr (!std::is_same_v<S, OperationRef>) {
       add_bits(target, step);
     }
   });
 }
 
-// Room in `target` for all of `source`'s operations.
-void reserve_like(Circuit& target, const Circuit& source) {
-  const CircuitDag& dag = source.dag();
-  const std::size_t wires = dag.num_qubit_wires() + dag.num_clbit_wires();
-  target.reserve_operations(num_operations(source), dag.edge_count() - wires);
+void append_valid(Circuit& target, OperationBatch& batch) {
+  [[maybe_unused]] auto appended = target.append(batch);
+  assert(appended && "operations valid in their source are valid here");
 }
 
-void apply_valid(Circuit& target, Instruction instruction) {
-  [[maybe_unused]] auto applied = target.apply(std::move(instruction));
-  assert(applied && "an operation valid in its source is valid in the copy");
-}
+PE clone_of(const PE& p) { return p.clone(); }
 
 // ---- compose ----
 
@@ -92,79 +78,35 @@ IrResult<OperandList<Id>> check_mapping(
   return map;
 }
 
-template <class Id>
-OperandList<Id> mapped(std::span<const Id> operands,
-                       const OperandList<Id>& map) {
-  OperandList<Id> out;
-  for (const Id id : operands) {
-    out.push_back(map[id.index]);
-  }
-  return out;
-}
-
 // ---- inverse ----
 
-// Appends to `out` the exact inverse of `gate` on `qubits`, as the gate
+// Adds to `batch` the exact inverse of stored gate `gate`, as the gate
 // table gives it: catalogue gates over the gate's own parameters and
-// operands.
-void append_inverse(const StandardGate& gate, const QubitList& qubits,
-                    const ClbitList& clbits, std::vector<Instruction>& out) {
+// operands (its classical bits, if any, go to every step).
+void add_inverse(OperationRef gate, OperationBatch& batch) {
   const std::span<const PE> params = gate.parameters();
-  for (const GateStep& step : inverse_steps(gate.kind())) {
-    std::vector<PE> args;
+  const std::span<const QubitId> qubits = gate.qubits();
+  for (const GateStep& step : inverse_steps(*gate.standard_gate())) {
+    PE args[StandardGate::kMaxParams];
     const std::uint32_t count = StandardGate::num_params(step.kind);
-    args.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) {
-      args.push_back(step.args[i].make(params));
+      args[i] = step.args[i].make(params);
     }
-    QubitList operands;
-    for (std::uint32_t i = 0; i < StandardGate::num_qubits(step.kind); ++i) {
-      operands.push_back(qubits[step.operands[i]]);
+    QubitId operands[StandardGate::kMaxQubits];
+    const std::uint32_t width = StandardGate::num_qubits(step.kind);
+    for (std::uint32_t i = 0; i < width; ++i) {
+      operands[i] = qubits[step.operands[i]];
     }
-    auto made = StandardGate::make(step.kind, std::move(args));
-    assert(made && "the gate table's steps take their gates' parameters");
-    out.push_back(
-        Instruction{std::move(operands), clbits, Gate(std::move(*made))});
+    batch.add_gate(step.kind, args, std::span(operands, width),
+                   gate.clbits());
   }
-}
-
-// ---- assign_parameters ----
-
-Instruction with_values(const Instruction& source,
-                        const ParameterValues& values) {
-  const Gate* gate = source.gate();
-  if (gate == nullptr || gate->parameters().empty()) {
-    return source.clone();
-  }
-  std::vector<PE> params;
-  params.reserve(gate->parameters().size());
-  for (const PE& p : gate->parameters()) {
-    params.push_back(substitute(p, values));
-  }
-  if (const StandardGate* standard = gate->standard()) {
-    auto made = StandardGate::make(standard->kind(), std::move(params));
-    assert(made && "the parameter count is the gate's own");
-    return Instruction{source.qubits, source.clbits, Gate(std::move(*made))};
-  }
-  const CustomGate* custom = gate->custom();
-  return Instruction{source.qubits, source.clbits,
-                     Gate(CustomGate{custom->name, custom->num_qubits,
-                                     std::move(params)})};
 }
 
 }  // namespace
 
 Circuit copy(const Circuit& source, std::string_view name) {
-  if (name == source.name()) {
-    // The store copies itself in one reservation.
-    return source.clone();
-  }
-  Circuit target(name);
-  reserve_like(target, source);
-  replay(source, target, [&target](OperationRef operation) {
-    apply_valid(target, operation.to_instruction());
-  });
-  return target;
+  // The store copies itself in one reservation.
+  return source.clone(name);
 }
 
 IrResult<std::reference_wrapper<Circuit>> compose(
@@ -181,37 +123,17 @@ IrResult<std::reference_wrapper<Circuit>> compose(
   if (!clbit_map) {
     return std::unexpected(std::move(clbit_map.error()));
   }
-  // Everything is built before the target changes, so running out of memory
-  // leaves it as it was, and composing a circuit onto itself reads a
-  // finished snapshot.
-  std::vector<Instruction> built;
-  built.reserve(num_operations(other));
+  // Everything is gathered before the target changes, so composing a
+  // circuit onto itself reads its operations as they were, and the append
+  // changes nothing when memory runs out.
+  const CircuitDag& dag = other.dag();
+  const std::size_t wires = dag.num_qubit_wires() + dag.num_clbit_wires();
+  OperationBatch batch;
+  batch.reserve(dag.num_operations(), dag.edge_count() - wires, 0, 0);
   for_each_operation(other, [&](OperationRef operation) {
-    Instruction instruction = operation.to_instruction();
-    instruction.qubits = mapped(operation.qubits(), *qubit_map);
-    instruction.clbits = mapped(operation.clbits(), *clbit_map);
-    built.push_back(std::move(instruction));
+    batch.add_copy(operation, *qubit_map, *clbit_map, clone_of);
   });
-  // After the reserve, apply allocates only scratch space for an operation
-  // with many operands (see kScratchFreeOperands), and that could fail after
-  // earlier operations were appended. Such a compose is built on a copy
-  // that replaces the target once complete.
-  const bool wide = std::any_of(built.begin(), built.end(), [](const auto& i) {
-    return i.qubits.size() + i.clbits.size() > kScratchFreeOperands;
-  });
-  if (wide) {
-    Circuit result = copy(target, target.name());
-    reserve_like(result, other);
-    for (Instruction& instruction : built) {
-      apply_valid(result, std::move(instruction));
-    }
-    target = std::move(result);
-    return std::ref(target);
-  }
-  reserve_like(target, other);
-  for (Instruction& instruction : built) {
-    apply_valid(target, std::move(instruction));
-  }
+  append_valid(target, batch);
   return std::ref(target);
 }
 
@@ -232,24 +154,19 @@ IrResult<Circuit> inverse(const Circuit& source) {
     return std::unexpected(std::move(*refused));
   }
   Circuit target(source.name() + "_dg");
-  replay(source, target, [](OperationRef) {});
-  reserve_like(target, source);
-  std::vector<Instruction> steps;
+  add_bits_like(source, target);
   const CircuitDag& dag = source.dag();
+  OperationBatch batch;
+  batch.reserve(dag.num_operations(), dag.num_operations(), 0, 0);
   for (std::size_t i = dag.num_operations(); i-- > 0;) {
-    const Instruction instruction = dag.operation(i).to_instruction();
-    const Gate* gate = instruction.gate();
-    if (gate == nullptr) {
-      apply_valid(target, instruction.clone());
-      continue;
-    }
-    steps.clear();
-    append_inverse(*gate->standard(), instruction.qubits, instruction.clbits,
-                   steps);
-    for (Instruction& step : steps) {
-      apply_valid(target, std::move(step));
+    const OperationRef operation = dag.operation(i);
+    if (operation.kind() == OperationKind::Barrier) {
+      batch.add_copy(operation, {}, {}, clone_of);
+    } else {
+      add_inverse(operation, batch);
     }
   }
+  append_valid(target, batch);
   return target;
 }
 
@@ -276,12 +193,10 @@ IrResult<Circuit> assign_parameters(
     }
     table.insert_or_assign(name, value);
   }
-  Circuit target(source.name());
-  reserve_like(target, source);
-  replay(source, target, [&](OperationRef operation) {
-    apply_valid(target, with_values(operation.to_instruction(), table));
-  });
-  return target;
+  // Only the parameters change: the copy keeps everything else, node
+  // numbering included.
+  return source.clone(source.name(),
+                      [&table](const PE& p) { return substitute(p, table); });
 }
 
 }  // namespace qelto::ir

@@ -1,7 +1,7 @@
 // Running out of memory in compose: whichever allocation fails, compose
-// throws std::bad_alloc and the target is left exactly as it was (narrow
-// operations are applied in place after everything is reserved; wide ones
-// are built on a copy).
+// throws std::bad_alloc and the target is left exactly as it was (the
+// operations are gathered first, then appended at once after everything is
+// reserved), also when a circuit is composed onto itself.
 #include <gtest/gtest.h>
 
 #include <new>
@@ -46,6 +46,26 @@ TEST(TransformAllocationFailureTest, compose_leaves_the_target_unchanged) {
   (void)wide.x(q(4));
   (void)wide.measure_all();
   expect_unchanged_until_it_succeeds(wide);
+}
+
+TEST(TransformAllocationFailureTest, compose_onto_itself_leaves_it_unchanged) {
+  for (std::int64_t k = 0;; ++k) {
+    Circuit target = Circuit::with_size("t", 12, 12);
+    (void)target.rz(ParameterExpression::symbol(std::string(40, 'p')), q(3));
+    (void)target.measure_all();
+    const auto before = testing::snapshot(target);
+    testing_support::fail_after(k);
+    try {
+      auto result = compose(target, target, std::nullopt, std::nullopt);
+      testing_support::allow_all();
+      ASSERT_TRUE(result);
+      EXPECT_EQ(num_operations(target), 4u);
+      return;
+    } catch (const std::bad_alloc&) {
+      testing_support::allow_all();
+      ASSERT_EQ(testing::snapshot(target), before) << "failing after " << k;
+    }
+  }
 }
 
 }  // namespace
