@@ -154,6 +154,13 @@ IrResult<void> Circuit::append(OperationBatch& batch) {
   return dag_.append(batch);
 }
 
+IrResult<void> Circuit::append_copies(const Circuit& other,
+                                      std::span<const QubitId> qubit_map,
+                                      std::span<const ClbitId> clbit_map,
+                                      const ParameterMap& map) {
+  return dag_.append_copies(other.dag_, qubit_map, clbit_map, map);
+}
+
 BuildResult Circuit::finish(IrResult<NodeIndex> applied) {
   if (!applied) {
     return BuildResult(std::unexpect, std::move(applied.error()));

@@ -125,6 +125,16 @@ class Circuit {
   // `dag.append`: many operations at once, as if applied one by one; all
   // or nothing.
   [[nodiscard]] IrResult<void> append(OperationBatch& batch);
+  // `dag.append_copies`: the operations of `other` (this circuit allowed)
+  // with their bits renamed and their parameters made by `map`.
+  [[nodiscard]] IrResult<void> append_copies(
+      const Circuit& other, std::span<const QubitId> qubit_map,
+      std::span<const ClbitId> clbit_map, const ParameterMap& map);
+  // `dag.append_from` (include ir/dag_append.hpp to use it).
+  template <class Source>
+  [[nodiscard]] IrResult<void> append_from(Source& source) {
+    return dag_.append_from(source);
+  }
 
   // ---- Builder operations ----
   // One per catalogue gate (src/ir/gates.def), named like the gate: the

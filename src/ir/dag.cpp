@@ -259,16 +259,22 @@ IrResult<void> CircuitDag::check(const OperandCheck& operation,
   }
   // 2. Known qubits.
   for (std::size_t i = 0; i < nq; ++i) {
-    ends[i] = qubit_wires_.find(qubits[i].index);
-    if (ends[i] == nullptr) {
+    WireMap::Ends* found = qubit_wires_.find(qubits[i].index);
+    if (found == nullptr) {
       return std::unexpected(QubitNotFound{qubits[i], gate_name()});
+    }
+    if (ends != nullptr) {
+      ends[i] = found;
     }
   }
   // 3. Known classical bits.
   for (std::size_t i = 0; i < clbits.size(); ++i) {
-    ends[nq + i] = clbit_wires_.find(clbits[i].index);
-    if (ends[nq + i] == nullptr) {
+    WireMap::Ends* found = clbit_wires_.find(clbits[i].index);
+    if (found == nullptr) {
       return std::unexpected(ClbitNotFound{clbits[i], gate_name()});
+    }
+    if (ends != nullptr) {
+      ends[nq + i] = found;
     }
   }
   // 4. Distinct qubits.

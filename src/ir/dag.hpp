@@ -175,6 +175,26 @@ class CircuitDag {
   // the batch is left empty; on failure it is unchanged.
   [[nodiscard]] IrResult<void> append(OperationBatch& batch);
 
+  // Appends, in the same way, a copy of every operation of `source` (which
+  // may be this DAG: then its operations as they were before the call),
+  // with qubit q renamed qubit_map[q.index] and classical bit c renamed
+  // clbit_map[c.index] (an empty map keeps those operands; a non-empty one
+  // must cover every operand) and every gate parameter p made by map(p)
+  // (an empty map copies them).
+  // The renamed operations get apply's checks. Fails, changing nothing,
+  // with the first failing check; may throw std::bad_alloc (from `map`
+  // too), changing nothing.
+  [[nodiscard]] IrResult<void> append_copies(const CircuitDag& source,
+                                             std::span<const QubitId> qubit_map,
+                                             std::span<const ClbitId> clbit_map,
+                                             const ParameterMap& map);
+
+  // The bulk append behind append and append_copies, for any source of
+  // operations (what a source provides: ir/dag_append.hpp, which defines
+  // this and must be included where it is used). The same guarantees.
+  template <class Source>
+  [[nodiscard]] IrResult<void> append_from(Source& source);
+
   // The operations in the fixed topological order (the reverse finishing
   // order of the fixed depth-first search over the edge lists above).
   // O(nodes + edges), plus a sort of the outgoing edges of operations with
@@ -264,10 +284,11 @@ class CircuitDag {
     std::span<const QubitId> qubits;
     std::span<const ClbitId> clbits;
   };
-  // apply's checks 1-5 (see there). On success `ends` holds the wire-map
-  // entry of every operand, qubits first.
+  // apply's checks 1-5 (see there). On success `ends`, unless null, holds
+  // the wire-map entry of every operand, qubits first.
   [[nodiscard]] IrResult<void> check(const OperandCheck& operation,
                                      WireMap::Ends** ends);
+
   // Links a new operation after the last operation of each of its wires
   // (the entries of its operands, in slot order) and returns its depth.
   // Requires room in links_ for `count` slots.

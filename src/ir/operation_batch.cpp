@@ -8,12 +8,18 @@
 namespace qelto::ir {
 namespace {
 
-// Room for `extra` more items, growing geometrically so that adding
-// operations one at a time stays amortised O(1).
 template <class T>
-void room_for(std::vector<T>& items, std::size_t extra) {
-  if (extra > items.capacity() - items.size()) {
-    items.reserve(std::max(items.size() + extra, 2 * items.capacity()));
+[[gnu::noinline]] void grow(std::vector<T>& items, std::size_t extra) {
+  items.reserve(std::max(items.size() + extra, 2 * items.capacity()));
+}
+
+// Room for `extra` more items, growing geometrically so that adding
+// operations one at a time stays amortised O(1). The check is inline: it
+// runs for every array of every operation added.
+template <class T>
+inline void room_for(std::vector<T>& items, std::size_t extra) {
+  if (extra > items.capacity() - items.size()) [[unlikely]] {
+    grow(items, extra);
   }
 }
 
@@ -27,16 +33,6 @@ void check_offsets(std::size_t used, std::size_t extra) {
 }  // namespace
 
 OperationBatch::~OperationBatch() = default;
-
-void OperationBatch::reserve(std::size_t ops, std::size_t qubits,
-                             std::size_t clbits, std::size_t params) {
-  tags_.reserve(tags_.size() + ops);
-  qubit_end_.reserve(qubit_end_.size() + ops);
-  clbit_end_.reserve(clbit_end_.size() + ops);
-  qubits_.reserve(qubits_.size() + qubits);
-  clbits_.reserve(clbits_.size() + clbits);
-  params_.reserve(params_.size() + params);
-}
 
 void OperationBatch::reserve_one(std::size_t qubits, std::size_t clbits,
                                  std::size_t params, bool custom,
@@ -62,26 +58,6 @@ void OperationBatch::push(std::uint8_t tag, std::span<const QubitId> qubits,
   tags_.push_back(tag);
   qubits_.insert(qubits_.end(), qubits.begin(), qubits.end());
   clbits_.insert(clbits_.end(), clbits.begin(), clbits.end());
-  qubit_end_.push_back(static_cast<std::uint32_t>(qubits_.size()));
-  clbit_end_.push_back(static_cast<std::uint32_t>(clbits_.size()));
-}
-
-void OperationBatch::push_mapped(std::uint8_t tag,
-                                 std::span<const QubitId> qubits,
-                                 std::span<const ClbitId> clbits,
-                                 std::span<const QubitId> qubit_map,
-                                 std::span<const ClbitId> clbit_map) noexcept {
-  tags_.push_back(tag);
-  for (const QubitId q : qubits) {
-    assert((qubit_map.empty() || q.index < qubit_map.size()) &&
-           "the qubit map does not cover an operand");
-    qubits_.push_back(qubit_map.empty() ? q : qubit_map[q.index]);
-  }
-  for (const ClbitId c : clbits) {
-    assert((clbit_map.empty() || c.index < clbit_map.size()) &&
-           "the classical-bit map does not cover an operand");
-    clbits_.push_back(clbit_map.empty() ? c : clbit_map[c.index]);
-  }
   qubit_end_.push_back(static_cast<std::uint32_t>(qubits_.size()));
   clbit_end_.push_back(static_cast<std::uint32_t>(clbits_.size()));
 }

@@ -47,8 +47,15 @@ class ParameterPool {
   // May throw std::bad_alloc (the pool is then unchanged).
   void reserve(std::uint32_t count) { reserve_until(size_after(size_, count)); }
 
-  // The size of a pool of `size` after place(count): where the next
-  // parameters go, for planning many placements at once.
+  // Where place(count) puts the first of `count` parameters in a pool of
+  // `size`, and the pool's size after it: for planning many placements at
+  // once. At the end, or at the next chunk when they would straddle a
+  // chunk boundary.
+  [[nodiscard]] static std::uint64_t start_of(std::uint64_t size,
+                                              std::uint32_t count) noexcept {
+    const std::uint64_t offset = size % kChunk;
+    return offset + count > kChunk ? size - offset + kChunk : size;
+  }
   [[nodiscard]] static std::uint64_t size_after(std::uint64_t size,
                                                 std::uint32_t count) noexcept {
     return start_of(size, count) + count;
@@ -70,6 +77,20 @@ class ParameterPool {
     while (chunks_.size() < chunks) {
       chunks_.push_back(std::make_unique<ParameterExpression[]>(kChunk));
     }
+  }
+
+  // Filling many operations' parameters before any becomes part of the
+  // pool: the slots for `count` parameters from `first` (a start_of), past
+  // the pool's size. Requires reserve_until; the pool reads them only after
+  // adopt_until. Until then they are spare room: a later place or staging
+  // overwrites them.
+  [[nodiscard]] std::span<ParameterExpression> staged(
+      std::uint64_t first, std::uint32_t count) noexcept {
+    return {&chunks_[first / kChunk][first % kChunk], count};
+  }
+  // Makes the staged parameters up to the size `end` part of the pool.
+  void adopt_until(std::uint64_t end) noexcept {
+    size_ = static_cast<std::uint32_t>(end);
   }
 
   // Moves `params` in; returns the index of the first. Requires
@@ -114,14 +135,6 @@ class ParameterPool {
   }
 
  private:
-  // Where `count` parameters go in a pool of `size`: at the end, or at the
-  // next chunk when they would straddle a chunk boundary.
-  static std::uint64_t start_of(std::uint64_t size,
-                                std::uint32_t count) noexcept {
-    const std::uint64_t offset = size % kChunk;
-    return offset + count > kChunk ? size - offset + kChunk : size;
-  }
-
   std::vector<std::unique_ptr<ParameterExpression[]>> chunks_;
   std::uint32_t size_ = 0;
 };

@@ -215,6 +215,8 @@ class Reader {
 
   std::string_view rest_;
   std::optional<std::string> error_;
+  // The standard gate's parameters being read, kept between operations.
+  std::vector<PE> params_;
 };
 
 template <class T>
@@ -229,6 +231,27 @@ std::optional<T> pop(std::vector<T>& stack) {
 
 std::optional<PE> Reader::parameter() {
   const auto n = count(1);
+  if (n == 1u) {
+    // Most parameters are one constant or one symbol: no stack needed.
+    std::optional<PE> leaf;
+    const auto kind = static_cast<Node>(byte());
+    switch (kind) {
+      case Node::Constant:
+        leaf = PE::constant(f64());
+        break;
+      case Node::Symbol:
+        leaf = PE::symbol(text());
+        break;
+      case Node::Pi:
+        leaf = PE::pi();
+        break;
+      default:
+        fail(kind > Node::Div ? "unknown parameter node"
+                              : "parameter operator without its operands");
+        break;
+    }
+    return failed() ? std::nullopt : std::move(leaf);
+  }
   std::vector<PE> stack;
   for (std::uint32_t i = 0; n && i < *n && !failed(); ++i) {
     const auto kind = static_cast<Node>(byte());
@@ -286,7 +309,7 @@ std::optional<PE> Reader::parameter() {
 
 bool Reader::operation(OperationBatch& batch) {
   const auto kind = static_cast<OpKind>(byte());
-  PE params[StandardGate::kMaxParams];
+  params_.clear();
   std::optional<CustomGate> custom;
   std::uint8_t gate = 0;
   std::uint64_t duration = 0;
@@ -303,7 +326,7 @@ bool Reader::operation(OperationBatch& batch) {
         if (!p) {
           return false;
         }
-        params[i] = std::move(*p);
+        params_.push_back(std::move(*p));
       }
       break;
     }
@@ -339,7 +362,7 @@ bool Reader::operation(OperationBatch& batch) {
   }
   switch (kind) {
     case OpKind::Standard:
-      batch.add_gate(static_cast<StandardGate::Kind>(gate), params, qubits,
+      batch.add_gate(static_cast<StandardGate::Kind>(gate), params_, qubits,
                      clbits);
       break;
     case OpKind::Custom:

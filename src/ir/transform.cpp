@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "ir/circuit_ops.hpp"
+#include "ir/dag_append.hpp"
+#include "ir/dag_tags.hpp"
 #include "ir/gate_catalogue.hpp"
-#include "ir/operation_batch.hpp"
 #include "ir/parameter_eval.hpp"
 
 namespace qelto::ir {
@@ -26,13 +27,6 @@ void add_bits_like(const Circuit& source, Circuit& target) {
     }
   });
 }
-
-void append_valid(Circuit& target, OperationBatch& batch) {
-  [[maybe_unused]] auto appended = target.append(batch);
-  assert(appended && "operations valid in their source are valid here");
-}
-
-PE clone_of(const PE& p) { return p.clone(); }
 
 // ---- compose ----
 
@@ -80,27 +74,95 @@ IrResult<OperandList<Id>> check_mapping(
 
 // ---- inverse ----
 
-// Adds to `batch` the exact inverse of stored gate `gate`, as the gate
-// table gives it: catalogue gates over the gate's own parameters and
-// operands (its classical bits, if any, go to every step).
-void add_inverse(OperationRef gate, OperationBatch& batch) {
-  const std::span<const PE> params = gate.parameters();
-  const std::span<const QubitId> qubits = gate.qubits();
-  for (const GateStep& step : inverse_steps(*gate.standard_gate())) {
-    PE args[StandardGate::kMaxParams];
-    const std::uint32_t count = StandardGate::num_params(step.kind);
-    for (std::uint32_t i = 0; i < count; ++i) {
-      args[i] = step.args[i].make(params);
+// The most catalogue gates one gate's inverse takes (c3sqrtx takes 27).
+constexpr std::size_t kMostSteps = 32;
+static_assert([] {
+  for (std::size_t k = 0; k < StandardGate::kNumKinds; ++k) {
+    if (inverse_steps(static_cast<StandardGate::Kind>(k)).size() >
+        kMostSteps) {
+      return false;
     }
-    QubitId operands[StandardGate::kMaxQubits];
-    const std::uint32_t width = StandardGate::num_qubits(step.kind);
-    for (std::uint32_t i = 0; i < width; ++i) {
-      operands[i] = qubits[step.operands[i]];
-    }
-    batch.add_gate(step.kind, args, std::span(operands, width),
-                   gate.clbits());
   }
-}
+  return true;
+}());
+
+// The inverse's operations, read from the source circuit: its operations
+// in reverse order, each gate replaced by the catalogue gates of its exact
+// inverse as the gate table gives them (over the gate's own parameters and
+// operands; its classical bits, if any, go to every step), barriers as they
+// are. A SourceOperation's `at` is operation number * kMostSteps + step.
+class InverseSource {
+ public:
+  explicit InverseSource(const Circuit& source) : source_(source) {}
+
+  static std::span<const QubitId> qubit_map() { return {}; }
+  static std::span<const ClbitId> clbit_map() { return {}; }
+
+  // Each step acts on distinct qubits of a valid operation, so the steps
+  // are valid wherever all of the source's bits are.
+  bool valid_in(const CircuitDag& target) const {
+    for (std::uint32_t q = 0; q < source_.num_qubits(); ++q) {
+      if (!target.qubit_input(QubitId{q})) {
+        return false;
+      }
+    }
+    for (std::uint32_t c = 0; c < source_.num_clbits(); ++c) {
+      if (!target.clbit_input(ClbitId{c})) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  template <class Visit>
+  void each(Visit&& visit) const {
+    const CircuitDag& dag = source_.dag();
+    for (std::size_t i = dag.num_operations(); i-- > 0;) {
+      const OperationRef op = dag.operation(i);
+      const auto standard = op.standard_gate();
+      if (!standard) {
+        // A barrier (inverse refuses the other kinds first).
+        if (!visit(SourceOperation{kTagBarrier, op.qubits(), op.clbits(),
+                                   nullptr, 0, 0})) {
+          return;
+        }
+        continue;
+      }
+      const std::span<const QubitId> qubits = op.qubits();
+      const std::span<const GateStep> steps = inverse_steps(*standard);
+      for (std::size_t s = 0; s < steps.size(); ++s) {
+        QubitId operands[StandardGate::kMaxQubits];
+        const std::uint32_t width = StandardGate::num_qubits(steps[s].kind);
+        for (std::uint32_t k = 0; k < width; ++k) {
+          operands[k] = qubits[steps[s].operands[k]];
+        }
+        if (!visit(SourceOperation{static_cast<std::uint8_t>(steps[s].kind),
+                                   std::span(operands, width), op.clbits(),
+                                   nullptr, 0, i * kMostSteps + s})) {
+          return;
+        }
+      }
+    }
+  }
+
+  void make_params(const SourceOperation& step,
+                   std::span<PE> out) const {
+    const OperationRef op = source_.dag().operation(step.at / kMostSteps);
+    const GateStep& made =
+        inverse_steps(*op.standard_gate())[step.at % kMostSteps];
+    const std::span<const PE> params = op.parameters();
+    for (std::size_t k = 0; k < out.size(); ++k) {
+      out[k] = made.args[k].make(params);
+    }
+  }
+  std::unique_ptr<CustomGate> make_custom(const SourceOperation&) const {
+    assert(false && "an inverse has no custom gates");
+    return nullptr;
+  }
+
+ private:
+  const Circuit& source_;
+};
 
 }  // namespace
 
@@ -123,17 +185,12 @@ IrResult<std::reference_wrapper<Circuit>> compose(
   if (!clbit_map) {
     return std::unexpected(std::move(clbit_map.error()));
   }
-  // Everything is gathered before the target changes, so composing a
-  // circuit onto itself reads its operations as they were, and the append
+  // The mappings were checked: the renamed operations are valid in the
+  // target. The append reads a circuit composed onto itself as it was, and
   // changes nothing when memory runs out.
-  const CircuitDag& dag = other.dag();
-  const std::size_t wires = dag.num_qubit_wires() + dag.num_clbit_wires();
-  OperationBatch batch;
-  batch.reserve(dag.num_operations(), dag.edge_count() - wires, 0, 0);
-  for_each_operation(other, [&](OperationRef operation) {
-    batch.add_copy(operation, *qubit_map, *clbit_map, clone_of);
-  });
-  append_valid(target, batch);
+  [[maybe_unused]] auto appended =
+      target.append_copies(other, *qubit_map, *clbit_map, {});
+  assert(appended && "operations valid in their source are valid here");
   return std::ref(target);
 }
 
@@ -155,18 +212,9 @@ IrResult<Circuit> inverse(const Circuit& source) {
   }
   Circuit target(source.name() + "_dg");
   add_bits_like(source, target);
-  const CircuitDag& dag = source.dag();
-  OperationBatch batch;
-  batch.reserve(dag.num_operations(), dag.num_operations(), 0, 0);
-  for (std::size_t i = dag.num_operations(); i-- > 0;) {
-    const OperationRef operation = dag.operation(i);
-    if (operation.kind() == OperationKind::Barrier) {
-      batch.add_copy(operation, {}, {}, clone_of);
-    } else {
-      add_inverse(operation, batch);
-    }
-  }
-  append_valid(target, batch);
+  InverseSource steps(source);
+  [[maybe_unused]] auto appended = target.append_from(steps);
+  assert(appended && "the steps of valid operations are valid");
   return target;
 }
 

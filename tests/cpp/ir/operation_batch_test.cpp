@@ -146,6 +146,99 @@ TEST(OperationBatchTest, appending_in_batches_equals_applying_one_by_one) {
   EXPECT_GT(refused, 1000u);
 }
 
+// The ids 0..n-1 in a seed-dependent order.
+template <class Id>
+std::vector<Id> shuffled_ids(std::uint32_t n, std::uint32_t seed) {
+  std::vector<Id> ids;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    ids.push_back(Id{(i * 7 + seed) % n});
+  }
+  // 7 and n share no factor for the n used here, so this is a permutation.
+  return ids;
+}
+
+TEST(OperationBatchTest, appending_copies_equals_applying_renamed_copies_one_by_one) {
+  for (std::uint32_t seed = 1; seed <= 60; ++seed) {
+    const CircuitDag source = build_both(seed).one_by_one;
+    // Every id the random circuits use, registered in the target.
+    CircuitDag one_by_one;
+    for (std::uint32_t i = 0; i < 12; ++i) {
+      one_by_one.add_qubit(QubitId{i});
+    }
+    for (std::uint32_t i = 0; i < 6; ++i) {
+      one_by_one.add_clbit(ClbitId{i});
+    }
+    ASSERT_TRUE(one_by_one.apply(Instruction{{QubitId{3}}, {}, Gate(StandardGate(StandardGate::X))}));
+    CircuitDag bulk = one_by_one.clone();
+    // Without maps the target's wires are not known to fit the source's,
+    // so each copy is checked: the same result either way.
+    CircuitDag unrenamed = one_by_one.clone();
+    CircuitDag unrenamed_one_by_one = one_by_one.clone();
+    for (std::size_t i = 0; i < source.num_operations(); ++i) {
+      ASSERT_TRUE(unrenamed_one_by_one.apply(source.operation(i).to_instruction()));
+    }
+    ASSERT_TRUE(unrenamed.append_copies(source, {}, {}, [](const PE& p) { return p.clone(); }));
+    EXPECT_EQ(observe(unrenamed), observe(unrenamed_one_by_one)) << "seed " << seed;
+    const auto qubit_map = shuffled_ids<QubitId>(12, seed);
+    const auto clbit_map = shuffled_ids<ClbitId>(6, seed);
+    for (std::size_t i = 0; i < source.num_operations(); ++i) {
+      Instruction copy = source.operation(i).to_instruction();
+      for (QubitId& q : copy.qubits) {
+        q = qubit_map[q.index];
+      }
+      for (ClbitId& c : copy.clbits) {
+        c = clbit_map[c.index];
+      }
+      ASSERT_TRUE(one_by_one.apply(std::move(copy)));
+    }
+    ASSERT_TRUE(bulk.append_copies(source, qubit_map, clbit_map,
+                                   [](const PE& p) { return p.clone(); }));
+    EXPECT_EQ(observe(bulk), observe(one_by_one)) << "seed " << seed;
+
+    // Onto itself, unrenamed: its operations as they were, once more.
+    CircuitDag twice = source.clone();
+    CircuitDag doubled = source.clone();
+    for (std::size_t i = 0; i < source.num_operations(); ++i) {
+      ASSERT_TRUE(doubled.apply(source.operation(i).to_instruction()));
+    }
+    ASSERT_TRUE(twice.append_copies(twice, {}, {}, [](const PE& p) { return p.clone(); }));
+    EXPECT_EQ(observe(twice), observe(doubled)) << "seed " << seed;
+  }
+}
+
+TEST(OperationBatchTest, copies_renamed_onto_bad_bits_fail_like_apply_and_change_nothing) {
+  CircuitDag source;
+  CircuitDag target;
+  for (std::uint32_t i = 0; i < 3; ++i) {
+    source.add_qubit(QubitId{i});
+    target.add_qubit(QubitId{i});
+  }
+  source.add_clbit(ClbitId{0});
+  target.add_clbit(ClbitId{0});
+  ASSERT_TRUE(source.apply(Instruction{{QubitId{0}}, {}, Gate(StandardGate(StandardGate::H))}));
+  ASSERT_TRUE(source.apply(Instruction{{QubitId{1}, QubitId{2}}, {}, Gate(StandardGate(StandardGate::Cz))}));
+  ASSERT_TRUE(source.apply(Instruction{{QubitId{2}}, {ClbitId{0}}, Measure{}}));
+  ASSERT_TRUE(target.apply(Instruction{{QubitId{1}}, {}, Gate(StandardGate(StandardGate::H))}));
+  const Observed before = observe(target);
+  struct Case {
+    std::vector<QubitId> qubits;
+    std::vector<ClbitId> clbits;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{QubitId{0}, QubitId{1}, QubitId{7}}, {}, "Qubit QubitId(7) not found in circuit (gate: cz)"},
+      {{QubitId{0}, QubitId{2}, QubitId{2}}, {}, "Duplicate qubit QubitId(2) in operation (gate: cz)"},
+      {{}, {ClbitId{4}}, "Classical bit ClbitId(4) not found in circuit"},
+  };
+  for (const Case& c : cases) {
+    const auto appended =
+        target.append_copies(source, c.qubits, c.clbits, [](const PE& p) { return p.clone(); });
+    ASSERT_FALSE(appended);
+    EXPECT_EQ(to_string(appended.error()), c.error);
+    EXPECT_EQ(observe(target), before);
+  }
+}
+
 TEST(OperationBatchTest, parameters_across_pool_chunks_read_back_in_order) {
   // Gates of 1, 3 and 4 parameters, far more than one pool chunk holds, so
   // that some operations' parameters move to the next chunk.
@@ -210,7 +303,7 @@ TEST(OperationBatchTest, empty_batch_changes_nothing) {
   EXPECT_EQ(dag.node_count(), 2u);
 }
 
-TEST(OperationBatchTest, copies_operations_with_their_operands_renamed) {
+TEST(OperationBatchTest, copies_every_kind_with_its_operands_renamed) {
   CircuitDag source;
   CircuitDag target;
   for (std::uint32_t i = 0; i < 3; ++i) {
@@ -235,12 +328,7 @@ TEST(OperationBatchTest, copies_operations_with_their_operands_renamed) {
   }
   const QubitId qubit_map[] = {QubitId{2}, QubitId{0}, QubitId{1}};
   const ClbitId clbit_map[] = {ClbitId{1}};
-  OperationBatch batch;
-  for (std::size_t i = 0; i < source.num_operations(); ++i) {
-    batch.add_copy(source.operation(i), qubit_map, clbit_map,
-                   [](const PE& p) { return p.clone(); });
-  }
-  ASSERT_TRUE(target.append(batch));
+  ASSERT_TRUE(target.append_copies(source, qubit_map, clbit_map, {}));
   Strings got;
   for (std::size_t i = 0; i < target.num_operations(); ++i) {
     got.push_back(describe(target.operation(i).to_instruction()));
