@@ -41,6 +41,8 @@ struct WireOut {
 
 class CircuitDag;
 class OperationBatch;
+template <class Source>
+class BulkAppend;
 
 // A rule that makes a new parameter from a stored one (see
 // CircuitDag::clone). May throw std::bad_alloc.
@@ -254,6 +256,8 @@ class CircuitDag {
  private:
   friend class OperationRef;
   friend class DagWalk;
+  template <class Source>
+  friend class BulkAppend;
 
   // One registered wire, by registration number.
   struct WireRecord {

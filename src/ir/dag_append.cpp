@@ -66,8 +66,9 @@ class BatchSource {
   // Gathered operations are checked one by one.
   static bool valid_in(const CircuitDag&) { return false; }
 
-  // Calls visit(SourceOperation) for each operation until it returns false. For a
-  // standard gate `at` is its first parameter, for a custom gate its record.
+  // Calls visit(SourceOperation) for each operation until it returns
+  // false. For a standard gate `at` is its first parameter, for a custom
+  // gate its record.
   template <class Visit>
   void each(Visit&& visit) const {
     std::size_t q = 0;
@@ -77,22 +78,22 @@ class BatchSource {
     std::size_t delay = 0;
     for (std::size_t i = 0; i < tags_.size(); ++i) {
       const std::uint8_t tag = tags_[i];
-      SourceOperation shape{tag,
-                  qubits_.subspan(q, qubit_end_[i] - q),
-                  clbits_.subspan(c, clbit_end_[i] - c),
-                  nullptr,
-                  0,
-                  0};
+      SourceOperation op{tag,
+                         qubits_.subspan(q, qubit_end_[i] - q),
+                         clbits_.subspan(c, clbit_end_[i] - c),
+                         nullptr,
+                         0,
+                         0};
       if (tag < kTagCustom) {
-        shape.at = param;
+        op.at = param;
         param += num_params(tag);
       } else if (tag == kTagCustom) {
-        shape.at = custom;
-        shape.custom = customs_[custom++].get();
+        op.at = custom;
+        op.custom = customs_[custom++].get();
       } else if (tag == kTagDelay) {
-        shape.duration = delays_[delay++];
+        op.duration = delays_[delay++];
       }
-      if (!visit(shape)) {
+      if (!visit(op)) {
         return;
       }
       q = qubit_end_[i];
@@ -100,14 +101,15 @@ class BatchSource {
     }
   }
 
-  void make_params(const SourceOperation& shape,
+  void make_params(const SourceOperation& op,
                    std::span<ParameterExpression> out) const noexcept {
     for (std::size_t i = 0; i < out.size(); ++i) {
-      out[i] = std::move(params_[shape.at + i]);
+      out[i] = std::move(params_[op.at + i]);
     }
   }
-  std::unique_ptr<CustomGate> make_custom(const SourceOperation& shape) const noexcept {
-    return std::move(customs_[shape.at]);
+  std::unique_ptr<CustomGate> make_custom(
+      const SourceOperation& op) const noexcept {
+    return std::move(customs_[op.at]);
   }
 
  private:
@@ -160,40 +162,40 @@ class CopySource {
   template <class Visit>
   void each(Visit&& visit) const {
     for (std::size_t i = 0; i < count_; ++i) {
-      const OperationRef op = source_.operation(i);
-      SourceOperation shape{0, op.qubits(), op.clbits(), nullptr, 0, i};
-      if (const auto standard = op.standard_gate()) {
-        shape.tag = static_cast<std::uint8_t>(*standard);
-      } else if (op.kind() == OperationKind::Gate) {
-        shape.tag = kTagCustom;
-        shape.custom = op.custom_gate();
+      const OperationRef stored = source_.operation(i);
+      SourceOperation op{0, stored.qubits(), stored.clbits(), nullptr, 0, i};
+      if (const auto standard = stored.standard_gate()) {
+        op.tag = static_cast<std::uint8_t>(*standard);
+      } else if (stored.kind() == OperationKind::Gate) {
+        op.tag = kTagCustom;
+        op.custom = stored.custom_gate();
       } else {
-        shape.tag = tag_of(op.kind());
-        if (shape.tag == kTagDelay) {
-          shape.duration = op.delay_duration();
+        op.tag = tag_of(stored.kind());
+        if (op.tag == kTagDelay) {
+          op.duration = stored.delay_duration();
         }
       }
-      if (!visit(shape)) {
+      if (!visit(op)) {
         return;
       }
     }
   }
 
-  void make_params(const SourceOperation& shape,
+  void make_params(const SourceOperation& op,
                    std::span<ParameterExpression> out) const {
-    const auto params = source_.operation(shape.at).parameters();
+    const auto params = source_.operation(op.at).parameters();
     for (std::size_t i = 0; i < out.size(); ++i) {
       out[i] = made(params[i]);
     }
   }
-  std::unique_ptr<CustomGate> make_custom(const SourceOperation& shape) const {
+  std::unique_ptr<CustomGate> make_custom(const SourceOperation& op) const {
     std::vector<ParameterExpression> params;
-    params.reserve(shape.custom->params.size());
-    for (const ParameterExpression& p : shape.custom->params) {
+    params.reserve(op.custom->params.size());
+    for (const ParameterExpression& p : op.custom->params) {
       params.push_back(made(p));
     }
     return std::make_unique<CustomGate>(CustomGate{
-        shape.custom->name, shape.custom->num_qubits, std::move(params)});
+        op.custom->name, op.custom->num_qubits, std::move(params)});
   }
 
  private:

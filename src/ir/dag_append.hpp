@@ -61,13 +61,16 @@ namespace append_detail {
 // Each standard gate's parameter count, read from the gate table like
 // StandardGate::num_params, without a call for every operation of every
 // pass.
-inline constexpr std::array<std::uint8_t, StandardGate::kNumKinds> kNumParams = {{
+inline constexpr std::array<std::uint8_t, StandardGate::kNumKinds>
+    kNumParams = {{
 #define QELTO_GATE(Enum, name, params, ...) QELTO_PP_LIST_COUNT(params),
 #include "ir/gates.def"
 }};
 
 // The parameter count of a standard gate's tag.
-inline std::uint32_t num_params(std::uint8_t tag) noexcept { return kNumParams[tag]; }
+inline std::uint32_t num_params(std::uint8_t tag) noexcept {
+  return kNumParams[tag];
+}
 
 // A gate's name and width for apply's checks (empty and 0 for the other
 // kinds, which the checks do not count or name).
@@ -111,135 +114,172 @@ std::span<const Id> renamed_all(std::span<const Id> ids,
 
 }  // namespace append_detail
 
+// One bulk append of a source's operations to a DAG, in four steps: check
+// and count them, reserve all room, make their parameters and custom gates,
+// then store and link them. Only the last changes what the DAG shows, and
+// it cannot fail.
 template <class Source>
-IrResult<void> CircuitDag::append_from(Source& source) {
-  using append_detail::gate_name;
-  using append_detail::gate_qubits;
-  using append_detail::num_params;
-  using append_detail::renamed;
-  using append_detail::renamed_all;
-  const std::span<const QubitId> qubit_map = source.qubit_map();
-  const std::span<const ClbitId> clbit_map = source.clbit_map();
+class BulkAppend {
+ public:
+  BulkAppend(CircuitDag& dag, Source& source)
+      : dag_(dag),
+        source_(source),
+        qubit_map_(source.qubit_map()),
+        clbit_map_(source.clbit_map()) {}
 
+  IrResult<void> run() {
+    IrResult<void> planned = plan();
+    if (!planned || count_ == 0) {
+      return planned;
+    }
+    reserve();
+    make();
+    commit();
+    return {};
+  }
+
+ private:
   // 1. Every operation passes apply's checks, in order, with its operands
   // renamed (unless the source vouches for them); the totals size the room.
-  const bool valid = source.valid_in(*this);
-  std::size_t count = 0;
-  std::size_t nq = 0;
-  std::size_t nc = 0;
-  std::size_t widest = 0;
-  std::size_t customs = 0;
-  std::size_t delays = 0;
-  std::uint64_t params_end = params_.size();
-  std::vector<QubitId> qubits;
-  std::vector<ClbitId> clbits;
-  IrResult<void> checked;
-  source.each([&](const SourceOperation& op) {
-    if (op.tag < kTagCustom) {
-      if (const std::uint32_t n = num_params(op.tag); n != 0) {
-        params_end = ParameterPool::size_after(params_end, n);
+  IrResult<void> plan() {
+    const bool valid = source_.valid_in(dag_);
+    std::vector<QubitId> qubits;
+    std::vector<ClbitId> clbits;
+    IrResult<void> checked;
+    params_end_ = dag_.params_.size();
+    source_.each([&](const SourceOperation& op) {
+      if (op.tag < kTagCustom) {
+        if (const std::uint32_t n = append_detail::num_params(op.tag); n != 0) {
+          params_end_ = ParameterPool::size_after(params_end_, n);
+        }
+      } else if (op.tag == kTagCustom) {
+        ++customs_;
+      } else if (op.tag == kTagDelay) {
+        ++delays_;
       }
-    } else if (op.tag == kTagCustom) {
-      ++customs;
-    } else if (op.tag == kTagDelay) {
-      ++delays;
-    }
-    if (!valid) {
-      checked = check(
-          OperandCheck{op.tag <= kTagCustom, gate_name(op), gate_qubits(op),
-                       renamed_all(op.qubits, qubit_map, qubits),
-                       renamed_all(op.clbits, clbit_map, clbits)},
-          nullptr);
-      if (!checked) {
-        return false;
+      if (!valid) {
+        checked = dag_.check(
+            CircuitDag::OperandCheck{
+                op.tag <= kTagCustom, append_detail::gate_name(op),
+                append_detail::gate_qubits(op),
+                append_detail::renamed_all(op.qubits, qubit_map_, qubits),
+                append_detail::renamed_all(op.clbits, clbit_map_, clbits)},
+            nullptr);
+        if (!checked) {
+          return false;
+        }
       }
-    }
-    ++count;
-    nq += op.qubits.size();
-    nc += op.clbits.size();
-    widest = std::max(widest, op.qubits.size() + op.clbits.size());
-    return true;
-  });
-  if (!checked || count == 0) {
+      ++count_;
+      qubits_ += op.qubits.size();
+      clbits_ += op.clbits.size();
+      widest_ = std::max(widest_, op.qubits.size() + op.clbits.size());
+      return true;
+    });
     return checked;
   }
 
   // 2. All room, before the first change.
-  check_room(node_count(), count);
-  check_room(edge_count(), nq + nc);
-  std::vector<WireMap::Ends*> ends(widest);
-  std::vector<std::unique_ptr<CustomGate>> made;
-  made.reserve(customs);
-  tags_.reserve_more(count);
-  qubit_begin_.reserve_more(count);
-  clbit_begin_.reserve_more(count);
-  extra_.reserve_more(count);
-  qubits_.reserve_more(nq);
-  clbits_.reserve_more(nc);
-  links_.reserve_more(nq + nc);
-  params_.reserve_until(params_end);
-  if (customs != 0) {
-    customs_.reserve(
-        std::max(customs_.size() + customs, 2 * customs_.capacity()));
+  void reserve() {
+    CircuitDag::check_room(dag_.node_count(), count_);
+    CircuitDag::check_room(dag_.edge_count(), qubits_ + clbits_);
+    ends_.resize(widest_);
+    made_.reserve(customs_);
+    dag_.tags_.reserve_more(count_);
+    dag_.qubit_begin_.reserve_more(count_);
+    dag_.clbit_begin_.reserve_more(count_);
+    dag_.extra_.reserve_more(count_);
+    dag_.qubits_.reserve_more(qubits_);
+    dag_.clbits_.reserve_more(clbits_);
+    dag_.links_.reserve_more(qubits_ + clbits_);
+    dag_.params_.reserve_until(params_end_);
+    if (customs_ != 0) {
+      dag_.customs_.reserve(std::max(dag_.customs_.size() + customs_,
+                                     2 * dag_.customs_.capacity()));
+    }
+    dag_.delays_.reserve_more(delays_);
   }
-  delays_.reserve_more(delays);
 
   // 3. The parameters, into the pool's spare room, and the custom gates.
   // Making them may throw; the DAG still shows nothing of them.
-  std::uint64_t at = params_.size();
-  source.each([&](const SourceOperation& op) {
-    if (op.tag < kTagCustom) {
-      const std::uint32_t n = num_params(op.tag);
-      if (n != 0) {
-        const std::uint64_t first = ParameterPool::start_of(at, n);
-        source.make_params(op, params_.staged(first, n));
-        at = first + n;
+  void make() {
+    std::uint64_t at = dag_.params_.size();
+    source_.each([&](const SourceOperation& op) {
+      if (op.tag < kTagCustom) {
+        if (const std::uint32_t n = append_detail::num_params(op.tag); n != 0) {
+          const std::uint64_t first = ParameterPool::start_of(at, n);
+          source_.make_params(op, dag_.params_.staged(first, n));
+          at = first + n;
+        }
+      } else if (op.tag == kTagCustom) {
+        made_.push_back(source_.make_custom(op));
       }
-    } else if (op.tag == kTagCustom) {
-      made.push_back(source.make_custom(op));
-    }
-    return true;
-  });
+      return true;
+    });
+  }
 
-  // 4. The operations, in order; nothing below throws.
-  at = params_.size();
-  std::size_t custom = 0;
-  source.each([&](const SourceOperation& op) {
-    qubit_begin_.push_back(static_cast<std::uint32_t>(qubits_.size()));
-    clbit_begin_.push_back(static_cast<std::uint32_t>(clbits_.size()));
-    std::size_t k = 0;
-    for (const QubitId q : op.qubits) {
-      const QubitId id = renamed(q, qubit_map);
-      qubits_.push_back(id);
-      ends[k++] = qubit_wires_.find(id.index);
-    }
-    for (const ClbitId c : op.clbits) {
-      const ClbitId id = renamed(c, clbit_map);
-      clbits_.push_back(id);
-      ends[k++] = clbit_wires_.find(id.index);
-    }
-    link(ends.data(), k);
-    std::uint32_t extra = 0;
-    if (op.tag < kTagCustom) {
-      const std::uint32_t n = num_params(op.tag);
-      if (n != 0) {
-        const std::uint64_t first = ParameterPool::start_of(at, n);
-        extra = static_cast<std::uint32_t>(first);
-        at = first + n;
+  // 4. The operations, in order, linked as apply links one.
+  void commit() noexcept {
+    std::uint64_t at = dag_.params_.size();
+    std::size_t custom = 0;
+    source_.each([&](const SourceOperation& op) {
+      dag_.qubit_begin_.push_back(
+          static_cast<std::uint32_t>(dag_.qubits_.size()));
+      dag_.clbit_begin_.push_back(
+          static_cast<std::uint32_t>(dag_.clbits_.size()));
+      std::size_t k = 0;
+      for (const QubitId q : op.qubits) {
+        const QubitId id = append_detail::renamed(q, qubit_map_);
+        dag_.qubits_.push_back(id);
+        ends_[k++] = dag_.qubit_wires_.find(id.index);
       }
-    } else if (op.tag == kTagCustom) {
-      extra = static_cast<std::uint32_t>(customs_.size());
-      customs_.push_back(std::move(made[custom++]));
-    } else if (op.tag == kTagDelay) {
-      extra = static_cast<std::uint32_t>(delays_.size());
-      delays_.push_back(op.duration);
-    }
-    tags_.push_back(op.tag);
-    extra_.push_back(extra);
-    return true;
-  });
-  params_.adopt_until(at);
-  return {};
+      for (const ClbitId c : op.clbits) {
+        const ClbitId id = append_detail::renamed(c, clbit_map_);
+        dag_.clbits_.push_back(id);
+        ends_[k++] = dag_.clbit_wires_.find(id.index);
+      }
+      dag_.link(ends_.data(), k);
+      std::uint32_t extra = 0;
+      if (op.tag < kTagCustom) {
+        if (const std::uint32_t n = append_detail::num_params(op.tag); n != 0) {
+          const std::uint64_t first = ParameterPool::start_of(at, n);
+          extra = static_cast<std::uint32_t>(first);
+          at = first + n;
+        }
+      } else if (op.tag == kTagCustom) {
+        extra = static_cast<std::uint32_t>(dag_.customs_.size());
+        dag_.customs_.push_back(std::move(made_[custom++]));
+      } else if (op.tag == kTagDelay) {
+        extra = static_cast<std::uint32_t>(dag_.delays_.size());
+        dag_.delays_.push_back(op.duration);
+      }
+      dag_.tags_.push_back(op.tag);
+      dag_.extra_.push_back(extra);
+      return true;
+    });
+    dag_.params_.adopt_until(at);
+  }
+
+  CircuitDag& dag_;
+  Source& source_;
+  std::span<const QubitId> qubit_map_;
+  std::span<const ClbitId> clbit_map_;
+  // Totals of the operations: their count, operands, widest operand list,
+  // custom gates, delays, and the parameter pool's size after them.
+  std::size_t count_ = 0;
+  std::size_t qubits_ = 0;
+  std::size_t clbits_ = 0;
+  std::size_t widest_ = 0;
+  std::size_t customs_ = 0;
+  std::size_t delays_ = 0;
+  std::uint64_t params_end_ = 0;
+  // The wire entries of one operation's operands while it is linked.
+  std::vector<WireMap::Ends*> ends_;
+  std::vector<std::unique_ptr<CustomGate>> made_;
+};
+
+template <class Source>
+IrResult<void> CircuitDag::append_from(Source& source) {
+  return BulkAppend<Source>(*this, source).run();
 }
 
 }  // namespace qelto::ir

@@ -151,13 +151,18 @@ TEST(AllocationFailureTest, append_leaves_dag_and_batch_unchanged) {
     using PE = ParameterExpression;
     const Instruction made[] = {
         Instruction{{q(0), q(1)}, {}, Gate(StandardGate(StandardGate::Cx))},
-        Instruction{{q(2)}, {}, Gate(StandardGate(StandardGate::Rz, PE::symbol(std::string(50, 's'))))},
+        Instruction{{q(2)},
+                    {},
+                    Gate(StandardGate(StandardGate::Rz,
+                                      PE::symbol(std::string(50, 's'))))},
         Instruction{std::move(qs), std::move(cs), Measure{}},
-        Instruction{{q(3), q(4)}, {}, Gate(CustomGate{std::string(40, 'g'), 2, {}})},
+        Instruction{
+            {q(3), q(4)}, {}, Gate(CustomGate{std::string(40, 'g'), 2, {}})},
         Instruction{{q(5)}, {}, Delay{3}},
         Instruction{{q(6)},
                     {},
-                    Gate(StandardGate(StandardGate::U, PE::constant(1), PE::pi(), PE::symbol("x")))},
+                    Gate(StandardGate(StandardGate::U, PE::constant(1),
+                                      PE::pi(), PE::symbol("x")))},
     };
     for (const Instruction& instruction : made) {
       testing::add_to(batch, instruction);
@@ -187,10 +192,10 @@ TEST(AllocationFailureTest, append_leaves_dag_and_batch_unchanged) {
     } catch (const std::bad_alloc&) {
       testing_support::allow_all();
     }
-    ASSERT_EQ(state(dag), before) << "failure after " << allowed << " allocations";
+    ASSERT_EQ(state(dag), before) << "failure after " << allowed;
     ASSERT_EQ(batch.size(), 6u);
     ASSERT_TRUE(dag.append(batch));
-    ASSERT_EQ(state(dag), state(expected)) << "failure after " << allowed << " allocations";
+    ASSERT_EQ(state(dag), state(expected)) << "failure after " << allowed;
   }
 }
 

@@ -22,6 +22,13 @@ using PE = ParameterExpression;
 using testing::add_to;
 using testing::describe;
 using Strings = std::vector<std::string>;
+using Kind = StandardGate::Kind;
+
+Instruction gate(StandardGate standard, QubitList qubits) {
+  return Instruction{std::move(qubits), {}, Gate(std::move(standard))};
+}
+
+PE clone_each(const PE& p) { return p.clone(); }
 
 // Everything a DAG shows besides its edge lists and topological order
 // (order_fingerprint covers those): each node, each operation in insertion
@@ -50,7 +57,8 @@ Observed observe(const CircuitDag& dag) {
     } else if (const auto* out = std::get_if<WireOut>(&node)) {
       seen.nodes.push_back("out " + describe_wire(out->wire));
     } else {
-      seen.nodes.push_back(describe(std::get<OperationRef>(node).to_instruction()));
+      seen.nodes.push_back(
+          describe(std::get<OperationRef>(node).to_instruction()));
     }
   }
   for (std::size_t i = 0; i < dag.num_operations(); ++i) {
@@ -95,7 +103,8 @@ Built build_both(std::uint32_t seed) {
   std::uint32_t step_number = 0;
   while (auto step = random.next()) {
     ++step_number;
-    if (const auto* wire = std::get_if<testing::RandomCircuit::AddWire>(&*step)) {
+    using AddWire = testing::RandomCircuit::AddWire;
+    if (const auto* wire = std::get_if<AddWire>(&*step)) {
       flush();
       if (wire->clbit) {
         built.one_by_one.add_clbit(ClbitId{wire->id});
@@ -137,7 +146,8 @@ TEST(OperationBatchTest, appending_in_batches_equals_applying_one_by_one) {
   for (std::uint32_t seed = 1; seed <= 150; ++seed) {
     const Built built = build_both(seed);
     refused += built.refused;
-    EXPECT_EQ(observe(built.bulk), observe(built.one_by_one)) << "seed " << seed;
+    EXPECT_EQ(observe(built.bulk), observe(built.one_by_one))
+        << "seed " << seed;
     EXPECT_EQ(built.bulk.depth(), built.one_by_one.depth()) << "seed " << seed;
     EXPECT_EQ(observe(built.bulk.clone()), observe(built.one_by_one))
         << "clone of seed " << seed;
@@ -157,7 +167,7 @@ std::vector<Id> shuffled_ids(std::uint32_t n, std::uint32_t seed) {
   return ids;
 }
 
-TEST(OperationBatchTest, appending_copies_equals_applying_renamed_copies_one_by_one) {
+TEST(OperationBatchTest, appending_copies_equals_applying_renamed_copies) {
   for (std::uint32_t seed = 1; seed <= 60; ++seed) {
     const CircuitDag source = build_both(seed).one_by_one;
     // Every id the random circuits use, registered in the target.
@@ -168,17 +178,19 @@ TEST(OperationBatchTest, appending_copies_equals_applying_renamed_copies_one_by_
     for (std::uint32_t i = 0; i < 6; ++i) {
       one_by_one.add_clbit(ClbitId{i});
     }
-    ASSERT_TRUE(one_by_one.apply(Instruction{{QubitId{3}}, {}, Gate(StandardGate(StandardGate::X))}));
+    ASSERT_TRUE(one_by_one.apply(gate(StandardGate(Kind::X), {QubitId{3}})));
     CircuitDag bulk = one_by_one.clone();
     // Without maps the target's wires are not known to fit the source's,
     // so each copy is checked: the same result either way.
     CircuitDag unrenamed = one_by_one.clone();
     CircuitDag unrenamed_one_by_one = one_by_one.clone();
     for (std::size_t i = 0; i < source.num_operations(); ++i) {
-      ASSERT_TRUE(unrenamed_one_by_one.apply(source.operation(i).to_instruction()));
+      ASSERT_TRUE(
+          unrenamed_one_by_one.apply(source.operation(i).to_instruction()));
     }
-    ASSERT_TRUE(unrenamed.append_copies(source, {}, {}, [](const PE& p) { return p.clone(); }));
-    EXPECT_EQ(observe(unrenamed), observe(unrenamed_one_by_one)) << "seed " << seed;
+    ASSERT_TRUE(unrenamed.append_copies(source, {}, {}, clone_each));
+    EXPECT_EQ(observe(unrenamed), observe(unrenamed_one_by_one))
+        << "seed " << seed;
     const auto qubit_map = shuffled_ids<QubitId>(12, seed);
     const auto clbit_map = shuffled_ids<ClbitId>(6, seed);
     for (std::size_t i = 0; i < source.num_operations(); ++i) {
@@ -191,8 +203,7 @@ TEST(OperationBatchTest, appending_copies_equals_applying_renamed_copies_one_by_
       }
       ASSERT_TRUE(one_by_one.apply(std::move(copy)));
     }
-    ASSERT_TRUE(bulk.append_copies(source, qubit_map, clbit_map,
-                                   [](const PE& p) { return p.clone(); }));
+    ASSERT_TRUE(bulk.append_copies(source, qubit_map, clbit_map, clone_each));
     EXPECT_EQ(observe(bulk), observe(one_by_one)) << "seed " << seed;
 
     // Onto itself, unrenamed: its operations as they were, once more.
@@ -201,12 +212,12 @@ TEST(OperationBatchTest, appending_copies_equals_applying_renamed_copies_one_by_
     for (std::size_t i = 0; i < source.num_operations(); ++i) {
       ASSERT_TRUE(doubled.apply(source.operation(i).to_instruction()));
     }
-    ASSERT_TRUE(twice.append_copies(twice, {}, {}, [](const PE& p) { return p.clone(); }));
+    ASSERT_TRUE(twice.append_copies(twice, {}, {}, clone_each));
     EXPECT_EQ(observe(twice), observe(doubled)) << "seed " << seed;
   }
 }
 
-TEST(OperationBatchTest, copies_renamed_onto_bad_bits_fail_like_apply_and_change_nothing) {
+TEST(OperationBatchTest, copies_renamed_onto_bad_bits_fail_like_apply) {
   CircuitDag source;
   CircuitDag target;
   for (std::uint32_t i = 0; i < 3; ++i) {
@@ -215,10 +226,11 @@ TEST(OperationBatchTest, copies_renamed_onto_bad_bits_fail_like_apply_and_change
   }
   source.add_clbit(ClbitId{0});
   target.add_clbit(ClbitId{0});
-  ASSERT_TRUE(source.apply(Instruction{{QubitId{0}}, {}, Gate(StandardGate(StandardGate::H))}));
-  ASSERT_TRUE(source.apply(Instruction{{QubitId{1}, QubitId{2}}, {}, Gate(StandardGate(StandardGate::Cz))}));
+  ASSERT_TRUE(source.apply(gate(StandardGate(Kind::H), {QubitId{0}})));
+  ASSERT_TRUE(
+      source.apply(gate(StandardGate(Kind::Cz), {QubitId{1}, QubitId{2}})));
   ASSERT_TRUE(source.apply(Instruction{{QubitId{2}}, {ClbitId{0}}, Measure{}}));
-  ASSERT_TRUE(target.apply(Instruction{{QubitId{1}}, {}, Gate(StandardGate(StandardGate::H))}));
+  ASSERT_TRUE(target.apply(gate(StandardGate(Kind::H), {QubitId{1}})));
   const Observed before = observe(target);
   struct Case {
     std::vector<QubitId> qubits;
@@ -226,13 +238,17 @@ TEST(OperationBatchTest, copies_renamed_onto_bad_bits_fail_like_apply_and_change
     std::string error;
   };
   const Case cases[] = {
-      {{QubitId{0}, QubitId{1}, QubitId{7}}, {}, "Qubit QubitId(7) not found in circuit (gate: cz)"},
-      {{QubitId{0}, QubitId{2}, QubitId{2}}, {}, "Duplicate qubit QubitId(2) in operation (gate: cz)"},
+      {{QubitId{0}, QubitId{1}, QubitId{7}},
+       {},
+       "Qubit QubitId(7) not found in circuit (gate: cz)"},
+      {{QubitId{0}, QubitId{2}, QubitId{2}},
+       {},
+       "Duplicate qubit QubitId(2) in operation (gate: cz)"},
       {{}, {ClbitId{4}}, "Classical bit ClbitId(4) not found in circuit"},
   };
   for (const Case& c : cases) {
     const auto appended =
-        target.append_copies(source, c.qubits, c.clbits, [](const PE& p) { return p.clone(); });
+        target.append_copies(source, c.qubits, c.clbits, clone_each);
     ASSERT_FALSE(appended);
     EXPECT_EQ(to_string(appended.error()), c.error);
     EXPECT_EQ(observe(target), before);
@@ -255,24 +271,23 @@ TEST(OperationBatchTest, parameters_across_pool_chunks_read_back_in_order) {
     switch (i % 5) {
       case 0:
       case 3:
-        instruction = Instruction{{QubitId{i % 3}}, {},
-                                  Gate(StandardGate(StandardGate::Rz, PE::constant(x)))};
+        instruction =
+            gate(StandardGate(Kind::Rz, PE::constant(x)), {QubitId{i % 3}});
         break;
       case 1:
-        instruction = Instruction{
-            {QubitId{(i + 1) % 3}}, {},
-            Gate(StandardGate(StandardGate::U, PE::constant(x), PE::symbol("p" + std::to_string(i)),
-                              PE::constant(-x)))};
+        instruction = gate(
+            StandardGate(Kind::U, PE::constant(x),
+                         PE::symbol("p" + std::to_string(i)), PE::constant(-x)),
+            {QubitId{(i + 1) % 3}});
         break;
       case 2:
-        instruction = Instruction{{QubitId{0}, QubitId{2}},
-                                  {},
-                                  Gate(StandardGate(StandardGate::Cu, PE::constant(x),
-                                                    PE::constant(x + 1), PE::constant(x + 2),
-                                                    PE::constant(x + 3)))};
+        instruction = gate(
+            StandardGate(Kind::Cu, PE::constant(x), PE::constant(x + 1),
+                         PE::constant(x + 2), PE::constant(x + 3)),
+            {QubitId{0}, QubitId{2}});
         break;
       default:
-        instruction = Instruction{{QubitId{1}}, {}, Gate(StandardGate(StandardGate::H))};
+        instruction = gate(StandardGate(Kind::H), {QubitId{1}});
         break;
     }
     add_to(batch, instruction);
@@ -314,10 +329,9 @@ TEST(OperationBatchTest, copies_every_kind_with_its_operands_renamed) {
   target.add_clbit(ClbitId{0});
   target.add_clbit(ClbitId{1});
   const Instruction made[] = {
-      Instruction{{QubitId{0}, QubitId{2}}, {}, Gate(StandardGate(StandardGate::Cx))},
-      Instruction{{QubitId{1}},
-                  {},
-                  Gate(StandardGate(StandardGate::Rx, PE::add(PE::symbol("t"), PE::pi())))},
+      gate(StandardGate(Kind::Cx), {QubitId{0}, QubitId{2}}),
+      gate(StandardGate(Kind::Rx, PE::add(PE::symbol("t"), PE::pi())),
+           {QubitId{1}}),
       Instruction{{QubitId{2}, QubitId{1}}, {}, Gate(CustomGate{"g", 2, {}})},
       Instruction{{QubitId{1}}, {ClbitId{0}}, Measure{}},
       Instruction{{QubitId{0}}, {}, Delay{9}},
@@ -333,8 +347,9 @@ TEST(OperationBatchTest, copies_every_kind_with_its_operands_renamed) {
   for (std::size_t i = 0; i < target.num_operations(); ++i) {
     got.push_back(describe(target.operation(i).to_instruction()));
   }
-  EXPECT_EQ(got, (Strings{"cx q2 q1", "rx((t+pi)) q0", "g q1 q0", "measure q0 -> c1",
-                          "delay[9] q2", "barrier q2 q0 q1"}));
+  EXPECT_EQ(got, (Strings{"cx q2 q1", "rx((t+pi)) q0", "g q1 q0",
+                          "measure q0 -> c1", "delay[9] q2",
+                          "barrier q2 q0 q1"}));
 }
 
 }  // namespace

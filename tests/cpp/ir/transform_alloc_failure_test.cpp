@@ -55,7 +55,8 @@ TEST(TransformAllocationFailureTest, compose_leaves_the_target_unchanged) {
   (void)narrow.rx(ParameterExpression::symbol(std::string(40, 's')), q(3));
   std::vector<ParameterExpression> params;
   params.push_back(ParameterExpression::symbol(std::string(40, 'c')));
-  (void)narrow.apply(Instruction{{q(4), q(5)}, {}, Gate(CustomGate{"g", 2, std::move(params)})});
+  (void)narrow.apply(Instruction{
+      {q(4), q(5)}, {}, Gate(CustomGate{"g", 2, std::move(params)})});
   expect_unchanged_until_it_succeeds(narrow);
 
   Circuit wide = Circuit::with_size("w", 12, 12);
@@ -114,14 +115,17 @@ TEST(TransformAllocationFailureTest, new_circuits_fail_cleanly) {
   (void)source.u(ParameterExpression::pi(), ParameterExpression::symbol("p"),
                  ParameterExpression::constant(2), q(2));
   (void)source.barrier_all();
-  expect_clean_until_it_succeeds(source, [](const Circuit& c) { return *inverse(c); });
+  expect_clean_until_it_succeeds(source,
+                                 [](const Circuit& c) { return *inverse(c); });
   const std::pair<std::string, double> values[] = {{"p", 0.5}};
   expect_clean_until_it_succeeds(source, [&](const Circuit& c) {
     return *assign_parameters(c, values);
   });
-  expect_clean_until_it_succeeds(source, [](const Circuit& c) { return copy(c, "named"); });
+  expect_clean_until_it_succeeds(
+      source, [](const Circuit& c) { return copy(c, "named"); });
   (void)source.measure(q(0), ClbitId{0});
-  expect_clean_until_it_succeeds(source, [](const Circuit& c) { return *from_bytes(to_bytes(c)); });
+  expect_clean_until_it_succeeds(
+      source, [](const Circuit& c) { return *from_bytes(to_bytes(c)); });
 }
 
 }  // namespace

@@ -152,7 +152,7 @@ TEST(Emitter, writes_custom_gates_by_stored_name) {
                 "plain q[1];\nodd q[1];\n");
 }
 
-TEST(Emitter, operations_appended_in_bulk_write_the_text_of_operations_applied_one_by_one) {
+TEST(Emitter, operations_appended_in_bulk_write_as_if_applied_one_by_one) {
   // Random operations of every kind (the refused ones left out), appended
   // in batches of varying length: both texts and both portable texts agree.
   for (std::uint32_t seed = 1; seed <= 60; ++seed) {
