@@ -30,6 +30,18 @@ Instruction gate(StandardGate standard, QubitList qubits) {
 
 PE clone_each(const PE& p) { return p.clone(); }
 
+// Qubits 0..qubits-1 and classical bits 0..clbits-1.
+CircuitDag with_wires(std::uint32_t qubits, std::uint32_t clbits) {
+  CircuitDag dag;
+  for (std::uint32_t i = 0; i < qubits; ++i) {
+    dag.add_qubit(QubitId{i});
+  }
+  for (std::uint32_t i = 0; i < clbits; ++i) {
+    dag.add_clbit(ClbitId{i});
+  }
+  return dag;
+}
+
 // Everything a DAG shows besides its edge lists and topological order
 // (order_fingerprint covers those): each node, each operation in insertion
 // order and its node number, the wire ends.
@@ -171,13 +183,7 @@ TEST(OperationBatchTest, appending_copies_equals_applying_renamed_copies) {
   for (std::uint32_t seed = 1; seed <= 60; ++seed) {
     const CircuitDag source = build_both(seed).one_by_one;
     // Every id the random circuits use, registered in the target.
-    CircuitDag one_by_one;
-    for (std::uint32_t i = 0; i < 12; ++i) {
-      one_by_one.add_qubit(QubitId{i});
-    }
-    for (std::uint32_t i = 0; i < 6; ++i) {
-      one_by_one.add_clbit(ClbitId{i});
-    }
+    CircuitDag one_by_one = with_wires(12, 6);
     ASSERT_TRUE(one_by_one.apply(gate(StandardGate(Kind::X), {QubitId{3}})));
     CircuitDag bulk = one_by_one.clone();
     // Without maps the target's wires are not known to fit the source's,
@@ -218,14 +224,8 @@ TEST(OperationBatchTest, appending_copies_equals_applying_renamed_copies) {
 }
 
 TEST(OperationBatchTest, copies_renamed_onto_bad_bits_fail_like_apply) {
-  CircuitDag source;
-  CircuitDag target;
-  for (std::uint32_t i = 0; i < 3; ++i) {
-    source.add_qubit(QubitId{i});
-    target.add_qubit(QubitId{i});
-  }
-  source.add_clbit(ClbitId{0});
-  target.add_clbit(ClbitId{0});
+  CircuitDag source = with_wires(3, 1);
+  CircuitDag target = with_wires(3, 1);
   ASSERT_TRUE(source.apply(gate(StandardGate(Kind::H), {QubitId{0}})));
   ASSERT_TRUE(
       source.apply(gate(StandardGate(Kind::Cz), {QubitId{1}, QubitId{2}})));
@@ -258,12 +258,8 @@ TEST(OperationBatchTest, copies_renamed_onto_bad_bits_fail_like_apply) {
 TEST(OperationBatchTest, parameters_across_pool_chunks_read_back_in_order) {
   // Gates of 1, 3 and 4 parameters, far more than one pool chunk holds, so
   // that some operations' parameters move to the next chunk.
-  CircuitDag one_by_one;
-  CircuitDag bulk;
-  for (std::uint32_t i = 0; i < 3; ++i) {
-    one_by_one.add_qubit(QubitId{i});
-    bulk.add_qubit(QubitId{i});
-  }
+  CircuitDag one_by_one = with_wires(3, 0);
+  CircuitDag bulk = with_wires(3, 0);
   OperationBatch batch;
   for (std::uint32_t i = 0; i < 3000; ++i) {
     const double x = i;
@@ -310,8 +306,7 @@ TEST(OperationBatchTest, parameters_across_pool_chunks_read_back_in_order) {
 }
 
 TEST(OperationBatchTest, empty_batch_changes_nothing) {
-  CircuitDag dag;
-  dag.add_qubit(QubitId{0});
+  CircuitDag dag = with_wires(1, 0);
   OperationBatch batch;
   ASSERT_TRUE(dag.append(batch));
   EXPECT_EQ(dag.num_operations(), 0u);
@@ -319,15 +314,8 @@ TEST(OperationBatchTest, empty_batch_changes_nothing) {
 }
 
 TEST(OperationBatchTest, copies_every_kind_with_its_operands_renamed) {
-  CircuitDag source;
-  CircuitDag target;
-  for (std::uint32_t i = 0; i < 3; ++i) {
-    source.add_qubit(QubitId{i});
-    target.add_qubit(QubitId{i});
-  }
-  source.add_clbit(ClbitId{0});
-  target.add_clbit(ClbitId{0});
-  target.add_clbit(ClbitId{1});
+  CircuitDag source = with_wires(3, 1);
+  CircuitDag target = with_wires(3, 2);
   const Instruction made[] = {
       gate(StandardGate(Kind::Cx), {QubitId{0}, QubitId{2}}),
       gate(StandardGate(Kind::Rx, PE::add(PE::symbol("t"), PE::pi())),
