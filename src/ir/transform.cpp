@@ -76,15 +76,33 @@ IrResult<OperandList<Id>> check_mapping(
 
 // The most catalogue gates one gate's inverse takes (c3sqrtx takes 27).
 constexpr std::size_t kMostSteps = 32;
-static_assert([] {
+
+// Whether every inverse fits kMostSteps and each of its steps acts on
+// distinct qubits of the gate it inverts: so the steps of a valid operation
+// are valid wherever its qubits are (InverseSource::valid_in).
+constexpr bool inverses_act_on_distinct_qubits() {
   for (std::size_t k = 0; k < StandardGate::kNumKinds; ++k) {
-    if (inverse_steps(static_cast<StandardGate::Kind>(k)).size() >
-        kMostSteps) {
+    const auto kind = static_cast<StandardGate::Kind>(k);
+    const auto steps = inverse_steps(kind);
+    if (steps.size() > kMostSteps) {
       return false;
+    }
+    for (const GateStep& step : steps) {
+      const std::uint32_t width = gate_info(step.kind).num_qubits;
+      for (std::uint32_t a = 0; a < width; ++a) {
+        if (step.operands[a] >= gate_info(kind).num_qubits) {
+          return false;
+        }
+        for (std::uint32_t b = 0; b < a; ++b) {
+          if (step.operands[a] == step.operands[b]) {
+            return false;
+          }
+        }
+      }
     }
   }
   return true;
-}());
+}
 
 // The inverse's operations, read from the source circuit: its operations
 // in reverse order, each gate replaced by the catalogue gates of its exact
@@ -101,6 +119,7 @@ class InverseSource {
   // Each step acts on distinct qubits of a valid operation, so the steps
   // are valid wherever all of the source's bits are.
   bool valid_in(const CircuitDag& target) const {
+    static_assert(inverses_act_on_distinct_qubits());
     for (std::uint32_t q = 0; q < source_.num_qubits(); ++q) {
       if (!target.qubit_input(QubitId{q})) {
         return false;
@@ -145,8 +164,7 @@ class InverseSource {
     }
   }
 
-  void make_params(const SourceOperation& step,
-                   std::span<PE> out) const {
+  void make_params(const SourceOperation& step, std::span<PE> out) const {
     const OperationRef op = source_.dag().operation(step.at / kMostSteps);
     const GateStep& made =
         inverse_steps(*op.standard_gate())[step.at % kMostSteps];
