@@ -5,9 +5,12 @@
 #include <new>
 #include <utility>
 
+#include "ir/dag_tags.hpp"
+
 namespace qelto::ir {
 namespace {
 
+// The rare growth, kept out of line so that the check below stays small.
 template <class T>
 [[gnu::noinline]] void grow(std::vector<T>& items, std::size_t extra) {
   items.reserve(std::max(items.size() + extra, 2 * items.capacity()));

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "ir/dag.hpp"
-#include "ir/dag_tags.hpp"
 #include "ir/gate.hpp"
 #include "ir/parameter.hpp"
 #include "ir/qubit.hpp"
