@@ -95,14 +95,11 @@ Id renamed(Id id, std::span<const Id> map) noexcept {
   return map.empty() ? id : map[id.index];
 }
 
-// `ids` renamed into `out` (reused), or `ids` itself without a map.
+// `ids` renamed into `out` (reused).
 template <class Id>
-std::span<const Id> renamed_all(std::span<const Id> ids,
-                                std::span<const Id> map,
-                                std::vector<Id>& out) {
-  if (map.empty()) {
-    return ids;
-  }
+std::span<const Id> renamed_into(std::span<const Id> ids,
+                                 std::span<const Id> map,
+                                 std::vector<Id>& out) {
   if (out.size() < ids.size()) {
     out.resize(ids.size());
   }
@@ -110,6 +107,15 @@ std::span<const Id> renamed_all(std::span<const Id> ids,
     out[i] = renamed(ids[i], map);
   }
   return std::span<const Id>(out.data(), ids.size());
+}
+
+// `ids` renamed into `out` (reused), or `ids` itself without a map (tested
+// inline: most operations checked one by one are renamed by nothing).
+template <class Id>
+inline std::span<const Id> renamed_all(std::span<const Id> ids,
+                                       std::span<const Id> map,
+                                       std::vector<Id>& out) {
+  return map.empty() ? ids : renamed_into(ids, map, out);
 }
 
 }  // namespace append_detail

@@ -187,7 +187,9 @@ class Reader {
     }
     return list;
   }
-  std::optional<PE> parameter();
+  // Reads one parameter onto the end of `out`; false when the bytes are
+  // malformed.
+  bool parameter(std::vector<PE>& out);
   // Reads one operation into `batch`; false when the bytes are malformed.
   bool operation(OperationBatch& batch);
 
@@ -229,28 +231,27 @@ std::optional<T> pop(std::vector<T>& stack) {
   return value;
 }
 
-std::optional<PE> Reader::parameter() {
+bool Reader::parameter(std::vector<PE>& out) {
   const auto n = count(1);
   if (n == 1u) {
-    // Most parameters are one constant or one symbol: no stack needed.
-    std::optional<PE> leaf;
+    // Most parameters are one constant or one symbol: read in place.
     const auto kind = static_cast<Node>(byte());
     switch (kind) {
       case Node::Constant:
-        leaf = PE::constant(f64());
+        out.emplace_back(PE::Constant{f64()});
         break;
       case Node::Symbol:
-        leaf = PE::symbol(text());
+        out.emplace_back(PE::Symbol{text()});
         break;
       case Node::Pi:
-        leaf = PE::pi();
+        out.emplace_back(PE::Pi{});
         break;
       default:
         fail(kind > Node::Div ? "unknown parameter node"
                               : "parameter operator without its operands");
         break;
     }
-    return failed() ? std::nullopt : std::move(leaf);
+    return !failed();
   }
   std::vector<PE> stack;
   for (std::uint32_t i = 0; n && i < *n && !failed(); ++i) {
@@ -298,13 +299,14 @@ std::optional<PE> Reader::parameter() {
     }
   }
   if (failed()) {
-    return std::nullopt;
+    return false;
   }
   if (stack.size() != 1) {
     fail("a parameter is not one expression");
-    return std::nullopt;
+    return false;
   }
-  return pop(stack);
+  out.push_back(std::move(stack.back()));
+  return true;
 }
 
 bool Reader::operation(OperationBatch& batch) {
@@ -322,11 +324,9 @@ bool Reader::operation(OperationBatch& batch) {
       }
       const auto gate_kind = static_cast<StandardGate::Kind>(gate);
       for (std::uint32_t i = 0; i < StandardGate::num_params(gate_kind); ++i) {
-        auto p = parameter();
-        if (!p) {
+        if (!parameter(params_)) {
           return false;
         }
-        params_.push_back(std::move(*p));
       }
       break;
     }
@@ -336,11 +336,9 @@ bool Reader::operation(OperationBatch& batch) {
       custom->num_qubits = u32();
       const auto n = count(4);
       for (std::uint32_t i = 0; n && i < *n; ++i) {
-        auto p = parameter();
-        if (!p) {
+        if (!parameter(custom->params)) {
           return false;
         }
-        custom->params.push_back(std::move(*p));
       }
       break;
     }
