@@ -35,11 +35,17 @@ Circuit::Circuit(std::string_view name) : name_(name) {}
 
 Circuit Circuit::empty(std::string_view name) { return Circuit(name); }
 
-Circuit Circuit::clone() const {
-  Circuit copy(name_);
+Circuit Circuit::clone() const { return clone(name_); }
+
+Circuit Circuit::clone(std::string_view name) const {
+  return clone(name, [](const ParameterExpression& p) { return p.clone(); });
+}
+
+Circuit Circuit::clone(std::string_view name, const ParameterMap& map) const {
+  Circuit copy(name);
   copy.qubits_ = qubits_;
   copy.clbits_ = clbits_;
-  copy.dag_ = dag_.clone();
+  copy.dag_ = dag_.clone(map);
   copy.next_qubit_ = next_qubit_;
   copy.next_clbit_ = next_clbit_;
   return copy;
@@ -142,6 +148,17 @@ std::vector<ClbitId> Circuit::add_creg(std::string_view name,
 
 IrResult<NodeIndex> Circuit::apply(Instruction instruction) {
   return dag_.apply(std::move(instruction));
+}
+
+IrResult<void> Circuit::append(OperationBatch& batch) {
+  return dag_.append(batch);
+}
+
+IrResult<void> Circuit::append_copies(const Circuit& other,
+                                      std::span<const QubitId> qubit_map,
+                                      std::span<const ClbitId> clbit_map,
+                                      const ParameterMap& map) {
+  return dag_.append_copies(other.dag_, qubit_map, clbit_map, map);
 }
 
 BuildResult Circuit::finish(IrResult<NodeIndex> applied) {

@@ -78,6 +78,12 @@ class Circuit {
   // An independent deep copy: name, records, operations, node numbering and
   // orders all equal. May throw std::bad_alloc.
   [[nodiscard]] Circuit clone() const;
+  // The same, named `name`.
+  [[nodiscard]] Circuit clone(std::string_view name) const;
+  // The same, named `name`, with every gate parameter replaced by
+  // `map(parameter)` (CircuitDag::clone).
+  [[nodiscard]] Circuit clone(std::string_view name,
+                              const ParameterMap& map) const;
 
   // ---- Inspection ----
   [[nodiscard]] const std::string& name() const noexcept { return name_; }
@@ -116,6 +122,19 @@ class Circuit {
   // `dag.apply`, for operations without a builder (custom gates,
   // multi-qubit reset/barrier...).
   [[nodiscard]] IrResult<NodeIndex> apply(Instruction instruction);
+  // `dag.append`: many operations at once, as if applied one by one; all
+  // or nothing.
+  [[nodiscard]] IrResult<void> append(OperationBatch& batch);
+  // `dag.append_copies`: the operations of `other` (this circuit allowed)
+  // with their bits renamed and their parameters made by `map`.
+  [[nodiscard]] IrResult<void> append_copies(
+      const Circuit& other, std::span<const QubitId> qubit_map,
+      std::span<const ClbitId> clbit_map, const ParameterMap& map);
+  // `dag.append_from` (include ir/dag_append.hpp to use it).
+  template <class Source>
+  [[nodiscard]] IrResult<void> append_from(Source& source) {
+    return dag_.append_from(source);
+  }
 
   // ---- Builder operations ----
   // One per catalogue gate (src/ir/gates.def), named like the gate: the

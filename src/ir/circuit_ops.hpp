@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -53,7 +55,6 @@ struct ClbitStep {
 template <class Visit>
 void for_each_creation_step(const Circuit& circuit, Visit&& visit) {
   const CircuitDag& dag = circuit.dag();
-  const std::size_t count = dag.node_count();
   // The step that adds the bit with id `first`, or nullopt when the bit
   // belongs to a register whose first bit made the step.
   auto step_of = [](const auto& records,
@@ -73,23 +74,45 @@ void for_each_creation_step(const Circuit& circuit, Visit&& visit) {
     }
     return std::pair{&*record.register_name, size};
   };
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const DagNode node = *dag.node(NodeIndex{i});
-    if (const OperationRef* op = std::get_if<OperationRef>(&node)) {
-      visit(*op);
-      continue;
+  // Bits are numbered in creation order, so the qubits' wire nodes, the
+  // classical bits' and the operations' each rise: the steps are the three
+  // merged by node number. Every bit passed so far was added before the
+  // next operation, so that operation's node number is its position plus
+  // two for each of those bits (a wire takes two numbers).
+  constexpr std::uint64_t kNone = UINT64_MAX;
+  const std::span<const QubitInfo> qubits = circuit.qubits();
+  const std::span<const ClbitInfo> clbits = circuit.clbits();
+  std::uint32_t q = 0;
+  std::uint32_t c = 0;
+  auto qubit_node = [&]() -> std::uint64_t {
+    return q < qubits.size() ? dag.qubit_input(qubits[q].id)->index : kNone;
+  };
+  auto clbit_node = [&]() -> std::uint64_t {
+    return c < clbits.size() ? dag.clbit_input(clbits[c].id)->index : kNone;
+  };
+  std::uint64_t next_qubit = qubit_node();
+  std::uint64_t next_clbit = clbit_node();
+  const std::size_t count = dag.num_operations();
+  for (std::size_t op = 0;;) {
+    const std::uint64_t next_bit = std::min(next_qubit, next_clbit);
+    while (op < count && op + 2 * (std::uint64_t{q} + c) < next_bit) {
+      visit(dag.operation(op++));
     }
-    const WireIn* in = std::get_if<WireIn>(&node);
-    if (in == nullptr) {
-      continue;
+    if (next_bit == kNone) {
+      return;
     }
-    if (const QubitWire* q = std::get_if<QubitWire>(&in->wire)) {
-      if (auto step = step_of(circuit.qubits(), q->qubit.index)) {
+    if (next_qubit < next_clbit) {
+      if (auto step = step_of(qubits, q)) {
         visit(QubitStep{step->first, step->second});
       }
-    } else if (auto step = step_of(circuit.clbits(),
-                                   std::get<ClbitWire>(in->wire).clbit.index)) {
-      visit(ClbitStep{step->first, step->second});
+      ++q;
+      next_qubit = qubit_node();
+    } else {
+      if (auto step = step_of(clbits, c)) {
+        visit(ClbitStep{step->first, step->second});
+      }
+      ++c;
+      next_clbit = clbit_node();
     }
   }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -39,6 +40,14 @@ struct WireOut {
 };
 
 class CircuitDag;
+class OperationBatch;
+template <class Source>
+class BulkAppend;
+
+// A rule that makes a new parameter from a stored one (see
+// CircuitDag::clone). May throw std::bad_alloc.
+using ParameterMap =
+    std::function<ParameterExpression(const ParameterExpression&)>;
 
 // The kind of a stored operation, in the order of InstructionKind's
 // alternatives.
@@ -121,6 +130,9 @@ class CircuitDag {
   // An independent deep copy with the same numbering and orders, reserved
   // to its exact size. May throw std::bad_alloc.
   [[nodiscard]] CircuitDag clone() const;
+  // The same, with every gate parameter (standard or custom) replaced by
+  // `map(parameter)`. May throw std::bad_alloc (from `map` too).
+  [[nodiscard]] CircuitDag clone(const ParameterMap& map) const;
 
   // Registers a qubit wire: if `qubit` is already registered nothing
   // happens; otherwise adds node WireIn, node WireOut (the next index) and
@@ -155,6 +167,35 @@ class CircuitDag {
   // is unchanged. Takes ownership of the instruction on success; on error
   // the instruction is dropped. O(operands).
   [[nodiscard]] IrResult<NodeIndex> apply(Instruction instruction);
+
+  // Appends every operation of `batch` in its order, exactly as applying
+  // them one by one would (same node numbers, edge lists, orders and
+  // depth), in time proportional to their operands. Checks every operation
+  // first, with apply's checks and errors; when one fails, the first
+  // failing one decides and nothing changes. Then reserves all room at once
+  // (std::bad_alloc, if thrown, leaves the DAG unchanged too). On success
+  // the batch is left empty; on failure it is unchanged.
+  [[nodiscard]] IrResult<void> append(OperationBatch& batch);
+
+  // Appends, in the same way, a copy of every operation of `source` (which
+  // may be this DAG: then its operations as they were before the call),
+  // with qubit q renamed qubit_map[q.index] and classical bit c renamed
+  // clbit_map[c.index] (an empty map keeps those operands; a non-empty one
+  // must cover every operand) and every gate parameter p made by map(p)
+  // (an empty map copies them).
+  // The renamed operations get apply's checks. Fails, changing nothing,
+  // with the first failing check; may throw std::bad_alloc (from `map`
+  // too), changing nothing.
+  [[nodiscard]] IrResult<void> append_copies(const CircuitDag& source,
+                                             std::span<const QubitId> qubit_map,
+                                             std::span<const ClbitId> clbit_map,
+                                             const ParameterMap& map);
+
+  // The bulk append behind append and append_copies, for any source of
+  // operations (what a source provides: ir/dag_append.hpp, which defines
+  // this and must be included where it is used). The same guarantees.
+  template <class Source>
+  [[nodiscard]] IrResult<void> append_from(Source& source);
 
   // The operations in the fixed topological order (the reverse finishing
   // order of the fixed depth-first search over the edge lists above).
@@ -215,6 +256,8 @@ class CircuitDag {
  private:
   friend class OperationRef;
   friend class DagWalk;
+  template <class Source>
+  friend class BulkAppend;
 
   // One registered wire, by registration number.
   struct WireRecord {
@@ -236,6 +279,28 @@ class CircuitDag {
     bool out;             // for a wire end: WireOut
   };
 
+  // What apply checks of one operation: a gate (counted against
+  // gate_qubits, named in errors) or another kind, and its operands.
+  struct OperandCheck {
+    bool gate;
+    std::string_view gate_name;
+    std::uint32_t gate_qubits;
+    std::span<const QubitId> qubits;
+    std::span<const ClbitId> clbits;
+  };
+  // apply's checks 1-5 (see there). On success `ends`, unless null, holds
+  // the wire-map entry of every operand, qubits first.
+  [[nodiscard]] IrResult<void> check(const OperandCheck& operation,
+                                     WireMap::Ends** ends);
+
+  // Links a new operation after the last operation of each of its wires
+  // (the entries of its operands, in slot order) and returns its depth.
+  // Requires room in links_ for `count` slots.
+  std::uint32_t link(WireMap::Ends* const* ends, std::size_t count) noexcept;
+
+  // Throws std::bad_alloc unless `extra` more numbers after `used` stay
+  // below kNoIndex (node and slot numbers are 32-bit).
+  static void check_room(std::size_t used, std::size_t extra);
   void add_wire(std::uint32_t id, bool clbit);
   void swap(CircuitDag& other) noexcept;
   void reserve_for(const Instruction& instruction, std::size_t operands);

@@ -87,6 +87,14 @@ struct ParameterExpressionAccess {
 
 namespace {
 using Access = ParameterExpressionAccess;
+
+// Constant, Symbol and Pi: the variants without children.
+bool is_leaf(const ParameterExpression::Node& node) noexcept {
+  using Node = ParameterExpression::Node;
+  static_assert(std::is_same_v<std::variant_alternative_t<2, Node>,
+                               ParameterExpression::Pi>);
+  return node.index() <= 2;
+}
 }  // namespace
 
 ParameterExpression::ParameterExpression() noexcept = default;
@@ -161,6 +169,13 @@ ParameterExpression& ParameterExpression::operator=(
   if (this == &other) {
     return *this;
   }
+  if (is_leaf(node_)) {
+    // Nothing sits inside a leaf, so the payload can be replaced directly
+    // (the common case: filling a fresh slot of an operation store).
+    node_ = std::move(other.node_);
+    other.node_.emplace<Constant>();
+    return *this;
+  }
   // `other` may sit inside this tree: detach its payload before the old
   // payload (and maybe `other` with it) is dropped.
   Node taken = std::move(other.node_);
@@ -172,6 +187,9 @@ ParameterExpression& ParameterExpression::operator=(
 }
 
 ParameterExpression::~ParameterExpression() {
+  if (is_leaf(node_)) {
+    return;
+  }
   Access::Slots s = Access::slots(*this);
   if (s.first != nullptr && *s.first) {
     Access::destroy(std::move(*s.first));
@@ -183,6 +201,9 @@ ParameterExpression::~ParameterExpression() {
 
 ParameterExpression ParameterExpression::clone() const {
   ParameterExpression result = Access::shallow_copy(*this);
+  if (is_leaf(node_)) {
+    return result;
+  }
   // Pending copies: (source node, empty slot in the copy to fill).
   std::vector<std::pair<const ParameterExpression*, Ptr*>> pending;
   auto schedule = [&pending](const ParameterExpression& source,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ir/circuit_ops.hpp"
+#include "ir/operation_batch.hpp"
 #include "ir/parameter_eval.hpp"
 
 namespace qelto::ir {
@@ -186,8 +187,11 @@ class Reader {
     }
     return list;
   }
-  std::optional<PE> parameter();
-  std::optional<Instruction> instruction();
+  // Reads one parameter onto the end of `out`; false when the bytes are
+  // malformed.
+  bool parameter(std::vector<PE>& out);
+  // Reads one operation into `batch`; false when the bytes are malformed.
+  bool operation(OperationBatch& batch);
 
  private:
   bool has(std::uint64_t size) {
@@ -213,6 +217,8 @@ class Reader {
 
   std::string_view rest_;
   std::optional<std::string> error_;
+  // The standard gate's parameters being read, kept between operations.
+  std::vector<PE> params_;
 };
 
 template <class T>
@@ -225,8 +231,28 @@ std::optional<T> pop(std::vector<T>& stack) {
   return value;
 }
 
-std::optional<PE> Reader::parameter() {
+bool Reader::parameter(std::vector<PE>& out) {
   const auto n = count(1);
+  if (n == 1u) {
+    // Most parameters are one constant or one symbol: read in place.
+    const auto kind = static_cast<Node>(byte());
+    switch (kind) {
+      case Node::Constant:
+        out.emplace_back(PE::Constant{f64()});
+        break;
+      case Node::Symbol:
+        out.emplace_back(PE::Symbol{text()});
+        break;
+      case Node::Pi:
+        out.emplace_back(PE::Pi{});
+        break;
+      default:
+        fail(kind > Node::Div ? "unknown parameter node"
+                              : "parameter operator without its operands");
+        break;
+    }
+    return !failed();
+  }
   std::vector<PE> stack;
   for (std::uint32_t i = 0; n && i < *n && !failed(); ++i) {
     const auto kind = static_cast<Node>(byte());
@@ -273,74 +299,87 @@ std::optional<PE> Reader::parameter() {
     }
   }
   if (failed()) {
-    return std::nullopt;
+    return false;
   }
   if (stack.size() != 1) {
     fail("a parameter is not one expression");
-    return std::nullopt;
+    return false;
   }
-  return pop(stack);
+  out.push_back(std::move(stack.back()));
+  return true;
 }
 
-std::optional<Instruction> Reader::instruction() {
+bool Reader::operation(OperationBatch& batch) {
   const auto kind = static_cast<OpKind>(byte());
-  InstructionKind read;
+  params_.clear();
+  std::optional<CustomGate> custom;
+  std::uint8_t gate = 0;
+  std::uint64_t duration = 0;
   switch (kind) {
     case OpKind::Standard: {
-      const std::uint8_t gate = byte();
+      gate = byte();
       if (gate >= StandardGate::kNumKinds) {
         fail("unknown gate");
-        return std::nullopt;
+        return false;
       }
       const auto gate_kind = static_cast<StandardGate::Kind>(gate);
-      std::vector<PE> params;
       for (std::uint32_t i = 0; i < StandardGate::num_params(gate_kind); ++i) {
-        auto p = parameter();
-        if (!p) {
-          return std::nullopt;
+        if (!parameter(params_)) {
+          return false;
         }
-        params.push_back(std::move(*p));
       }
-      read = Gate(std::move(*StandardGate::make(gate_kind, std::move(params))));
       break;
     }
     case OpKind::Custom: {
-      CustomGate custom;
-      custom.name = text();
-      custom.num_qubits = u32();
+      custom.emplace();
+      custom->name = text();
+      custom->num_qubits = u32();
       const auto n = count(4);
       for (std::uint32_t i = 0; n && i < *n; ++i) {
-        auto p = parameter();
-        if (!p) {
-          return std::nullopt;
+        if (!parameter(custom->params)) {
+          return false;
         }
-        custom.params.push_back(std::move(*p));
       }
-      read = Gate(std::move(custom));
       break;
     }
     case OpKind::Measure:
-      read = Measure{};
-      break;
     case OpKind::Reset:
-      read = Reset{};
-      break;
     case OpKind::Barrier:
-      read = Barrier{};
       break;
     case OpKind::Delay:
-      read = Delay{u64()};
+      duration = u64();
       break;
     default:
       fail("unknown operation kind");
-      return std::nullopt;
+      return false;
   }
-  QubitList qubits = ids<QubitId>();
-  ClbitList clbits = ids<ClbitId>();
+  const QubitList qubits = ids<QubitId>();
+  const ClbitList clbits = ids<ClbitId>();
   if (failed()) {
-    return std::nullopt;
+    return false;
   }
-  return Instruction{std::move(qubits), std::move(clbits), std::move(read)};
+  switch (kind) {
+    case OpKind::Standard:
+      batch.add_gate(static_cast<StandardGate::Kind>(gate), params_, qubits,
+                     clbits);
+      break;
+    case OpKind::Custom:
+      batch.add_custom(std::move(*custom), qubits, clbits);
+      break;
+    case OpKind::Measure:
+      batch.add(OperationKind::Measure, qubits, clbits);
+      break;
+    case OpKind::Reset:
+      batch.add(OperationKind::Reset, qubits, clbits);
+      break;
+    case OpKind::Barrier:
+      batch.add(OperationKind::Barrier, qubits, clbits);
+      break;
+    default:
+      batch.add_delay(duration, qubits, clbits);
+      break;
+  }
+  return true;
 }
 
 // Reads one register or lone bit step into a circuit that has `existing`
@@ -411,10 +450,22 @@ IrResult<Circuit> from_bytes(std::string_view bytes) {
     return malformed(reader.error());
   }
   Circuit circuit(reader.text());
+  // Operations are gathered until bits are added or the bytes end, then
+  // appended at once; the append checks them in order as applying each
+  // would, so the first invalid one is reported, before anything malformed
+  // that follows it.
+  OperationBatch batch;
   while (!reader.failed()) {
     const auto step = static_cast<Step>(reader.byte());
     if (reader.failed() || step == Step::End) {
       break;
+    }
+    if (step == Step::Operation) {
+      reader.operation(batch);
+      continue;
+    }
+    if (auto appended = circuit.append(batch); !appended) {
+      return malformed(to_string(appended.error()));
     }
     switch (step) {
       case Step::Qubits:
@@ -431,20 +482,13 @@ IrResult<Circuit> from_bytes(std::string_view bytes) {
               circuit.add_creg(name, size);
             });
         break;
-      case Step::Operation: {
-        std::optional<Instruction> instruction = reader.instruction();
-        if (!instruction) {
-          break;
-        }
-        if (auto applied = circuit.apply(std::move(*instruction)); !applied) {
-          return malformed(to_string(applied.error()));
-        }
-        break;
-      }
       default:
         reader.fail("unknown step");
         break;
     }
+  }
+  if (auto appended = circuit.append(batch); !appended) {
+    return malformed(to_string(appended.error()));
   }
   if (reader.failed()) {
     return malformed(reader.error());

@@ -7,45 +7,25 @@
 #include <vector>
 
 #include "ir/circuit_ops.hpp"
+#include "ir/dag_append.hpp"
+#include "ir/dag_tags.hpp"
 #include "ir/gate_catalogue.hpp"
 #include "ir/parameter_eval.hpp"
 
 namespace qelto::ir {
 namespace {
 
-using Kind = StandardGate::Kind;
 using PE = ParameterExpression;
 
-// The most operands CircuitDag::apply places without allocating once room
-// for the operation is reserved (its inline scratch space in the current
-// DAG store).
-constexpr std::size_t kScratchFreeOperands = 8;
-
-// Rebuilds `source`'s bits in `target` in their creation order, handing
-// each operation to `on_operation(OperationRef)` at its place among them.
-template <class OnOperation>
-void replay(const Circuit& source, Circuit& target,
-            OnOperation&& on_operation) {
+// Rebuilds `source`'s bits in `target` in their creation order, without
+// its operations.
+void add_bits_like(const Circuit& source, Circuit& target) {
   for_each_creation_step(source, [&](const auto& step) {
     using S = std::decay_t<decltype(step)>;
-    if constexpr (std::is_same_v<S, OperationRef>) {
-      on_operation(step);
-    } else {
+    if constexpr (!std::is_same_v<S, OperationRef>) {
       add_bits(target, step);
     }
   });
-}
-
-// Room in `target` for all of `source`'s operations.
-void reserve_like(Circuit& target, const Circuit& source) {
-  const CircuitDag& dag = source.dag();
-  const std::size_t wires = dag.num_qubit_wires() + dag.num_clbit_wires();
-  target.reserve_operations(num_operations(source), dag.edge_count() - wires);
-}
-
-void apply_valid(Circuit& target, Instruction instruction) {
-  [[maybe_unused]] auto applied = target.apply(std::move(instruction));
-  assert(applied && "an operation valid in its source is valid in the copy");
 }
 
 // ---- compose ----
@@ -92,79 +72,121 @@ IrResult<OperandList<Id>> check_mapping(
   return map;
 }
 
-template <class Id>
-OperandList<Id> mapped(std::span<const Id> operands,
-                       const OperandList<Id>& map) {
-  OperandList<Id> out;
-  for (const Id id : operands) {
-    out.push_back(map[id.index]);
-  }
-  return out;
-}
-
 // ---- inverse ----
 
-// Appends to `out` the exact inverse of `gate` on `qubits`, as the gate
-// table gives it: catalogue gates over the gate's own parameters and
-// operands.
-void append_inverse(const StandardGate& gate, const QubitList& qubits,
-                    const ClbitList& clbits, std::vector<Instruction>& out) {
-  const std::span<const PE> params = gate.parameters();
-  for (const GateStep& step : inverse_steps(gate.kind())) {
-    std::vector<PE> args;
-    const std::uint32_t count = StandardGate::num_params(step.kind);
-    args.reserve(count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-      args.push_back(step.args[i].make(params));
+// The most catalogue gates one gate's inverse takes (c3sqrtx takes 27).
+constexpr std::size_t kMostSteps = 32;
+
+// Whether every inverse fits kMostSteps and each of its steps acts on
+// distinct qubits of the gate it inverts: so the steps of a valid operation
+// are valid wherever its qubits are (InverseSource::valid_in).
+constexpr bool inverses_act_on_distinct_qubits() {
+  for (std::size_t k = 0; k < StandardGate::kNumKinds; ++k) {
+    const auto kind = static_cast<StandardGate::Kind>(k);
+    const auto steps = inverse_steps(kind);
+    if (steps.size() > kMostSteps) {
+      return false;
     }
-    QubitList operands;
-    for (std::uint32_t i = 0; i < StandardGate::num_qubits(step.kind); ++i) {
-      operands.push_back(qubits[step.operands[i]]);
+    for (const GateStep& step : steps) {
+      const std::uint32_t width = gate_info(step.kind).num_qubits;
+      for (std::uint32_t a = 0; a < width; ++a) {
+        if (step.operands[a] >= gate_info(kind).num_qubits) {
+          return false;
+        }
+        for (std::uint32_t b = 0; b < a; ++b) {
+          if (step.operands[a] == step.operands[b]) {
+            return false;
+          }
+        }
+      }
     }
-    auto made = StandardGate::make(step.kind, std::move(args));
-    assert(made && "the gate table's steps take their gates' parameters");
-    out.push_back(
-        Instruction{std::move(operands), clbits, Gate(std::move(*made))});
   }
+  return true;
 }
 
-// ---- assign_parameters ----
+// The inverse's operations, read from the source circuit: its operations
+// in reverse order, each gate replaced by the catalogue gates of its exact
+// inverse as the gate table gives them (over the gate's own parameters and
+// operands; its classical bits, if any, go to every step), barriers as they
+// are. A SourceOperation's `at` is operation number * kMostSteps + step.
+class InverseSource {
+ public:
+  explicit InverseSource(const Circuit& source) : source_(source) {}
 
-Instruction with_values(const Instruction& source,
-                        const ParameterValues& values) {
-  const Gate* gate = source.gate();
-  if (gate == nullptr || gate->parameters().empty()) {
-    return source.clone();
+  static std::span<const QubitId> qubit_map() { return {}; }
+  static std::span<const ClbitId> clbit_map() { return {}; }
+
+  // Each step acts on distinct qubits of a valid operation, so the steps
+  // are valid wherever all of the source's bits are.
+  bool valid_in(const CircuitDag& target) const {
+    static_assert(inverses_act_on_distinct_qubits());
+    for (std::uint32_t q = 0; q < source_.num_qubits(); ++q) {
+      if (!target.qubit_input(QubitId{q})) {
+        return false;
+      }
+    }
+    for (std::uint32_t c = 0; c < source_.num_clbits(); ++c) {
+      if (!target.clbit_input(ClbitId{c})) {
+        return false;
+      }
+    }
+    return true;
   }
-  std::vector<PE> params;
-  params.reserve(gate->parameters().size());
-  for (const PE& p : gate->parameters()) {
-    params.push_back(substitute(p, values));
+
+  template <class Visit>
+  void each(Visit&& visit) const {
+    const CircuitDag& dag = source_.dag();
+    for (std::size_t i = dag.num_operations(); i-- > 0;) {
+      const OperationRef op = dag.operation(i);
+      const auto standard = op.standard_gate();
+      if (!standard) {
+        // A barrier (inverse refuses the other kinds first).
+        if (!visit(SourceOperation{kTagBarrier, op.qubits(), op.clbits(),
+                                   nullptr, 0, 0})) {
+          return;
+        }
+        continue;
+      }
+      const std::span<const QubitId> qubits = op.qubits();
+      const std::span<const GateStep> steps = inverse_steps(*standard);
+      for (std::size_t s = 0; s < steps.size(); ++s) {
+        QubitId operands[StandardGate::kMaxQubits];
+        const std::uint32_t width = StandardGate::num_qubits(steps[s].kind);
+        for (std::uint32_t k = 0; k < width; ++k) {
+          operands[k] = qubits[steps[s].operands[k]];
+        }
+        if (!visit(SourceOperation{static_cast<std::uint8_t>(steps[s].kind),
+                                   std::span(operands, width), op.clbits(),
+                                   nullptr, 0, i * kMostSteps + s})) {
+          return;
+        }
+      }
+    }
   }
-  if (const StandardGate* standard = gate->standard()) {
-    auto made = StandardGate::make(standard->kind(), std::move(params));
-    assert(made && "the parameter count is the gate's own");
-    return Instruction{source.qubits, source.clbits, Gate(std::move(*made))};
+
+  void make_params(const SourceOperation& step, std::span<PE> out) const {
+    const OperationRef op = source_.dag().operation(step.at / kMostSteps);
+    const GateStep& made =
+        inverse_steps(*op.standard_gate())[step.at % kMostSteps];
+    const std::span<const PE> params = op.parameters();
+    for (std::size_t k = 0; k < out.size(); ++k) {
+      out[k] = made.args[k].make(params);
+    }
   }
-  const CustomGate* custom = gate->custom();
-  return Instruction{source.qubits, source.clbits,
-                     Gate(CustomGate{custom->name, custom->num_qubits,
-                                     std::move(params)})};
-}
+  std::unique_ptr<CustomGate> make_custom(const SourceOperation&) const {
+    assert(false && "an inverse has no custom gates");
+    return nullptr;
+  }
+
+ private:
+  const Circuit& source_;
+};
 
 }  // namespace
 
 Circuit copy(const Circuit& source, std::string_view name) {
-  if (name == source.name()) {
-    // The store copies itself in one reservation.
-    return source.clone();
-  }
-  Circuit target(name);
-  reserve_like(target, source);
-  replay(source, target, [&target](OperationRef operation) {
-    apply_valid(target, operation.to_instruction());
-  });
-  return target;
+  // The store copies itself in one reservation.
+  return source.clone(name);
 }
 
 IrResult<std::reference_wrapper<Circuit>> compose(
@@ -181,37 +203,12 @@ IrResult<std::reference_wrapper<Circuit>> compose(
   if (!clbit_map) {
     return std::unexpected(std::move(clbit_map.error()));
   }
-  // Everything is built before the target changes, so running out of memory
-  // leaves it as it was, and composing a circuit onto itself reads a
-  // finished snapshot.
-  std::vector<Instruction> built;
-  built.reserve(num_operations(other));
-  for_each_operation(other, [&](OperationRef operation) {
-    Instruction instruction = operation.to_instruction();
-    instruction.qubits = mapped(operation.qubits(), *qubit_map);
-    instruction.clbits = mapped(operation.clbits(), *clbit_map);
-    built.push_back(std::move(instruction));
-  });
-  // After the reserve, apply allocates only scratch space for an operation
-  // with many operands (see kScratchFreeOperands), and that could fail after
-  // earlier operations were appended. Such a compose is built on a copy
-  // that replaces the target once complete.
-  const bool wide = std::any_of(built.begin(), built.end(), [](const auto& i) {
-    return i.qubits.size() + i.clbits.size() > kScratchFreeOperands;
-  });
-  if (wide) {
-    Circuit result = copy(target, target.name());
-    reserve_like(result, other);
-    for (Instruction& instruction : built) {
-      apply_valid(result, std::move(instruction));
-    }
-    target = std::move(result);
-    return std::ref(target);
-  }
-  reserve_like(target, other);
-  for (Instruction& instruction : built) {
-    apply_valid(target, std::move(instruction));
-  }
+  // The mappings were checked: the renamed operations are valid in the
+  // target. The append reads a circuit composed onto itself as it was, and
+  // changes nothing when memory runs out.
+  [[maybe_unused]] auto appended =
+      target.append_copies(other, *qubit_map, *clbit_map, {});
+  assert(appended && "operations valid in their source are valid here");
   return std::ref(target);
 }
 
@@ -232,24 +229,10 @@ IrResult<Circuit> inverse(const Circuit& source) {
     return std::unexpected(std::move(*refused));
   }
   Circuit target(source.name() + "_dg");
-  replay(source, target, [](OperationRef) {});
-  reserve_like(target, source);
-  std::vector<Instruction> steps;
-  const CircuitDag& dag = source.dag();
-  for (std::size_t i = dag.num_operations(); i-- > 0;) {
-    const Instruction instruction = dag.operation(i).to_instruction();
-    const Gate* gate = instruction.gate();
-    if (gate == nullptr) {
-      apply_valid(target, instruction.clone());
-      continue;
-    }
-    steps.clear();
-    append_inverse(*gate->standard(), instruction.qubits, instruction.clbits,
-                   steps);
-    for (Instruction& step : steps) {
-      apply_valid(target, std::move(step));
-    }
-  }
+  add_bits_like(source, target);
+  InverseSource steps(source);
+  [[maybe_unused]] auto appended = target.append_from(steps);
+  assert(appended && "the steps of valid operations are valid");
   return target;
 }
 
@@ -276,12 +259,10 @@ IrResult<Circuit> assign_parameters(
     }
     table.insert_or_assign(name, value);
   }
-  Circuit target(source.name());
-  reserve_like(target, source);
-  replay(source, target, [&](OperationRef operation) {
-    apply_valid(target, with_values(operation.to_instruction(), table));
-  });
-  return target;
+  // Only the parameters change: the copy keeps everything else, node
+  // numbering included.
+  return source.clone(source.name(),
+                      [&table](const PE& p) { return substitute(p, table); });
 }
 
 }  // namespace qelto::ir

@@ -39,6 +39,9 @@ void type_error_naming(const char* format, PyObject* object) {
 
 struct CircuitIterator {
   PyRef circuit;
+  // The circuit's object, kept alive by `circuit`: checked once, when the
+  // iterator is made, rather than on every step.
+  Instance<Circuit>* instance;
   ir::OperationCursor cursor;
 };
 
@@ -71,10 +74,7 @@ PyObject* iterator_next(PyObject* self) {
   if (it == nullptr) {
     return nullptr;
   }
-  auto* circuit = receive<Circuit>(it->value.circuit.get());
-  if (circuit == nullptr) {
-    return nullptr;
-  }
+  Instance<Circuit>* circuit = it->value.instance;
   SharedBorrow borrow(circuit->borrow);
   if (!borrow.held()) {
     return nullptr;
@@ -440,10 +440,11 @@ PyObject* circuit_subscript(PyObject* self, PyObject* key) {
 }
 
 PyObject* circuit_iter(PyObject* self) {
-  if (receive<Circuit>(self) == nullptr) {
+  Instance<Circuit>* circuit = receive<Circuit>(self);
+  if (circuit == nullptr) {
     return nullptr;
   }
-  return wrap(CircuitIterator{PyRef::borrow(self), {}});
+  return wrap(CircuitIterator{PyRef::borrow(self), circuit, {}});
 }
 
 PyMethodDef* circuit_from_bytes_def() { return &from_bytes_method; }

@@ -166,13 +166,15 @@ PyMethodDef methods[] = {
 }  // namespace
 
 OperationValue OperationValue::of(ir::OperationRef operation) {
+  const std::span<const ir::ParameterExpression> params =
+      operation.parameters();
   OperationValue op{std::string(ir::operation_name(operation)),
-                    {operation.qubits().begin(), operation.qubits().end()},
-                    {operation.clbits().begin(), operation.clbits().end()},
+                    operation.qubits(),
+                    operation.clbits(),
                     {},
                     std::nullopt};
-  op.params.reserve(operation.parameters().size());
-  for (const ir::ParameterExpression& p : operation.parameters()) {
+  op.params.reserve(params.size());
+  for (const ir::ParameterExpression& p : params) {
     if (const auto value = ir::evaluate(p)) {
       op.params.emplace_back(*value);
     } else {

@@ -8,6 +8,7 @@
 
 #include "ir/dag.hpp"
 #include "ir/ids.hpp"
+#include "ir/instruction.hpp"
 
 namespace qelto::python {
 
@@ -16,8 +17,10 @@ namespace qelto::python {
 // happens to its circuit afterwards.
 struct OperationValue {
   std::string name;
-  std::vector<ir::QubitId> qubits;
-  std::vector<ir::ClbitId> clbits;
+  // Inline for up to three operands: reading a circuit makes one of these
+  // per operation, mostly without a heap block.
+  ir::QubitList qubits;
+  ir::ClbitList clbits;
   // A parameter without free symbols as its value, otherwise its text as
   // the OpenQASM writer prints it.
   std::vector<std::variant<double, std::string>> params;

@@ -225,6 +225,30 @@ def test_compose_onto_itself_doubles_the_circuit():
     assert [op.name for op in qc] == ["h", "cx", "h", "cx"]
 
 
+def renamed(call, qubits, clbits):
+    name, qs, cs, params = call
+    return (name, tuple(qubits[q] for q in qs), tuple(clbits[c] for c in cs),
+            params)
+
+
+@settings(max_examples=100, deadline=None)
+@given(calls_lists, calls_lists, st.permutations(range(NUM_QUBITS)),
+       st.permutations(range(NUM_QUBITS)))
+def test_compose_and_pickle_give_the_circuit_of_the_builder_calls(
+        before, calls, qubits, clbits):
+    # A barrier renamed is no longer barrier_all: the builders have none.
+    calls = [c for c in calls if c[0] != "barrier"]
+    qc = build(before, name="t")
+    assert qc.compose(build(calls), qubits=qubits, clbits=clbits) is qc
+    expected = build(before + [renamed(c, qubits, clbits) for c in calls],
+                     name="t")
+    same_circuit(qc, expected)
+    assert qc.depth() == expected.depth()
+    loaded = pickle.loads(pickle.dumps(qc))
+    same_circuit(loaded, qc)
+    assert loaded.depth() == qc.depth()
+
+
 @pytest.mark.parametrize("kwargs, error, message", [
     ({"qubits": [0]}, ValueError, "1 qubits given for a circuit with 2"),
     ({"qubits": [0, 5]}, ValueError, "qubit 5 is not in the circuit"),

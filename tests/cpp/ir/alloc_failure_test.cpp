@@ -8,8 +8,10 @@
 
 #include <new>
 
+#include "batched.hpp"
 #include "describe.hpp"
 #include "ir/circuit.hpp"
+#include "ir/operation_batch.hpp"
 #include "support/failing_allocator.hpp"
 
 namespace qelto::ir {
@@ -131,6 +133,70 @@ TEST(AllocationFailureTest, wide_apply_leaves_dag_unchanged) {
         (void)dag.apply(Instruction{std::move(qs), std::move(cs), Measure{}});
       });
   EXPECT_GT(needed, 2);
+}
+
+TEST(AllocationFailureTest, append_leaves_dag_and_batch_unchanged) {
+  // Every array of the store grows, the parameter pool gains a chunk, a
+  // custom gate and a delay move in, and the 40-operand measurement needs
+  // the repeat check's table: whichever allocation fails, the DAG is as it
+  // was and the batch still holds every operation.
+  auto make_batch = [] {
+    OperationBatch batch;
+    QubitList qs;
+    ClbitList cs;
+    for (std::uint32_t i = 0; i < 40; ++i) {
+      qs.push_back(q(i));
+      cs.push_back(c(i));
+    }
+    using PE = ParameterExpression;
+    const Instruction made[] = {
+        Instruction{{q(0), q(1)}, {}, Gate(StandardGate(StandardGate::Cx))},
+        Instruction{{q(2)},
+                    {},
+                    Gate(StandardGate(StandardGate::Rz,
+                                      PE::symbol(std::string(50, 's'))))},
+        Instruction{std::move(qs), std::move(cs), Measure{}},
+        Instruction{
+            {q(3), q(4)}, {}, Gate(CustomGate{std::string(40, 'g'), 2, {}})},
+        Instruction{{q(5)}, {}, Delay{3}},
+        Instruction{{q(6)},
+                    {},
+                    Gate(StandardGate(StandardGate::U, PE::constant(1),
+                                      PE::pi(), PE::symbol("x")))},
+    };
+    for (const Instruction& instruction : made) {
+      testing::add_to(batch, instruction);
+    }
+    return batch;
+  };
+  auto make_dag = [] {
+    CircuitDag dag = dag_with(40, 40);
+    (void)dag.apply(Instruction{{q(0)}, {}, Reset{}});
+    return dag;
+  };
+  CircuitDag expected = make_dag();
+  OperationBatch all = make_batch();
+  ASSERT_TRUE(expected.append(all));
+  for (long allowed = 0;; ++allowed) {
+    CircuitDag dag = make_dag();
+    OperationBatch batch = make_batch();
+    const DagState before = state(dag);
+    testing_support::fail_after(allowed);
+    try {
+      const auto appended = dag.append(batch);
+      testing_support::allow_all();
+      ASSERT_TRUE(appended);
+      EXPECT_EQ(state(dag), state(expected));
+      EXPECT_GT(allowed, 5);
+      return;
+    } catch (const std::bad_alloc&) {
+      testing_support::allow_all();
+    }
+    ASSERT_EQ(state(dag), before) << "failure after " << allowed;
+    ASSERT_EQ(batch.size(), 6u);
+    ASSERT_TRUE(dag.append(batch));
+    ASSERT_EQ(state(dag), state(expected)) << "failure after " << allowed;
+  }
 }
 
 TEST(AllocationFailureTest, failed_apply_with_error_text_leaves_dag_unchanged) {

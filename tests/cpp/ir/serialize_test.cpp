@@ -117,6 +117,24 @@ TEST(SerializeTest, refuses_malformed_data_with_its_reason) {
        header() + u32(0) + '\x01' + '\0' + '\x03' + '\0' + '\x0B' + u32(1) +
            '\x04',
        "Malformed circuit data: parameter operator without its operands"},
+      {"unknown parameter node",
+       header() + u32(0) + '\x01' + '\0' + '\x03' + '\0' + '\x0B' + u32(1) +
+           '\x09',
+       "Malformed circuit data: unknown parameter node"},
+      // Operations are checked in order, each before anything read after it.
+      {"invalid operation before a truncated one",
+       header() + u32(0) + '\x01' + '\0' + '\x03' + '\0' + '\x04' + u32(1) +
+           u32(5) + u32(0) + '\x03' + '\0' + '\x04' + u32(1),
+       "Malformed circuit data: Qubit QubitId(5) not found in circuit (gate: h)"},
+      {"the first of two invalid operations",
+       header() + u32(0) + '\x01' + '\0' + '\x03' + '\0' + '\x05' + u32(1) +
+           u32(7) + u32(0) + '\x03' + '\0' + '\x04' + u32(1) + u32(3) +
+           u32(0) + '\0',
+       "Malformed circuit data: Qubit QubitId(7) not found in circuit (gate: s)"},
+      {"invalid operation before bits are added",
+       header() + u32(0) + '\x03' + '\0' + '\x04' + u32(1) + u32(0) +
+           u32(0) + '\x01' + '\0' + '\0',
+       "Malformed circuit data: Qubit QubitId(0) not found in circuit (gate: h)"},
   };
   for (const Malformed& t : cases) {
     auto read = from_bytes(t.bytes);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "ir/circuit_ops.hpp"
@@ -177,6 +178,59 @@ TEST(InverseTest, replaces_each_gate_by_its_exact_inverse_in_reverse_order) {
     ASSERT_TRUE(inverted) << t.name;
     EXPECT_EQ(added_ops(*inverted), t.expected) << t.name;
     EXPECT_EQ(inverted->name(), "c_dg");
+  }
+}
+
+// `count` gates drawn from the whole catalogue (seeded), on distinct
+// qubits of a 5-qubit circuit, with constant and symbolic parameters, and
+// barriers among them.
+Circuit random_gates(std::uint32_t seed, std::uint32_t count) {
+  std::uint64_t state = seed * 0x9E3779B97F4A7C15ull + 7;
+  auto pick = [&state](std::uint32_t n) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<std::uint32_t>((state >> 33) % n);
+  };
+  Circuit c = Circuit::with_size("r", 5, 0);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (pick(10) == 0) {
+      (void)c.barrier_all();
+      continue;
+    }
+    const auto kind =
+        static_cast<StandardGate::Kind>(pick(StandardGate::kNumKinds));
+    std::vector<PE> params;
+    for (std::uint32_t k = 0; k < StandardGate::num_params(kind); ++k) {
+      params.push_back(pick(2) == 0 ? PE::constant(pick(100) / 7.0)
+                                    : PE::symbol("p" + std::to_string(k)));
+    }
+    QubitList qubits;
+    while (qubits.size() < StandardGate::num_qubits(kind)) {
+      const QubitId next = q(pick(5));
+      if (std::find(qubits.begin(), qubits.end(), next) == qubits.end()) {
+        qubits.push_back(next);
+      }
+    }
+    EXPECT_TRUE(c.apply(Instruction{
+        std::move(qubits), {},
+        Gate(*StandardGate::make(kind, std::move(params)))}));
+  }
+  return c;
+}
+
+TEST(InverseTest, inverse_of_two_parts_is_their_inverses_in_reverse_order) {
+  for (std::uint32_t seed = 0; seed < 40; ++seed) {
+    const Circuit first = random_gates(seed, 30);
+    const Circuit second = random_gates(seed + 1000, 30);
+    Circuit whole = first.clone("r");
+    ASSERT_TRUE(compose(whole, second, std::nullopt, std::nullopt));
+    auto expected = inverse(second);
+    auto first_inverse = inverse(first);
+    ASSERT_TRUE(expected && first_inverse);
+    ASSERT_TRUE(
+        compose(*expected, *first_inverse, std::nullopt, std::nullopt));
+    auto inverted = inverse(whole);
+    ASSERT_TRUE(inverted);
+    EXPECT_EQ(snapshot(*inverted), snapshot(*expected)) << "seed " << seed;
   }
 }
 
