@@ -44,6 +44,18 @@ class CircuitDag;
 // alternatives.
 enum class OperationKind : std::uint8_t { Gate, Measure, Reset, Barrier, Delay };
 
+// Everything OperationRef tells about one operation, read at once (see
+// its members of the same names).
+struct OperationFields {
+  OperationKind kind;
+  std::optional<StandardGate::Kind> standard_gate;
+  std::string_view gate_name;
+  std::span<const QubitId> qubits;
+  std::span<const ClbitId> clbits;
+  std::span<const ParameterExpression> parameters;
+  std::uint64_t delay_duration;
+};
+
 // A read-only view of one operation of a CircuitDag. Cheap to copy (a
 // pointer and a number). Valid until the DAG is next changed, moved or
 // destroyed; the spans it hands out likewise.
@@ -64,6 +76,8 @@ class OperationRef {
       const noexcept;
   // The duration of a Delay; 0 for the other kinds.
   [[nodiscard]] std::uint64_t delay_duration() const noexcept;
+  // All of the above in one read, for callers that need most of it.
+  [[nodiscard]] inline OperationFields fields() const noexcept;
   // A deep copy as an owned Instruction. May throw std::bad_alloc.
   [[nodiscard]] Instruction to_instruction() const;
 
@@ -161,6 +175,10 @@ class CircuitDag {
   // O(nodes + edges), plus a sort of the outgoing edges of operations with
   // more than one operand; iterative (explicit stack, bit-set marks).
   [[nodiscard]] std::vector<OpRef> topological_ops() const;
+
+  // The same order as numbers of operations (see `operation`): cheaper when
+  // the node numbers are not needed.
+  [[nodiscard]] std::vector<std::uint32_t> operation_order() const;
 
   // All nodes (wire ends included) in that topological order. Never
   // nullopt: apply never lets a cycle form (kept optional for callers
@@ -326,6 +344,25 @@ inline std::optional<StandardGate::Kind> OperationRef::standard_gate()
     return std::nullopt;
   }
   return static_cast<StandardGate::Kind>(tag);
+}
+
+inline OperationFields OperationRef::fields() const noexcept {
+  OperationFields fields{kind(), standard_gate(), {}, qubits(), clbits(),
+                         {},     0};
+  const std::uint32_t extra = dag_->extra_[op_];
+  if (fields.standard_gate) {
+    const StandardGate::Kind standard = *fields.standard_gate;
+    fields.gate_name = StandardGate::name(standard);
+    if (const std::uint32_t count = StandardGate::num_params(standard)) {
+      fields.parameters = dag_->params_.get(extra, count);
+    }
+  } else if (const CustomGate* custom = custom_gate()) {
+    fields.gate_name = custom->name;
+    fields.parameters = custom->params;
+  } else if (fields.kind == OperationKind::Delay) {
+    fields.delay_duration = dag_->delays_[extra];
+  }
+  return fields;
 }
 
 }  // namespace qelto::ir

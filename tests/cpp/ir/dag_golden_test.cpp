@@ -6,6 +6,8 @@
 // agreed in every observable; a change to any order fails here.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "ir/dag.hpp"
 #include "random_circuit.hpp"
 
@@ -68,6 +70,31 @@ TEST(DagGoldenTest, random_circuits_keep_their_recorded_orders) {
     EXPECT_EQ(testing::order_fingerprint(dag), golden.fingerprint) << "seed " << golden.seed;
     EXPECT_EQ(testing::order_fingerprint(dag.clone()), golden.fingerprint)
         << "clone of seed " << golden.seed;
+  }
+}
+
+// operation_order and topological_ops walk the operations without their
+// wire ends; both must give the operations' places in the whole order.
+TEST(DagGoldenTest, operation_order_is_the_whole_order_without_wire_ends) {
+  for (std::uint32_t seed = 1; seed <= 3000; ++seed) {
+    const CircuitDag dag = build(seed);
+    std::vector<std::uint32_t> op_of_node(dag.node_count(), kNoIndex);
+    for (std::uint32_t op = 0; op < dag.num_operations(); ++op) {
+      op_of_node[dag.operation_node(op).index] = op;
+    }
+    const auto order = dag.topological_order();
+    std::vector<std::uint32_t> expected;
+    for (const NodeIndex node : *order) {
+      if (op_of_node[node.index] != kNoIndex) {
+        expected.push_back(op_of_node[node.index]);
+      }
+    }
+    ASSERT_EQ(dag.operation_order(), expected) << "seed " << seed;
+    const std::vector<OpRef> ops = dag.topological_ops();
+    ASSERT_EQ(ops.size(), expected.size()) << "seed " << seed;
+    for (std::size_t i = 0; i < ops.size(); ++i) {
+      ASSERT_EQ(ops[i].node, dag.operation_node(expected[i])) << "seed " << seed;
+    }
   }
 }
 
