@@ -119,18 +119,46 @@ constexpr std::array<std::uint64_t, kGateTable.size()> make_gate_keys() {
 constexpr std::array<std::uint64_t, kGateTable.size()> kGateKeys =
     make_gate_keys();
 
+// The rows by key in an open-addressing table, so that a lookup probes a
+// slot or two instead of comparing against every row. A slot holds a row
+// number plus one (0: empty); a name that two rows share finds the first,
+// as a scan in table order would.
+constexpr std::size_t kGateSlots = 256;
+static_assert(kGateSlots >= 2 * kGateTable.size() && kGateTable.size() < 255);
+
+constexpr std::size_t gate_slot(std::uint64_t key) {
+  return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 56);
+}
+
+constexpr auto kGateSlotTable = [] {
+  std::array<std::uint8_t, kGateSlots> slots{};
+  for (std::size_t i = 0; i < kGateTable.size(); ++i) {
+    std::size_t slot = gate_slot(kGateKeys[i]);
+    while (slots[slot] != 0 && kGateKeys[slots[slot] - 1] != kGateKeys[i]) {
+      slot = (slot + 1) % kGateSlots;
+    }
+    if (slots[slot] == 0) {
+      slots[slot] = static_cast<std::uint8_t>(i + 1);
+    }
+  }
+  return slots;
+}();
+
 // The row of a gate name in any mix of cases, or nullptr.
 const GateRow* find_gate(std::string_view name) {
   if (name.size() > kLongestGateName) {
     return nullptr;
   }
   const std::uint64_t key = lower_key(name);
-  for (std::size_t i = 0; i < kGateTable.size(); ++i) {
-    if (kGateKeys[i] == key) {
-      return &kGateTable[i];
+  for (std::size_t slot = gate_slot(key);; slot = (slot + 1) % kGateSlots) {
+    const std::uint8_t row = kGateSlotTable[slot];
+    if (row == 0) {
+      return nullptr;
+    }
+    if (kGateKeys[row - 1] == key) {
+      return &kGateTable[row - 1];
     }
   }
-  return nullptr;
 }
 
 }  // namespace
