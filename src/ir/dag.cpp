@@ -15,16 +15,9 @@ namespace {
 // allocation); longer lists (measure_all, wide barriers) use a hash set.
 constexpr std::size_t kPairwiseLimit = 16;
 
-std::optional<std::string> gate_name_of(const Instruction& instruction) {
-  if (const Gate* gate = instruction.gate()) {
-    return std::string(gate->name());
-  }
-  return std::nullopt;
-}
-
 // Position of the first operand that repeats an earlier one, or nullopt.
 template <class Id>
-std::optional<std::size_t> first_repeat(const OperandList<Id>& ids) {
+std::optional<std::size_t> first_repeat(std::span<const Id> ids) {
   const std::size_t n = ids.size();
   if (n <= kPairwiseLimit) {
     for (std::size_t i = 1; i < n; ++i) {
@@ -56,8 +49,8 @@ class EndsBuffer {
       heap_.resize(n);
     }
   }
-  WireMap::Ends*& operator[](std::size_t i) noexcept {
-    return size_ > kInline ? heap_[i] : inline_[i];
+  WireMap::Ends** data() noexcept {
+    return size_ > kInline ? heap_.data() : inline_;
   }
 
  private:
@@ -67,14 +60,14 @@ class EndsBuffer {
   std::vector<WireMap::Ends*> heap_;
 };
 
+}  // namespace
+
 // Numbers handed out as node and slot numbers must stay below kNoIndex.
-void check_room(std::size_t used, std::size_t extra) {
+void CircuitDag::check_room(std::size_t used, std::size_t extra) {
   if (extra > kNoIndex || used > kNoIndex - extra) {
     throw std::bad_alloc();
   }
 }
-
-}  // namespace
 
 CircuitDag::CircuitDag() noexcept = default;
 CircuitDag::~CircuitDag() = default;
@@ -176,25 +169,33 @@ void CircuitDag::reserve_operations(std::size_t ops, std::size_t operands) {
   links_.reserve_total(links_.size() + operands);
 }
 
-void CircuitDag::reserve_for(const Instruction& instruction,
-                             std::size_t operands) {
+void CircuitDag::reserve_one(std::size_t qubits, std::size_t clbits,
+                             std::uint32_t params) {
   check_room(node_count(), 1);
-  check_room(edge_count(), operands);
+  check_room(edge_count(), qubits + clbits);
   tags_.reserve_more(1);
   qubit_begin_.reserve_more(1);
   clbit_begin_.reserve_more(1);
   extra_.reserve_more(1);
-  qubits_.reserve_more(instruction.qubits.size());
-  clbits_.reserve_more(instruction.clbits.size());
-  links_.reserve_more(operands);
-  if (const Gate* gate = instruction.gate()) {
-    if (gate->custom() != nullptr) {
-      if (customs_.size() == customs_.capacity()) {
-        customs_.reserve(std::max<std::size_t>(4, 2 * customs_.size()));
-      }
-    } else {
-      params_.reserve(
-          static_cast<std::uint32_t>(gate->standard()->parameters().size()));
+  qubits_.reserve_more(qubits);
+  clbits_.reserve_more(clbits);
+  links_.reserve_more(qubits + clbits);
+  if (params > 0) {
+    params_.reserve(params);
+  }
+}
+
+void CircuitDag::reserve_for(const Instruction& instruction,
+                             [[maybe_unused]] std::size_t operands) {
+  assert(operands == instruction.qubits.size() + instruction.clbits.size());
+  const Gate* gate = instruction.gate();
+  const StandardGate* standard = gate != nullptr ? gate->standard() : nullptr;
+  reserve_one(instruction.qubits.size(), instruction.clbits.size(),
+              standard != nullptr ? StandardGate::num_params(standard->kind())
+                                  : 0);
+  if (gate != nullptr && standard == nullptr) {
+    if (customs_.size() == customs_.capacity()) {
+      customs_.reserve(std::max<std::size_t>(4, 2 * customs_.size()));
     }
   } else if (std::holds_alternative<Delay>(instruction.kind)) {
     delays_.reserve_more(1);
@@ -236,41 +237,47 @@ std::uint32_t CircuitDag::store_kind(Instruction& instruction) noexcept {
   return tag;
 }
 
-IrResult<NodeIndex> CircuitDag::apply(Instruction instruction) {
-  const QubitList& qubits = instruction.qubits;
-  const ClbitList& clbits = instruction.clbits;
+IrResult<void> CircuitDag::check(const OperandCheck& operation,
+                                 WireMap::Ends** ends) {
+  const std::span<const QubitId> qubits = operation.qubits;
+  const std::span<const ClbitId> clbits = operation.clbits;
   const std::size_t nq = qubits.size();
-  const std::size_t nc = clbits.size();
-
-  // 1. Operand count of a gate.
-  if (const Gate* gate = instruction.gate()) {
-    if (gate->num_qubits() != nq) {
-      return std::unexpected(QubitCountMismatch{
-          std::string(gate->name()), gate->num_qubits(),
-          static_cast<std::uint32_t>(std::min<std::size_t>(nq, UINT32_MAX))});
+  // Errors name a gate, and other kinds not at all.
+  auto gate_name = [&operation]() -> std::optional<std::string> {
+    if (operation.gate) {
+      return std::string(operation.gate_name);
     }
+    return std::nullopt;
+  };
+  // 1. Operand count of a gate.
+  if (operation.gate && operation.gate_qubits != nq) {
+    return std::unexpected(QubitCountMismatch{
+        std::string(operation.gate_name), operation.gate_qubits,
+        static_cast<std::uint32_t>(std::min<std::size_t>(nq, UINT32_MAX))});
   }
-  EndsBuffer ends(nq + nc);
   // 2. Known qubits.
   for (std::size_t i = 0; i < nq; ++i) {
-    ends[i] = qubit_wires_.find(qubits[i].index);
-    if (ends[i] == nullptr) {
-      return std::unexpected(
-          QubitNotFound{qubits[i], gate_name_of(instruction)});
+    WireMap::Ends* found = qubit_wires_.find(qubits[i].index);
+    if (found == nullptr) {
+      return std::unexpected(QubitNotFound{qubits[i], gate_name()});
+    }
+    if (ends != nullptr) {
+      ends[i] = found;
     }
   }
   // 3. Known classical bits.
-  for (std::size_t i = 0; i < nc; ++i) {
-    ends[nq + i] = clbit_wires_.find(clbits[i].index);
-    if (ends[nq + i] == nullptr) {
-      return std::unexpected(
-          ClbitNotFound{clbits[i], gate_name_of(instruction)});
+  for (std::size_t i = 0; i < clbits.size(); ++i) {
+    WireMap::Ends* found = clbit_wires_.find(clbits[i].index);
+    if (found == nullptr) {
+      return std::unexpected(ClbitNotFound{clbits[i], gate_name()});
+    }
+    if (ends != nullptr) {
+      ends[nq + i] = found;
     }
   }
   // 4. Distinct qubits.
   if (auto repeat = first_repeat(qubits)) {
-    return std::unexpected(
-        DuplicateQubit{qubits[*repeat], gate_name_of(instruction)});
+    return std::unexpected(DuplicateQubit{qubits[*repeat], gate_name()});
   }
   // 5. Distinct classical bits (qelto's rule, see the header).
   if (auto repeat = first_repeat(clbits)) {
@@ -278,32 +285,83 @@ IrResult<NodeIndex> CircuitDag::apply(Instruction instruction) {
         InvalidDag{"Duplicate classical bit " + to_string(clbits[*repeat]) +
                    " in operation"});
   }
+  return {};
+}
 
-  // All allocation happens here, before the first change.
-  reserve_for(instruction, nq + nc);
-
+std::uint32_t CircuitDag::link(WireMap::Ends* const* ends,
+                               std::size_t count) noexcept {
   // The new operation's predecessors are exactly the last operations (or
   // WireIn nodes) of its wires, so its depth is one more than the deepest
   // of them; operations never gain predecessors later. Keeping the depth
   // of each wire's last operation therefore yields the longest-path depth.
   std::uint32_t node_depth = 0;
-  for (std::size_t i = 0; i < nq + nc; ++i) {
+  for (std::size_t i = 0; i < count; ++i) {
     node_depth = std::max(node_depth, ends[i]->depth);
   }
   ++node_depth;
-
   const auto first = static_cast<std::uint32_t>(links_.size());
-  qubit_begin_.push_back(static_cast<std::uint32_t>(qubits_.size()));
-  clbit_begin_.push_back(static_cast<std::uint32_t>(clbits_.size()));
-  qubits_.append(qubits.data(), nq);
-  clbits_.append(clbits.data(), nc);
-  for (std::size_t i = 0; i < nq + nc; ++i) {
+  for (std::size_t i = 0; i < count; ++i) {
     links_.push_back(ends[i]->last);
     ends[i]->last = first + static_cast<std::uint32_t>(i);
     ends[i]->depth = node_depth;
   }
-  store_kind(instruction);
   depth_ = std::max(depth_, node_depth);
+  return node_depth;
+}
+
+IrResult<NodeIndex> CircuitDag::apply(Instruction instruction) {
+  const QubitList& qubits = instruction.qubits;
+  const ClbitList& clbits = instruction.clbits;
+  const std::size_t nq = qubits.size();
+  const std::size_t nc = clbits.size();
+  const Gate* gate = instruction.gate();
+  EndsBuffer ends(nq + nc);
+  if (auto checked = check(
+          OperandCheck{gate != nullptr,
+                       gate != nullptr ? gate->name() : std::string_view(),
+                       gate != nullptr ? gate->num_qubits() : 0,
+                       std::span<const QubitId>(qubits.data(), nq),
+                       std::span<const ClbitId>(clbits.data(), nc)},
+          ends.data());
+      !checked) {
+    return std::unexpected(std::move(checked.error()));
+  }
+
+  // All allocation happens here, before the first change.
+  reserve_for(instruction, nq + nc);
+
+  qubit_begin_.push_back(static_cast<std::uint32_t>(qubits_.size()));
+  clbit_begin_.push_back(static_cast<std::uint32_t>(clbits_.size()));
+  qubits_.append(qubits.data(), nq);
+  clbits_.append(clbits.data(), nc);
+  link(ends.data(), nq + nc);
+  store_kind(instruction);
+  return NodeIndex{static_cast<std::uint32_t>(node_count() - 1)};
+}
+
+IrResult<NodeIndex> CircuitDag::apply_gate(
+    StandardGate::Kind kind, std::span<const QubitId> qubits,
+    std::span<ParameterExpression> params) {
+  assert(params.size() == StandardGate::num_params(kind) &&
+         "a catalogue gate takes its own parameter count");
+  const std::size_t nq = qubits.size();
+  EndsBuffer ends(nq);
+  if (auto checked = check(OperandCheck{true, StandardGate::name(kind),
+                                        StandardGate::num_qubits(kind),
+                                        qubits, {}},
+                           ends.data());
+      !checked) {
+    return std::unexpected(std::move(checked.error()));
+  }
+  // All allocation happens here, before the first change.
+  reserve_one(nq, 0, static_cast<std::uint32_t>(params.size()));
+  // The rest is apply's, for a gate without classical operands.
+  qubit_begin_.push_back(static_cast<std::uint32_t>(qubits_.size()));
+  clbit_begin_.push_back(static_cast<std::uint32_t>(clbits_.size()));
+  qubits_.append(qubits.data(), nq);
+  link(ends.data(), nq);
+  tags_.push_back(static_cast<std::uint8_t>(kind));
+  extra_.push_back(params.empty() ? 0 : params_.place(params));
   return NodeIndex{static_cast<std::uint32_t>(node_count() - 1)};
 }
 

@@ -170,6 +170,14 @@ class CircuitDag {
   // the instruction is dropped. O(operands).
   [[nodiscard]] IrResult<NodeIndex> apply(Instruction instruction);
 
+  // The catalogue gate `kind` on `qubits` with `params` (in catalogue
+  // order; exactly its parameter count): the same checks, errors, node and
+  // order as apply of that gate's Instruction, without building one. The
+  // parameters are moved from only on success.
+  [[nodiscard]] IrResult<NodeIndex> apply_gate(
+      StandardGate::Kind kind, std::span<const QubitId> qubits,
+      std::span<ParameterExpression> params);
+
   // The operations in the fixed topological order (the reverse finishing
   // order of the fixed depth-first search over the edge lists above).
   // O(nodes + edges), plus a sort of the outgoing edges of operations with
@@ -254,8 +262,34 @@ class CircuitDag {
     bool out;             // for a wire end: WireOut
   };
 
+  // What apply checks of one operation: a gate (counted against
+  // gate_qubits, named in errors) or another kind, and its operands.
+  struct OperandCheck {
+    bool gate;
+    std::string_view gate_name;
+    std::uint32_t gate_qubits;
+    std::span<const QubitId> qubits;
+    std::span<const ClbitId> clbits;
+  };
+  // apply's checks 1-5 (see there). On success `ends`, unless null, holds
+  // the wire-map entry of every operand, qubits first.
+  [[nodiscard]] IrResult<void> check(const OperandCheck& operation,
+                                     WireMap::Ends** ends);
+
+  // Links a new operation after the last operation of each of its wires
+  // (the entries of its operands, in slot order) and returns its depth.
+  // Requires room in links_ for `count` slots.
+  std::uint32_t link(WireMap::Ends* const* ends, std::size_t count) noexcept;
+
+  // Throws std::bad_alloc unless `extra` more numbers after `used` stay
+  // below kNoIndex (node and slot numbers are 32-bit).
+  static void check_room(std::size_t used, std::size_t extra);
   void add_wire(std::uint32_t id, bool clbit);
   void swap(CircuitDag& other) noexcept;
+  // Room for one more operation with these operand and parameter counts
+  // (parameters of a standard gate; other side pools are not reserved).
+  void reserve_one(std::size_t qubits, std::size_t clbits,
+                   std::uint32_t params);
   void reserve_for(const Instruction& instruction, std::size_t operands);
   std::uint32_t store_kind(Instruction& instruction) noexcept;
 

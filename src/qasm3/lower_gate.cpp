@@ -188,9 +188,9 @@ std::optional<CatalogueGate> find_catalogue_gate(std::string_view name) {
                        row->alias};
 }
 
-ir::StandardGate make_catalogue_gate(
+std::span<ir::ParameterExpression> make_catalogue_params(
     const CatalogueGate& gate, std::vector<ir::ParameterExpression>& params,
-    bool last) {
+    bool last, CatalogueParams& out) {
   auto take = [&](std::size_t i) {
     if (gate.alias != kNoAlias &&
         ir::kGateAliases.aliases[gate.alias].maps_params) {
@@ -198,18 +198,11 @@ ir::StandardGate make_catalogue_gate(
     }
     return last ? std::move(params[i]) : params[i].clone();
   };
-  switch (ir::StandardGate::num_params(gate.kind)) {
-    case 0:
-      return ir::StandardGate(gate.kind);
-    case 1:
-      return ir::StandardGate(gate.kind, take(0));
-    case 2:
-      return ir::StandardGate(gate.kind, take(0), take(1));
-    case 3:
-      return ir::StandardGate(gate.kind, take(0), take(1), take(2));
-    default:
-      return ir::StandardGate(gate.kind, take(0), take(1), take(2), take(3));
+  const std::uint32_t count = ir::StandardGate::num_params(gate.kind);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    out[i] = take(i);
   }
+  return {out.data(), count};
 }
 
 }  // namespace qelto::qasm3
