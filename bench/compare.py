@@ -33,9 +33,11 @@ import resource
 import subprocess
 import sys
 import time
+import types
 import warnings
 
 import qelto
+import qasm_parse
 
 try:
     import qiskit
@@ -80,15 +82,9 @@ def best_cpu(fn, repeats):
 # ---- The program every reader and writer handles ----
 
 def program():
-    # Numbers, not `pi/4`: Qiskit's native reader takes no constant
+    # A number, not `pi/4`: Qiskit's native reader takes no constant
     # expressions in angles.
-    n = READ_QUBITS
-    lines = ["OPENQASM 3.0;", 'include "stdgates.inc";', f"qubit[{n}] q;", f"bit[{n}] c;"]
-    for i in range(READ_GATES // 4):
-        q = i % n
-        lines += [f"h q[{q}];", f"cx q[{q}], q[{(q + 1) % n}];",
-                  f"rz(0.7853981633974483) q[{q}];", f"c[{q}] = measure q[{q}];"]
-    return "\n".join(lines) + "\n"
+    return qasm_parse.program(READ_GATES, READ_QUBITS, "0.7853981633974483")
 
 
 def readers():
@@ -107,60 +103,36 @@ def writer_of(tool):
 
 # ---- Building from Python ----
 
+def build(make, count):
+    c = make()
+    h, x, cx, rz = c.h, c.x, c.cx, c.rz
+    for i in range(count // 4):
+        q = i % BUILD_QUBITS
+        h(q)
+        x(q)
+        cx(q, (q + 1) % BUILD_QUBITS)
+        rz(0.25, q)
+    return c
+
+
 def build_qelto(count):
-    c = qelto.Circuit("bench", BUILD_QUBITS)
-    h, x, cx, rz = c.h, c.x, c.cx, c.rz
-    for i in range(count // 4):
-        q = i % BUILD_QUBITS
-        h(q)
-        x(q)
-        cx(q, (q + 1) % BUILD_QUBITS)
-        rz(0.25, q)
-    return c
-
-
-def build_qiskit(count):
-    c = QuantumCircuit(BUILD_QUBITS)
-    h, x, cx, rz = c.h, c.x, c.cx, c.rz
-    for i in range(count // 4):
-        q = i % BUILD_QUBITS
-        h(q)
-        x(q)
-        cx(q, (q + 1) % BUILD_QUBITS)
-        rz(0.25, q)
-    return c
-
-
-def build_mqt(count):
-    c = QuantumComputation(BUILD_QUBITS)
-    h, x, cx, rz = c.h, c.x, c.cx, c.rz
-    for i in range(count // 4):
-        q = i % BUILD_QUBITS
-        h(q)
-        x(q)
-        cx(q, (q + 1) % BUILD_QUBITS)
-        rz(0.25, q)
-    return c
+    return build(lambda: qelto.Circuit("bench", BUILD_QUBITS), count)
 
 
 def build_floor(count):
     # The same loop calling an empty C method with the same arguments: what
     # no binding can go below.
-    one = two = {}.get
-    for i in range(count // 4):
-        q = i % BUILD_QUBITS
-        one(q)
-        one(q)
-        two(q, (q + 1) % BUILD_QUBITS)
-        two(0.25, q)
+    empty = {}.get
+    floor = types.SimpleNamespace(h=empty, x=empty, cx=empty, rz=empty)
+    build(lambda: floor, count)
 
 
 def builders():
     yield "qelto", build_qelto
     if qiskit is not None:
-        yield "Qiskit", build_qiskit
+        yield "Qiskit", lambda count: build(lambda: QuantumCircuit(BUILD_QUBITS), count)
     if QuantumComputation is not None:
-        yield "MQT", build_mqt
+        yield "MQT", lambda count: build(lambda: QuantumComputation(BUILD_QUBITS), count)
 
 
 # ---- Memory, in a child process ----
