@@ -7,12 +7,12 @@ import qelto
 QUBITS = 100
 
 
-def program(operations):
-    lines = ["OPENQASM 3.0;", 'include "stdgates.inc";', f"qubit[{QUBITS}] q;", f"bit[{QUBITS}] c;"]
+def program(operations, qubits=QUBITS, angle="pi/4"):
+    lines = ["OPENQASM 3.0;", 'include "stdgates.inc";', f"qubit[{qubits}] q;", f"bit[{qubits}] c;"]
     for i in range(operations // 4):
-        q = i % QUBITS
-        lines += [f"h q[{q}];", f"cx q[{q}], q[{(q + 1) % QUBITS}];",
-                  f"rz(pi/4) q[{q}];", f"c[{q}] = measure q[{q}];"]
+        q = i % qubits
+        lines += [f"h q[{q}];", f"cx q[{q}], q[{(q + 1) % qubits}];",
+                  f"rz({angle}) q[{q}];", f"c[{q}] = measure q[{q}];"]
     return "\n".join(lines) + "\n"
 
 

@@ -168,16 +168,6 @@ BuildResult Circuit::finish(IrResult<NodeIndex> applied) {
   return std::ref(*this);
 }
 
-BuildResult Circuit::gate1(StandardGate gate, QubitId qubit) {
-  return finish(
-      dag_.apply(Instruction::single_qubit_gate(std::move(gate), qubit)));
-}
-
-BuildResult Circuit::gate_on(StandardGate gate, QubitList qubits) {
-  return finish(
-      dag_.apply(Instruction{std::move(qubits), {}, Gate(std::move(gate))}));
-}
-
 #define QELTO_GATE(Enum, name, params, qubits, ...)                         \
   BuildResult Circuit::name(                                                \
       QELTO_PP_LIST_DECLS(ParameterExpression, params)                      \

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -48,9 +49,10 @@ using BuildResult = IrResult<std::reference_wrapper<Circuit>>;
 // An empty circuit is made by the constructor `Circuit(name)` (alias
 // `Circuit::empty(name)`).
 //
-// Every builder operation builds one Instruction and passes it to
-// `CircuitDag::apply`, so all validation and every IrError come from there.
-// Angles are ParameterExpression values taken by value.
+// Every builder operation passes one operation to `CircuitDag::apply` (the
+// gates through `apply_gate`, which checks them as apply does), so all
+// validation and every IrError come from there. Angles are
+// ParameterExpression values taken by value.
 //
 // Exceptions: bad input never throws (it is an IrError). std::bad_alloc
 // may propagate from any operation that allocates; it is thrown before
@@ -136,6 +138,14 @@ class Circuit {
     return dag_.append_from(source);
   }
 
+  // `dag.apply_gate`: a catalogue gate by its kind, for callers that hold
+  // the kind as a value (the reader).
+  [[nodiscard]] IrResult<NodeIndex> apply_gate(
+      StandardGate::Kind kind, std::span<const QubitId> qubits,
+      std::span<ParameterExpression> params) {
+    return dag_.apply_gate(kind, qubits, params);
+  }
+
   // ---- Builder operations ----
   // One per catalogue gate (src/ir/gates.def), named like the gate: the
   // angle parameters first, then the qubits, in the order the table lists
@@ -173,21 +183,23 @@ class Circuit {
   [[nodiscard]] static IrResult<Circuit> qft(std::uint32_t n);
 
  private:
-  BuildResult gate1(StandardGate gate, QubitId qubit);
-  BuildResult gate_on(StandardGate gate, QubitList qubits);
   // The builder operations' common body: the gate of `kind` with the given
-  // angles (moved from) on the given qubits.
+  // angles (moved from) on the given qubits, appended without building an
+  // Instruction (CircuitDag::apply_gate).
+  template <std::size_t N>
+  struct GateCall {
+    StandardGate::Kind kind;
+    std::array<ParameterExpression, N> params;
+  };
   template <class... Angles>
-  static StandardGate gate_of(StandardGate::Kind kind, Angles&... angles) {
-    return StandardGate(kind, std::move(angles)...);
+  static GateCall<sizeof...(Angles)> gate_of(StandardGate::Kind kind,
+                                             Angles&... angles) {
+    return {kind, {std::move(angles)...}};
   }
-  template <class... Qubits>
-  BuildResult gate_on_qubits(StandardGate gate, Qubits... qubits) {
-    if constexpr (sizeof...(Qubits) == 1) {
-      return gate1(std::move(gate), qubits...);
-    } else {
-      return gate_on(std::move(gate), QubitList{qubits...});
-    }
+  template <std::size_t N, class... Qubits>
+  BuildResult gate_on_qubits(GateCall<N> call, Qubits... qubits) {
+    const std::array<QubitId, sizeof...(Qubits)> ids{qubits...};
+    return finish(dag_.apply_gate(call.kind, ids, call.params));
   }
   BuildResult finish(IrResult<NodeIndex> applied);
 

@@ -179,25 +179,33 @@ void CircuitDag::reserve_operations(std::size_t ops, std::size_t operands) {
   links_.reserve_total(links_.size() + operands);
 }
 
-void CircuitDag::reserve_for(const Instruction& instruction,
-                             std::size_t operands) {
+void CircuitDag::reserve_one(std::size_t qubits, std::size_t clbits,
+                             std::uint32_t params) {
   check_room(node_count(), 1);
-  check_room(edge_count(), operands);
+  check_room(edge_count(), qubits + clbits);
   tags_.reserve_more(1);
   qubit_begin_.reserve_more(1);
   clbit_begin_.reserve_more(1);
   extra_.reserve_more(1);
-  qubits_.reserve_more(instruction.qubits.size());
-  clbits_.reserve_more(instruction.clbits.size());
-  links_.reserve_more(operands);
-  if (const Gate* gate = instruction.gate()) {
-    if (gate->custom() != nullptr) {
-      if (customs_.size() == customs_.capacity()) {
-        customs_.reserve(std::max<std::size_t>(4, 2 * customs_.size()));
-      }
-    } else {
-      params_.reserve(
-          static_cast<std::uint32_t>(gate->standard()->parameters().size()));
+  qubits_.reserve_more(qubits);
+  clbits_.reserve_more(clbits);
+  links_.reserve_more(qubits + clbits);
+  if (params > 0) {
+    params_.reserve(params);
+  }
+}
+
+void CircuitDag::reserve_for(const Instruction& instruction,
+                             [[maybe_unused]] std::size_t operands) {
+  assert(operands == instruction.qubits.size() + instruction.clbits.size());
+  const Gate* gate = instruction.gate();
+  const StandardGate* standard = gate != nullptr ? gate->standard() : nullptr;
+  reserve_one(instruction.qubits.size(), instruction.clbits.size(),
+              standard != nullptr ? StandardGate::num_params(standard->kind())
+                                  : 0);
+  if (gate != nullptr && standard == nullptr) {
+    if (customs_.size() == customs_.capacity()) {
+      customs_.reserve(std::max<std::size_t>(4, 2 * customs_.size()));
     }
   } else if (std::holds_alternative<Delay>(instruction.kind)) {
     delays_.reserve_more(1);
@@ -338,6 +346,32 @@ IrResult<NodeIndex> CircuitDag::apply(Instruction instruction) {
   clbits_.append(clbits.data(), nc);
   link(ends.data(), nq + nc);
   store_kind(instruction);
+  return NodeIndex{static_cast<std::uint32_t>(node_count() - 1)};
+}
+
+IrResult<NodeIndex> CircuitDag::apply_gate(
+    StandardGate::Kind kind, std::span<const QubitId> qubits,
+    std::span<ParameterExpression> params) {
+  assert(params.size() == StandardGate::num_params(kind) &&
+         "a catalogue gate takes its own parameter count");
+  const std::size_t nq = qubits.size();
+  EndsBuffer ends(nq);
+  if (auto checked = check(OperandCheck{true, StandardGate::name(kind),
+                                        StandardGate::num_qubits(kind),
+                                        qubits, {}},
+                           ends.data());
+      !checked) {
+    return std::unexpected(std::move(checked.error()));
+  }
+  // All allocation happens here, before the first change.
+  reserve_one(nq, 0, static_cast<std::uint32_t>(params.size()));
+  // The rest is apply's, for a gate without classical operands.
+  qubit_begin_.push_back(static_cast<std::uint32_t>(qubits_.size()));
+  clbit_begin_.push_back(static_cast<std::uint32_t>(clbits_.size()));
+  qubits_.append(qubits.data(), nq);
+  link(ends.data(), nq);
+  tags_.push_back(static_cast<std::uint8_t>(kind));
+  extra_.push_back(params.empty() ? 0 : params_.place(params));
   return NodeIndex{static_cast<std::uint32_t>(node_count() - 1)};
 }
 

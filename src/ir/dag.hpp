@@ -53,6 +53,18 @@ using ParameterMap =
 // alternatives.
 enum class OperationKind : std::uint8_t { Gate, Measure, Reset, Barrier, Delay };
 
+// Everything OperationRef tells about one operation, read at once (see
+// its members of the same names).
+struct OperationFields {
+  OperationKind kind;
+  std::optional<StandardGate::Kind> standard_gate;
+  std::string_view gate_name;
+  std::span<const QubitId> qubits;
+  std::span<const ClbitId> clbits;
+  std::span<const ParameterExpression> parameters;
+  std::uint64_t delay_duration;
+};
+
 // A read-only view of one operation of a CircuitDag. Cheap to copy (a
 // pointer and a number). Valid until the DAG is next changed, moved or
 // destroyed; the spans it hands out likewise.
@@ -73,6 +85,8 @@ class OperationRef {
       const noexcept;
   // The duration of a Delay; 0 for the other kinds.
   [[nodiscard]] std::uint64_t delay_duration() const noexcept;
+  // All of the above in one read, for callers that need most of it.
+  [[nodiscard]] inline OperationFields fields() const noexcept;
   // A deep copy as an owned Instruction. May throw std::bad_alloc.
   [[nodiscard]] Instruction to_instruction() const;
 
@@ -197,11 +211,23 @@ class CircuitDag {
   template <class Source>
   [[nodiscard]] IrResult<void> append_from(Source& source);
 
+  // The catalogue gate `kind` on `qubits` with `params` (in catalogue
+  // order; exactly its parameter count): the same checks, errors, node and
+  // order as apply of that gate's Instruction, without building one. The
+  // parameters are moved from only on success.
+  [[nodiscard]] IrResult<NodeIndex> apply_gate(
+      StandardGate::Kind kind, std::span<const QubitId> qubits,
+      std::span<ParameterExpression> params);
+
   // The operations in the fixed topological order (the reverse finishing
   // order of the fixed depth-first search over the edge lists above).
   // O(nodes + edges), plus a sort of the outgoing edges of operations with
   // more than one operand; iterative (explicit stack, bit-set marks).
   [[nodiscard]] std::vector<OpRef> topological_ops() const;
+
+  // The same order as numbers of operations (see `operation`): cheaper when
+  // the node numbers are not needed.
+  [[nodiscard]] std::vector<std::uint32_t> operation_order() const;
 
   // All nodes (wire ends included) in that topological order. Never
   // nullopt: apply never lets a cycle form (kept optional for callers
@@ -303,6 +329,10 @@ class CircuitDag {
   static void check_room(std::size_t used, std::size_t extra);
   void add_wire(std::uint32_t id, bool clbit);
   void swap(CircuitDag& other) noexcept;
+  // Room for one more operation with these operand and parameter counts
+  // (parameters of a standard gate; other side pools are not reserved).
+  void reserve_one(std::size_t qubits, std::size_t clbits,
+                   std::uint32_t params);
   void reserve_for(const Instruction& instruction, std::size_t operands);
   std::uint32_t store_kind(Instruction& instruction) noexcept;
 
@@ -391,6 +421,25 @@ inline std::optional<StandardGate::Kind> OperationRef::standard_gate()
     return std::nullopt;
   }
   return static_cast<StandardGate::Kind>(tag);
+}
+
+inline OperationFields OperationRef::fields() const noexcept {
+  OperationFields fields{kind(), standard_gate(), {}, qubits(), clbits(),
+                         {},     0};
+  const std::uint32_t extra = dag_->extra_[op_];
+  if (fields.standard_gate) {
+    const StandardGate::Kind standard = *fields.standard_gate;
+    fields.gate_name = StandardGate::name(standard);
+    if (const std::uint32_t count = StandardGate::num_params(standard)) {
+      fields.parameters = dag_->params_.get(extra, count);
+    }
+  } else if (const CustomGate* custom = custom_gate()) {
+    fields.gate_name = custom->name;
+    fields.parameters = custom->params;
+  } else if (fields.kind == OperationKind::Delay) {
+    fields.delay_duration = dag_->delays_[extra];
+  }
+  return fields;
 }
 
 }  // namespace qelto::ir

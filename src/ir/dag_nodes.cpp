@@ -235,35 +235,16 @@ const CustomGate* OperationRef::custom_gate() const noexcept {
 }
 
 std::string_view OperationRef::gate_name() const noexcept {
-  if (const auto standard = standard_gate()) {
-    return StandardGate::name(*standard);
-  }
-  if (const CustomGate* custom = custom_gate()) {
-    return custom->name;
-  }
-  return {};
+  return fields().gate_name;
 }
 
 std::span<const ParameterExpression> OperationRef::parameters()
     const noexcept {
-  if (const auto standard = standard_gate()) {
-    const std::uint32_t count = StandardGate::num_params(*standard);
-    if (count == 0) {
-      return {};
-    }
-    return dag_->params_.get(dag_->extra_[op_], count);
-  }
-  if (const CustomGate* custom = custom_gate()) {
-    return custom->params;
-  }
-  return {};
+  return fields().parameters;
 }
 
 std::uint64_t OperationRef::delay_duration() const noexcept {
-  if (dag_->tags_[op_] != kTagDelay) {
-    return 0;
-  }
-  return dag_->delays_[dag_->extra_[op_]];
+  return fields().delay_duration;
 }
 
 Instruction OperationRef::to_instruction() const {

@@ -1,7 +1,16 @@
 // The fixed topological order of a CircuitDag: a depth-first search over
 // the edge lists that the operation store's wire links imply.
+//
+// The search runs over the operations alone. The wire ends change nothing
+// in the order of the operations: a WireIn node only leads on to the first
+// operation of its wire, and a WireOut node is a sink that an operation's
+// list names before its other successors (its edge was made with the
+// operation itself, before any later operation's), so it is finished as
+// soon as that operation is discovered. Where the whole order is asked
+// for, the wire ends are placed by exactly those two rules.
 #include <algorithm>
 #include <cassert>
+#include <functional>
 
 #include "ir/dag.hpp"
 
@@ -10,37 +19,39 @@ namespace qelto::ir {
 // One search. Nodes are numbered internally as operation j -> j, WireIn of
 // wire k -> N + 2k, WireOut -> N + 2k + 1 (N operations), so that the
 // marks and links are plain arrays; node numbers are only needed for the
-// root order and the result.
+// result.
 class DagWalk {
  public:
   explicit DagWalk(const CircuitDag& dag)
-      : dag_(dag),
-        ops_(static_cast<std::uint32_t>(dag.tags_.size())),
-        total_(static_cast<std::uint32_t>(dag.node_count())) {}
+      : dag_(dag), ops_(static_cast<std::uint32_t>(dag.tags_.size())) {}
 
-  // The reversed finishing order, in internal numbers.
+  // The reversed finishing order, in internal numbers: the operations
+  // only, or (with `kWireEnds`) every node.
+  template <bool kWireEnds>
   std::vector<std::uint32_t> run() {
-    link_forward();
-    state_.assign(total_, kNew);
-    order_.reserve(total_);
+    link_forward<kWireEnds>();
+    state_.assign(ops_, kNew);
+    const std::size_t total = kWireEnds ? dag_.node_count() : ops_;
+    // Filled from the back: the last node to finish comes first.
+    order_.resize(total);
+    left_ = total;
     // Roots in node-number order: operations and runs of wire ends
     // interleaved as they were added.
     std::uint32_t op = 0;
     std::uint32_t wire = 0;
     auto ops_until = [&](std::uint32_t end) {
       for (; op < end; ++op) {
-        search_from(op);
+        search_from<kWireEnds>(op);
       }
     };
     for (std::size_t r = 0; r < dag_.runs_.size(); ++r) {
       ops_until(dag_.runs_[r].ops_before);
       for (; wire < dag_.runs_[r].wires; ++wire) {
-        search_from(ops_ + 2 * wire);
-        search_from(ops_ + 2 * wire + 1);
+        search_from_wire<kWireEnds>(wire);
       }
     }
     ops_until(ops_);
-    std::reverse(order_.begin(), order_.end());
+    assert(left_ == 0 && "every node finishes once");
     return std::move(order_);
   }
 
@@ -53,17 +64,17 @@ class DagWalk {
     return NodeIndex{dag_.wires_[wire].in + (x - ops_) % 2};
   }
 
-  std::uint32_t ops() const noexcept { return ops_; }
-
  private:
   // first_[op]: the first slot of operation op (and the slot count at
-  // first_[ops_]); next_[s]: the slot after slot s on its wire and its
-  // operation, side by side so that following an edge touches one line;
-  // first_op_[k]: the first operation on wire k.
+  // first_[ops_]); next_op_[s]: the operation after slot s's on its wire,
+  // or kNoIndex for the last one; first_op_[k]: the first operation on
+  // wire k; with the wire ends, last_of_[s]: the wire whose last operand
+  // slot s is, or kNoIndex.
+  template <bool kWireEnds>
   void link_forward() {
     const std::size_t slots = dag_.links_.size();
     first_.resize(std::size_t{ops_} + 1);
-    next_.assign(slots, Next{WireMap::kNoSlot, 0});
+    next_op_.assign(slots, kNoIndex);
     first_op_.assign(dag_.wires_.size(), kNoIndex);
     for (std::uint32_t op = 0; op < ops_; ++op) {
       first_[op] = dag_.first_slot(op);
@@ -73,60 +84,73 @@ class DagWalk {
       for (std::uint32_t s = first_[op]; s < first_[op + 1]; ++s) {
         const std::uint32_t p = dag_.links_[s];
         if (p != WireMap::kNoSlot) {
-          next_[p] = Next{s, op};
+          next_op_[p] = op;
         } else {
           first_op_[dag_.wire_of(op, s - first_[op])] = op;
         }
       }
     }
-  }
-
-  // The far end of operand i (slot s) of operation `op`.
-  std::uint32_t target(std::uint32_t op, std::uint32_t i,
-                       std::uint32_t s) const noexcept {
-    const Next& n = next_[s];
-    return n.slot != WireMap::kNoSlot ? n.op
-                                      : ops_ + 2 * dag_.wire_of(op, i) + 1;
-  }
-
-  void push_if_new(std::uint32_t x) {
-    if (state_[x] == kNew) {
-      stack_.push_back(x);
-    }
-  }
-
-  // Pushes x's successors in list order (newest edge first), so the
-  // oldest is explored first.
-  void push_successors(std::uint32_t x) {
-    if (x >= ops_) {
-      const std::uint32_t wire = (x - ops_) / 2;
-      if ((x - ops_) % 2 == 0) {
-        const std::uint32_t first = first_op_[wire];
-        push_if_new(first != kNoIndex ? first : x + 1);
+    if constexpr (kWireEnds) {
+      last_of_.assign(slots, kNoIndex);
+      for (std::uint32_t op = 0; op < ops_; ++op) {
+        for (std::uint32_t s = first_[op]; s < first_[op + 1]; ++s) {
+          if (next_op_[s] == kNoIndex) {
+            last_of_[s] = dag_.wire_of(op, s - first_[op]);
+          }
+        }
       }
-      return;
-    }
-    const std::uint32_t first = first_[x];
-    const std::uint32_t k = first_[x + 1] - first;
-    if (k == 1) {
-      push_if_new(target(x, 0, first));
-      return;
-    }
-    // An edge counts as made at the slot of its far operation, or at its
-    // own slot for the edge into WireOut; newest = largest.
-    edges_.clear();
-    for (std::uint32_t i = 0; i < k; ++i) {
-      const std::uint32_t s = first + i;
-      const std::uint32_t n = next_[s].slot;
-      edges_.emplace_back(n != WireMap::kNoSlot ? n : s, target(x, i, s));
-    }
-    std::sort(edges_.begin(), edges_.end(),
-              [](const auto& a, const auto& b) { return a.first > b.first; });
-    for (const auto& edge : edges_) {
-      push_if_new(edge.second);
     }
   }
 
+  void finish(std::uint32_t x) noexcept { order_[--left_] = x; }
+
+  void push_if_new(std::uint32_t op) {
+    if (op != kNoIndex && state_[op] == kNew) {
+      stack_.push_back(op);
+    }
+  }
+
+  // Marks `x` discovered: finishes the WireOut nodes it leads to, oldest
+  // edge (lowest slot) first, and pushes its successor operations so that
+  // the oldest edge, the lowest operation number, comes off first.
+  template <bool kWireEnds>
+  void discover(std::uint32_t x) {
+    state_[x] = kDiscovered;
+    const std::uint32_t first = first_[x];
+    const std::uint32_t end = first_[x + 1];
+    if constexpr (kWireEnds) {
+      for (std::uint32_t s = first; s < end; ++s) {
+        if (last_of_[s] != kNoIndex) {
+          finish(ops_ + 2 * last_of_[s] + 1);
+        }
+      }
+    }
+    switch (end - first) {
+      case 0:
+        return;
+      case 1:
+        return push_if_new(next_op_[first]);
+      case 2: {
+        const std::uint32_t a = next_op_[first];
+        const std::uint32_t b = next_op_[first + 1];
+        // kNoIndex is the largest number, so a missing successor sorts
+        // first and push_if_new drops it.
+        push_if_new(std::max(a, b));
+        if (a != b) {
+          push_if_new(std::min(a, b));
+        }
+        return;
+      }
+      default:
+        scratch_.assign(next_op_.begin() + first, next_op_.begin() + end);
+        std::sort(scratch_.begin(), scratch_.end(), std::greater<>());
+        for (const std::uint32_t next : scratch_) {
+          push_if_new(next);
+        }
+    }
+  }
+
+  template <bool kWireEnds>
   void search_from(std::uint32_t root) {
     if (state_[root] != kNew) {
       return;
@@ -135,41 +159,53 @@ class DagWalk {
     while (!stack_.empty()) {
       const std::uint32_t x = stack_.back();
       if (state_[x] == kNew) {
-        state_[x] = kDiscovered;
-        push_successors(x);
+        discover<kWireEnds>(x);
         continue;
       }
       stack_.pop_back();
       if (state_[x] == kDiscovered) {
         state_[x] = kFinished;
-        order_.push_back(x);
+        finish(x);
       }
+    }
+  }
+
+  // The root WireIn of wire k: its one successor is the wire's first
+  // operation, or its WireOut when the wire has none. The root WireOut
+  // that follows it in node order has been reached through the wire.
+  template <bool kWireEnds>
+  void search_from_wire(std::uint32_t wire) {
+    const std::uint32_t first = first_op_[wire];
+    if (first != kNoIndex) {
+      search_from<kWireEnds>(first);
+    } else if constexpr (kWireEnds) {
+      finish(ops_ + 2 * wire + 1);
+    }
+    if constexpr (kWireEnds) {
+      finish(ops_ + 2 * wire);
     }
   }
 
   const CircuitDag& dag_;
   std::uint32_t ops_;
-  std::uint32_t total_;
-  struct Next {
-    std::uint32_t slot;
-    std::uint32_t op;
-  };
   std::vector<std::uint32_t> first_;
-  std::vector<Next> next_;
+  std::vector<std::uint32_t> next_op_;
   std::vector<std::uint32_t> first_op_;
-  // Search marks, one byte per node (cheaper to test than bits).
+  std::vector<std::uint32_t> last_of_;
+  // Search marks, one byte per operation (cheaper to test than bits).
   static constexpr std::uint8_t kNew = 0;
   static constexpr std::uint8_t kDiscovered = 1;
   static constexpr std::uint8_t kFinished = 2;
   std::vector<std::uint8_t> state_;
   std::vector<std::uint32_t> stack_;
+  std::vector<std::uint32_t> scratch_;
   std::vector<std::uint32_t> order_;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> edges_;
+  std::size_t left_ = 0;
 };
 
 std::optional<std::vector<NodeIndex>> CircuitDag::topological_order() const {
   DagWalk walk(*this);
-  const std::vector<std::uint32_t> order = walk.run();
+  const std::vector<std::uint32_t> order = walk.run<true>();
   std::vector<NodeIndex> nodes;
   nodes.reserve(order.size());
   for (const std::uint32_t x : order) {
@@ -178,15 +214,16 @@ std::optional<std::vector<NodeIndex>> CircuitDag::topological_order() const {
   return nodes;
 }
 
+std::vector<std::uint32_t> CircuitDag::operation_order() const {
+  return DagWalk(*this).run<false>();
+}
+
 std::vector<OpRef> CircuitDag::topological_ops() const {
-  DagWalk walk(*this);
-  const std::vector<std::uint32_t> order = walk.run();
+  const std::vector<std::uint32_t> order = operation_order();
   std::vector<OpRef> ops;
-  ops.reserve(walk.ops());
-  for (const std::uint32_t x : order) {
-    if (x < walk.ops()) {
-      ops.push_back(OpRef{walk.node_of(x), OperationRef(this, x)});
-    }
+  ops.reserve(order.size());
+  for (const std::uint32_t op : order) {
+    ops.push_back(OpRef{operation_node(op), OperationRef(this, op)});
   }
   return ops;
 }

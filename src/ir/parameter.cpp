@@ -159,13 +159,17 @@ ParameterExpression ParameterExpression::div(ParameterExpression left,
   return binary<Div>(std::move(left), std::move(right));
 }
 
-ParameterExpression::ParameterExpression(ParameterExpression&& other) noexcept
-    : node_(std::move(other.node_)) {
+static_assert(std::is_same_v<std::variant_alternative_t<3, ParameterExpression::Node>,
+                             ParameterExpression::Neg>);
+
+// `node_` is Constant{0.0} here (the constructor's default).
+void ParameterExpression::move_from(ParameterExpression& other) noexcept {
+  node_ = std::move(other.node_);
   other.node_.emplace<Constant>();
 }
 
-ParameterExpression& ParameterExpression::operator=(
-    ParameterExpression&& other) noexcept {
+ParameterExpression& ParameterExpression::move_assign(
+    ParameterExpression& other) noexcept {
   if (this == &other) {
     return *this;
   }
@@ -186,10 +190,7 @@ ParameterExpression& ParameterExpression::operator=(
   return *this;
 }
 
-ParameterExpression::~ParameterExpression() {
-  if (is_leaf(node_)) {
-    return;
-  }
+void ParameterExpression::destroy_children() noexcept {
   Access::Slots s = Access::slots(*this);
   if (s.first != nullptr && *s.first) {
     Access::destroy(std::move(*s.first));

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <variant>
 
 namespace qelto::ir {
@@ -79,12 +80,34 @@ class ParameterExpression {
   static ParameterExpression div(ParameterExpression left,
                                  ParameterExpression right);
 
-  ParameterExpression(ParameterExpression&& other) noexcept;
-  ParameterExpression& operator=(ParameterExpression&& other) noexcept;
+  // Moves and destruction are inline for constants, which most angles are
+  // and which own nothing: no visit, no call.
+  ParameterExpression(ParameterExpression&& other) noexcept {
+    if (auto* constant = std::get_if<Constant>(&other.node_)) {
+      std::get<Constant>(node_).value = std::exchange(constant->value, 0.0);
+      return;
+    }
+    move_from(other);
+  }
+  ParameterExpression& operator=(ParameterExpression&& other) noexcept {
+    auto* mine = std::get_if<Constant>(&node_);
+    auto* theirs = std::get_if<Constant>(&other.node_);
+    if (mine == nullptr || theirs == nullptr) {
+      return move_assign(other);
+    }
+    if (this != &other) {
+      mine->value = std::exchange(theirs->value, 0.0);
+    }
+    return *this;
+  }
   ParameterExpression(const ParameterExpression&) = delete;
   ParameterExpression& operator=(const ParameterExpression&) = delete;
   // Iterative: frees the tree without recursion and without allocating.
-  ~ParameterExpression();
+  ~ParameterExpression() {
+    if (node_.index() >= kFirstCompound) {
+      destroy_children();
+    }
+  }
 
   // Deep copy: a new, independent tree equal to this one. Iterative; may
   // throw std::bad_alloc (the partial copy is freed).
@@ -108,6 +131,12 @@ class ParameterExpression {
 
  private:
   friend struct ParameterExpressionAccess;
+  // Variant index of Neg: it and the variants after it own children.
+  static constexpr std::size_t kFirstCompound = 3;
+  // The general cases of the moves and the destructor.
+  void move_from(ParameterExpression& other) noexcept;
+  ParameterExpression& move_assign(ParameterExpression& other) noexcept;
+  void destroy_children() noexcept;
   Node node_;
 };
 

@@ -130,6 +130,11 @@ std::optional<Id> id_from_int(PyObject* integer) {
 
 template <class Id>
 std::optional<Id> to_id(PyObject* value) {
+  // Most identifiers come as plain ints, which are never instances of the
+  // identifier class: the same outcome as the checks below, sooner.
+  if (Py_TYPE(value) == &PyLong_Type) {
+    return id_from_int<Id>(value);
+  }
   PyTypeObject* type = class_def<Id>().type();
   if (type == nullptr) {
     return std::nullopt;

@@ -46,6 +46,9 @@ class Emitter {
   // "reset ...;", "barrier ...;" (or "barrier;") or "delay[n] ...;".
   void write_instruction(ir::OperationRef operation);
 
+  // Room for `bytes` more characters of output. May throw std::bad_alloc.
+  void reserve(std::size_t bytes) { output_.reserve(output_.size() + bytes); }
+
   [[nodiscard]] const std::string& output() const noexcept { return output_; }
   // Hands over the text written so far and leaves the buffer empty.
   [[nodiscard]] std::string take_output() noexcept;
@@ -60,14 +63,19 @@ class Emitter {
  private:
   void begin_line();
   void end_line();
-  void append_number(std::uint64_t value);
+  // Writes at most `bound` characters at the end of the output through
+  // `write(char* at)`, which returns the end of what it wrote.
+  template <class Write>
+  void put(std::size_t bound, Write write);
   void append_qubits(std::span<const ir::QubitId> qubits);
   void write_gate(std::string_view name,
                   std::span<const ir::ParameterExpression> params,
                   std::span<const ir::QubitId> qubits);
-  void write_measure(ir::OperationRef operation);
+  void write_measure(std::span<const ir::QubitId> qubits,
+                     std::span<const ir::ClbitId> clbits);
   // The name a gate call is written with (see portable_name).
-  [[nodiscard]] std::string_view gate_name(ir::OperationRef operation) const;
+  [[nodiscard]] std::string_view gate_name(
+      const ir::OperationFields& op) const;
 
   std::string output_;
   std::uint32_t indent_ = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -94,12 +95,15 @@ struct CatalogueGate {
 [[nodiscard]] std::optional<CatalogueGate> find_catalogue_gate(
     std::string_view name);
 
-// The gate `gate` names, built from the call's `params` (whose count has
-// been checked): copies of them, or the originals for the `last` gate built
-// from them; an alias that maps its parameters builds its target's.
-[[nodiscard]] ir::StandardGate make_catalogue_gate(
+// The parameters of the gate `gate` names, in catalogue order, built from
+// the call's `params` (whose count has been checked) into `out`: copies of
+// them, or the originals for the `last` gate built from them; an alias that
+// maps its parameters builds its target's.
+using CatalogueParams =
+    std::array<ir::ParameterExpression, ir::StandardGate::kMaxParams>;
+[[nodiscard]] std::span<ir::ParameterExpression> make_catalogue_params(
     const CatalogueGate& gate, std::vector<ir::ParameterExpression>& params,
-    bool last);
+    bool last, CatalogueParams& out);
 
 // The error for a call of a gate that is neither defined nor in the
 // catalogue.

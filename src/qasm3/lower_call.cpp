@@ -157,14 +157,10 @@ ParseResult<void> Lowerer::apply(ir::Circuit& circuit, const Callee& callee,
   if (!callee.gate.applied) {
     return {};
   }
-  if (qubits.size() == 1) {
-    return applied(circuit.apply(ir::Instruction::single_qubit_gate(
-        make_catalogue_gate(callee.gate, params, last), qubits.front())));
-  }
-  return applied(circuit.apply(
-      ir::Instruction{ir::QubitList(qubits),
-                      {},
-                      ir::Gate{make_catalogue_gate(callee.gate, params, last)}}));
+  CatalogueParams made;
+  return applied(circuit.apply_gate(
+      callee.gate.kind, qubits,
+      make_catalogue_params(callee.gate, params, last, made)));
 }
 
 // Qubit references, then parameters, then the name, then the counts: the

@@ -120,18 +120,46 @@ constexpr std::array<std::uint64_t, kGateTable.size()> make_gate_keys() {
 constexpr std::array<std::uint64_t, kGateTable.size()> kGateKeys =
     make_gate_keys();
 
+// The rows by key in an open-addressing table, so that a lookup probes a
+// slot or two instead of comparing against every row. A slot holds a row
+// number plus one (0: empty); a name that two rows share finds the first,
+// as a scan in table order would.
+constexpr std::size_t kGateSlots = 256;
+static_assert(kGateSlots >= 2 * kGateTable.size() && kGateTable.size() < 255);
+
+constexpr std::size_t gate_slot(std::uint64_t key) {
+  return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 56);
+}
+
+constexpr auto kGateSlotTable = [] {
+  std::array<std::uint8_t, kGateSlots> slots{};
+  for (std::size_t i = 0; i < kGateTable.size(); ++i) {
+    std::size_t slot = gate_slot(kGateKeys[i]);
+    while (slots[slot] != 0 && kGateKeys[slots[slot] - 1] != kGateKeys[i]) {
+      slot = (slot + 1) % kGateSlots;
+    }
+    if (slots[slot] == 0) {
+      slots[slot] = static_cast<std::uint8_t>(i + 1);
+    }
+  }
+  return slots;
+}();
+
 // The row of a gate name in any mix of cases, or nullptr.
 const GateRow* find_gate(std::string_view name) {
   if (name.size() > kLongestGateName) {
     return nullptr;
   }
   const std::uint64_t key = lower_key(name);
-  for (std::size_t i = 0; i < kGateTable.size(); ++i) {
-    if (kGateKeys[i] == key) {
-      return &kGateTable[i];
+  for (std::size_t slot = gate_slot(key);; slot = (slot + 1) % kGateSlots) {
+    const std::uint8_t row = kGateSlotTable[slot];
+    if (row == 0) {
+      return nullptr;
+    }
+    if (kGateKeys[row - 1] == key) {
+      return &kGateTable[row - 1];
     }
   }
-  return nullptr;
 }
 
 }  // namespace
@@ -161,9 +189,9 @@ std::optional<CatalogueGate> find_catalogue_gate(std::string_view name) {
                        row->alias};
 }
 
-ir::StandardGate make_catalogue_gate(
+std::span<ir::ParameterExpression> make_catalogue_params(
     const CatalogueGate& gate, std::vector<ir::ParameterExpression>& params,
-    bool last) {
+    bool last, CatalogueParams& out) {
   auto take = [&](std::size_t i) {
     if (gate.alias != kNoAlias &&
         ir::kGateAliases.aliases[gate.alias].maps_params) {
@@ -171,18 +199,11 @@ ir::StandardGate make_catalogue_gate(
     }
     return last ? std::move(params[i]) : params[i].clone();
   };
-  switch (ir::StandardGate::num_params(gate.kind)) {
-    case 0:
-      return ir::StandardGate(gate.kind);
-    case 1:
-      return ir::StandardGate(gate.kind, take(0));
-    case 2:
-      return ir::StandardGate(gate.kind, take(0), take(1));
-    case 3:
-      return ir::StandardGate(gate.kind, take(0), take(1), take(2));
-    default:
-      return ir::StandardGate(gate.kind, take(0), take(1), take(2), take(3));
+  const std::uint32_t count = ir::StandardGate::num_params(gate.kind);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    out[i] = take(i);
   }
+  return {out.data(), count};
 }
 
 }  // namespace qelto::qasm3

@@ -110,39 +110,71 @@ std::string_view shortest_text(ShortestBuffer& buffer, double value) {
 
 }  // namespace
 
+char* write_shortest(char* out, double value) {
+  ShortestBuffer buffer;
+  const std::string_view text = shortest_text(buffer, value);
+  return std::copy(text.begin(), text.end(), out);
+}
+
 void append_shortest(std::string& out, double value) {
   ShortestBuffer buffer;
   out += shortest_text(buffer, value);
 }
 
-void append_six_decimals_or_shortest(std::string& out, double value) {
+namespace {
+
+// |m| / 10^6 with six decimals, after a minus sign when `negative`.
+char* write_millionths(char* out, std::uint64_t m, bool negative) {
+  constexpr std::uint64_t kMillion = 1'000'000;
+  if (negative) {
+    *out++ = '-';
+  }
+  out = std::to_chars(out, out + 20, m / kMillion).ptr;
+  *out++ = '.';
+  std::uint64_t fraction = m % kMillion;
+  for (int i = 5; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + fraction % 10);
+    fraction /= 10;
+  }
+  return out + 6;
+}
+
+}  // namespace
+
+char* write_six_decimals_or_shortest(char* out, double value) {
   constexpr int kDecimals = 6;
   // The six-decimal text is M / 10^6 for the integer M nearest to
   // value * 10^6, and the double it reads back as is M / 1e6 correctly
   // rounded: one division. Below 2^20 the product rounded in floating point
   // still has M as its nearest integer whenever the text reads back exactly
   // (both errors stay under a thousandth), so the check needs no text at
-  // all; beyond, the text is parsed.
+  // all, and the text is M's digits around a point (value lies within
+  // 2^-33 of M / 10^6, far closer than the half millionth that rounding
+  // to six decimals could cross); beyond, the text is made and parsed.
   constexpr double kMillion = 1e6;
   constexpr double kCheapBelow = 1048576.0;
-  const bool cheap = std::fabs(value) < kCheapBelow;
-  if (cheap && !same_bits(std::nearbyint(value * kMillion) / kMillion, value)) {
-    return append_shortest(out, value);
+  if (std::fabs(value) < kCheapBelow) {
+    const double m = std::nearbyint(value * kMillion);
+    if (!same_bits(m / kMillion, value)) {
+      return write_shortest(out, value);
+    }
+    return write_millionths(out, static_cast<std::uint64_t>(std::fabs(m)),
+                            std::signbit(value));
   }
-  // Sign, up to 309 integer digits, the point and six decimals.
-  std::array<char, 330> buffer;
-  const auto written =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                    std::chars_format::fixed, kDecimals);
-  assert(written.ec == std::errc() && "fixed buffer too small");
+  const auto written = std::to_chars(out, out + kMaxNumberText, value,
+                                     std::chars_format::fixed, kDecimals);
+  assert(written.ec == std::errc() && "fixed text longer than kMaxNumberText");
   double back = value;
-  if (!cheap) {
-    std::from_chars(buffer.data(), written.ptr, back);
-  }
+  std::from_chars(out, written.ptr, back);
   if (!same_bits(back, value)) {
-    return append_shortest(out, value);
+    return write_shortest(out, value);
   }
-  out.append(buffer.data(), written.ptr);
+  return written.ptr;
+}
+
+void append_six_decimals_or_shortest(std::string& out, double value) {
+  std::array<char, kMaxNumberText> buffer;
+  out.append(buffer.data(), write_six_decimals_or_shortest(buffer.data(), value));
 }
 
 }  // namespace qelto::qasm3

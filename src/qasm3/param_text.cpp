@@ -1,5 +1,6 @@
 #include "qasm3/param_text.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cmath>
@@ -117,26 +118,33 @@ void write_node(std::string& out, const Expr& expr, NumberStyle style,
 
 }  // namespace
 
-void append_constant(std::string& out, double value, NumberStyle style) {
+static_assert(kMaxConstantText >= kMaxNumberText);
+
+char* write_constant(char* out, double value, NumberStyle style) {
   if (style == NumberStyle::Shortest) {
     assert(std::isfinite(value) && "no Shortest text for a non-finite value");
-    return append_shortest(out, value);
+    return write_shortest(out, value);
   }
+  auto text = [out](std::string_view piece) {
+    return std::copy(piece.begin(), piece.end(), out);
+  };
   for (const NamedAngle& angle : kNamedAngles) {
     if (value == angle.value) {
-      out += angle.text;
-      return;
+      return text(angle.text);
     }
   }
   if (std::isnan(value)) {
-    out += "NaN";
-    return;
+    return text("NaN");
   }
   if (std::isinf(value)) {
-    out += value < 0 ? "-inf" : "inf";
-    return;
+    return text(value < 0 ? "-inf" : "inf");
   }
-  append_six_decimals_or_shortest(out, value);
+  return write_six_decimals_or_shortest(out, value);
+}
+
+void append_constant(std::string& out, double value, NumberStyle style) {
+  std::array<char, kMaxConstantText> buffer;
+  out.append(buffer.data(), write_constant(buffer.data(), value, style));
 }
 
 void append_param(std::string& out, const Expr& expression,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -41,6 +42,14 @@ void append_param(std::string& out, const ir::ParameterExpression& expression,
 
 // Appends the text of one constant to `out`.
 void append_constant(std::string& out, double value,
+                     NumberStyle style = NumberStyle::Fixed);
+
+// The longest text of one constant (see kMaxNumberText).
+inline constexpr std::size_t kMaxConstantText = 317;
+
+// The text of one constant written at `out`, which has room for
+// kMaxConstantText characters; returns the end of the text.
+char* write_constant(char* out, double value,
                      NumberStyle style = NumberStyle::Fixed);
 
 // Whether every constant of `expression` is finite, so that the Shortest

@@ -8,6 +8,7 @@
 // statement is lowered as soon as it is parsed and nothing is kept.
 #include "qasm3/read.hpp"
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <utility>
@@ -20,11 +21,18 @@ namespace {
 
 // Room for the operations the text announces, so that the circuit's arrays
 // are not moved as they grow. Most statements are one operation on one or
-// two operands. It is only a head start: one that cannot be had is skipped.
+// two operands; one statement may broadcast over a whole register (a final
+// `c = measure q;` is the usual one), so room for that is added, up to as
+// many operations as statements so that a short text naming a huge
+// register reserves little. It is only a head start: one that cannot be had
+// is skipped.
 void reserve_operations(ir::Circuit& circuit, std::string_view source) {
   const std::size_t statements = statement_hint(source);
+  const std::size_t broadcast = std::min<std::size_t>(
+      std::max(circuit.num_qubits(), circuit.num_clbits()), statements);
   try {
-    circuit.reserve_operations(statements, 2 * statements);
+    circuit.reserve_operations(statements + broadcast,
+                               2 * (statements + broadcast));
   } catch (const std::bad_alloc&) {
     // Growing on demand still works.
   }

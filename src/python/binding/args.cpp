@@ -1,5 +1,6 @@
 #include "python/binding/args.hpp"
 
+#include <algorithm>
 #include <string>
 
 namespace qelto::python {
@@ -88,6 +89,12 @@ bool bind_keyword(const Signature& sig, PyObject* name, PyObject* value,
 
 bool bind(const Signature& sig, PyObject* const* args, Py_ssize_t nargs,
           PyObject* kwnames, BoundArgs& out) {
+  // The usual call gives every parameter by position: nothing to match.
+  if (kwnames == nullptr && static_cast<std::size_t>(nargs) == sig.count &&
+      sig.count <= sig.positional) {
+    std::copy_n(args, nargs, out.begin());
+    return true;
+  }
   out.fill(nullptr);
   if (!check_positional_count(sig, nargs)) {
     return false;

@@ -11,11 +11,7 @@ SharedBorrow::SharedBorrow(BorrowFlag& flag)
   }
 }
 
-ExclusiveBorrow::ExclusiveBorrow(BorrowFlag& flag, OnConflict on_conflict)
-    : flag_(flag.try_exclusive() ? &flag : nullptr) {
-  if (flag_ != nullptr) {
-    return;
-  }
+void ExclusiveBorrow::refuse(OnConflict on_conflict) {
   if (on_conflict == OnConflict::kInternalFault) {
     raise_internal_fault("Already borrowed");
     return;

@@ -24,11 +24,14 @@ class BorrowFlag {
   }
   void unshare() { state_.fetch_sub(1); }
 
+  // Acquire and release, as a lock: a plain store ends the borrow.
   bool try_exclusive() {
     int expected = 0;
-    return state_.compare_exchange_strong(expected, kExclusive);
+    return state_.compare_exchange_strong(expected, kExclusive,
+                                          std::memory_order_acquire,
+                                          std::memory_order_relaxed);
   }
-  void unexclusive() { state_.store(0); }
+  void unexclusive() { state_.store(0, std::memory_order_release); }
 
  private:
   static constexpr int kExclusive = -1;
@@ -66,9 +69,15 @@ enum class OnConflict { kRaiseAlreadyBorrowed, kInternalFault };
 // by `on_conflict` is set.
 class ExclusiveBorrow {
  public:
+  // Inline: every changing method takes one.
   explicit ExclusiveBorrow(
       BorrowFlag& flag,
-      OnConflict on_conflict = OnConflict::kRaiseAlreadyBorrowed);
+      OnConflict on_conflict = OnConflict::kRaiseAlreadyBorrowed)
+      : flag_(flag.try_exclusive() ? &flag : nullptr) {
+    if (flag_ == nullptr) {
+      refuse(on_conflict);
+    }
+  }
   ExclusiveBorrow(const ExclusiveBorrow&) = delete;
   ExclusiveBorrow& operator=(const ExclusiveBorrow&) = delete;
   ~ExclusiveBorrow() {
@@ -79,6 +88,9 @@ class ExclusiveBorrow {
   bool held() const { return flag_ != nullptr; }
 
  private:
+  // Sets the error `on_conflict` chooses.
+  static void refuse(OnConflict on_conflict);
+
   BorrowFlag* flag_;
 };
 

@@ -15,11 +15,7 @@ ClassDef::ClassDef(const char* qualified_name, int basic_size,
   spec_.slots = slots_.data();
 }
 
-PyTypeObject* ClassDef::type() {
-  PyObject* type = type_.load(std::memory_order_acquire);
-  if (type != nullptr) {
-    return reinterpret_cast<PyTypeObject*>(type);
-  }
+PyTypeObject* ClassDef::make_type() {
   PyObject* created = PyType_FromSpec(&spec_);
   if (created == nullptr) {
     return nullptr;

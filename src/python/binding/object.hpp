@@ -35,10 +35,17 @@ class ClassDef {
   ClassDef& operator=(const ClassDef&) = delete;
 
   // Borrowed reference to the type object, or null with an error set.
-  PyTypeObject* type();
+  // Inline: every method call asks for it.
+  PyTypeObject* type() {
+    PyObject* made = type_.load(std::memory_order_acquire);
+    return made != nullptr ? reinterpret_cast<PyTypeObject*>(made)
+                           : make_type();
+  }
   const char* name() const;  // the bare class name, e.g. "Circuit"
 
  private:
+  PyTypeObject* make_type();
+
   std::vector<PyType_Slot> slots_;
   PyType_Spec spec_;
   std::atomic<PyObject*> type_{nullptr};

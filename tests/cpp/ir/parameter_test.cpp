@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <numbers>
+#include <vector>
 
 #include "describe.hpp"
 
@@ -95,6 +97,35 @@ TEST(ParameterExpressionTest, moved_from_is_constant_zero) {
   target = std::move(taken);
   EXPECT_EQ(describe(target), "(a+-(1.5))");
   EXPECT_EQ(taken, PE::constant(0.0));  // NOLINT(bugprone-use-after-move)
+}
+
+// Constants move without a visit; every other kind takes the general path.
+// Either way the target holds the value and the source is Constant{0.0}.
+TEST(ParameterExpressionTest, moves_between_every_kind_keep_the_value) {
+  const std::vector<std::function<PE()>> kinds = {
+      [] { return PE::constant(-2.5); },
+      [] { return PE::symbol("a long enough name to leave the buffer"); },
+      [] { return PE::pi(); },
+      [] { return PE::neg(PE::symbol("x")); },
+      [] { return PE::div(PE::pi(), PE::constant(4)); },
+  };
+  for (std::size_t from = 0; from < kinds.size(); ++from) {
+    PE source = kinds[from]();
+    PE built(std::move(source));
+    EXPECT_EQ(built, kinds[from]()) << from;
+    EXPECT_EQ(source, PE::constant(0.0)) << from;  // NOLINT(bugprone-use-after-move)
+    for (std::size_t to = 0; to < kinds.size(); ++to) {
+      PE value = kinds[from]();
+      PE target = kinds[to]();
+      target = std::move(value);
+      EXPECT_EQ(target, kinds[from]()) << from << " into " << to;
+      EXPECT_EQ(value, PE::constant(0.0)) << from << " into " << to;  // NOLINT
+    }
+    PE self = kinds[from]();
+    PE& alias = self;
+    self = std::move(alias);
+    EXPECT_EQ(self, kinds[from]()) << from;
+  }
 }
 
 TEST(ParameterExpressionTest, move_assigning_a_subtree_into_its_root_is_safe) {
