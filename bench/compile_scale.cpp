@@ -69,8 +69,8 @@ Counts count(const ir::Circuit& c) {
   return k;
 }
 
-void run(const std::string& name, const ir::Circuit& circuit,
-         const compile::CouplingMap& map) {
+void run_case(const std::string& name, const ir::Circuit& circuit,
+              const compile::CouplingMap& map) {
   compile::PropertySet props;
   props.with_target(map, compile::BasisGates::ibm());
   const auto start = Clock::now();
@@ -98,7 +98,15 @@ void run(const std::string& name, const ir::Circuit& circuit,
 
 }  // namespace
 
-int main() {
+// With an argument, only the cases whose name contains it.
+int main(int argc, char** argv) {
+  const std::string only = argc > 1 ? argv[1] : "";
+  const auto run = [&](const std::string& name, const ir::Circuit& circuit,
+                       const compile::CouplingMap& map) {
+    if (name.find(only) != std::string::npos) {
+      run_case(name, circuit, map);
+    }
+  };
   run("qft 100 on heavy_hex(7)", *ir::Circuit::qft(100),
       *compile::CouplingMap::heavy_hex(7));
   run("random 100q 10k (50% 2q) grid 10x10",

@@ -41,6 +41,7 @@ CompileResult<Placement> initial_placement(const FlatCircuit& circuit,
   }
   const std::uint64_t gates = count_two_qubit(circuit);
   LayoutOptions layout = options.layout;
+
   // Each trial routes 2 * iterations + 1 times.
   layout.trials = scaled(layout.trials, gates * (2 * layout.iterations + 1),
                          1);
@@ -72,7 +73,8 @@ CompileResult<ir::Circuit> compile(const ir::Circuit& circuit,
     return std::unexpected(std::move(unrolled.error()));
   }
   // Simplifying first spares routing the gates that cancel or vanish.
-  *unrolled = simplify(*unrolled, basis);
+  // Blocks wait until after routing, where the swaps join them.
+  *unrolled = simplify(*unrolled, basis, {.resynthesize_blocks = false});
   const Device device(*properties.coupling_map());
   auto start =
       initial_placement(*unrolled, device, properties, seed, options);
@@ -86,17 +88,19 @@ CompileResult<ir::Circuit> compile(const ir::Circuit& circuit,
   RouteOptions counting;
   counting.emit = false;
   std::uint64_t best_seed = seed;
-  std::uint64_t best_swaps = ~std::uint64_t{0};
+  std::uint64_t best_cost = ~std::uint64_t{0};
   for (std::uint32_t t = 0; trials > 1 && t < trials; ++t) {
     const std::uint64_t trial_seed = seed + 0x51ED27F1ULL * (t + 1);
-    const std::uint64_t swaps =
-        route(*unrolled, device, *start, trial_seed, counting).swaps;
-    if (swaps < best_swaps) {
-      best_swaps = swaps;
+    const std::uint64_t cost =
+        swap_cost(route(*unrolled, device, *start, trial_seed, counting));
+    if (cost < best_cost) {
+      best_cost = cost;
       best_seed = trial_seed;
     }
   }
-  Routed routed = route(*unrolled, device, *start, best_seed);
+  RouteOptions writing = counting;
+  writing.emit = true;
+  Routed routed = route(*unrolled, device, *start, best_seed, writing);
 
   auto translated = translate_to_basis(routed.circuit, basis);
   if (!translated) {

@@ -80,10 +80,12 @@ class Router {
         extended_change_(device.num_edges(), 0),
         change_valid_(device.num_edges(), 0),
         in_extended_(circuit.ops.size(), 0),
+        last_block_(device.size(), kNone),
         rng_(seed) {
     for (std::uint32_t l = 0; l < physical_.size(); ++l) {
       logical_[physical_[l]] = l;
     }
+
     if (options_.emit) {
       out_.circuit = circuit.empty_like();
       out_.circuit.num_qubits = device.size();
@@ -134,6 +136,11 @@ class Router {
       const std::uint32_t i = ready_.back();
       ready_.pop_back();
       const FlatOp& op = in_.ops[i];
+      if (options_.elide_swaps && op.code == gate_code(Kind::Swap)) {
+        rename(op.q[0], op.q[1]);
+        release_successors(i);
+        continue;
+      }
       if (is_two_qubit_gate(op) &&
           !device_.adjacent(physical_[op.q[0]], physical_[op.q[1]])) {
         add_to_front(i);
@@ -145,6 +152,7 @@ class Router {
 
   void execute(std::uint32_t i) {
     const FlatOp& op = in_.ops[i];
+    note_block(op);
     if (options_.emit) {
       FlatOp mapped = op;
       if (op.num_qubits == FlatOp::kWide) {
@@ -160,6 +168,10 @@ class Router {
       }
       out_.circuit.ops.push_back(mapped);
     }
+    release_successors(i);
+  }
+
+  void release_successors(std::uint32_t i) {
     for (std::uint32_t s = graph_.first_slot[i]; s < graph_.first_slot[i + 1];
          ++s) {
       const std::uint32_t next = graph_.next[s];
@@ -167,6 +179,49 @@ class Router {
         ready_.push_back(next);
       }
     }
+  }
+
+  // Remembers, per physical qubit, the two-qubit gate a swap could merge
+  // with: the last one run there, while only one-qubit gates follow it.
+  void note_block(const FlatOp& op) {
+    if (op.num_qubits == 2 && op.is_gate()) {
+      ++block_id_;
+      last_block_[physical_[op.q[0]]] = block_id_;
+      last_block_[physical_[op.q[1]]] = block_id_;
+      return;
+    }
+    if (op.num_qubits == 1 && op.is_gate()) {
+      return;
+    }
+    for (const std::uint32_t q : in_.qubits(op)) {
+      last_block_[physical_[q]] = kNone;
+    }
+  }
+
+  bool merges(std::uint32_t pa, std::uint32_t pb) const {
+    return last_block_[pa] != kNone && last_block_[pa] == last_block_[pb];
+  }
+
+  // Logical qubits la and lb trade physical qubits without a gate. Neither
+  // has a front gate (their swap was the next operation on both), but
+  // gates after them may be in the extended set: every cached score that
+  // reads their positions is forgotten, before and after the move.
+  void rename(std::uint32_t la, std::uint32_t lb) {
+    const auto forget_around = [&] {
+      for (const std::uint32_t l : {la, lb}) {
+        for (const std::uint32_t i : extended_of_[l]) {
+          forget_gate(i);
+        }
+      }
+    };
+    forget_around();
+    const std::uint32_t pa = physical_[la];
+    const std::uint32_t pb = physical_[lb];
+    std::swap(logical_[pa], logical_[pb]);
+    physical_[la] = pb;
+    physical_[lb] = pa;
+    forget_around();
+    extended_stale_ = true;
   }
 
   void add_to_front(std::uint32_t i) {
@@ -373,8 +428,11 @@ class Router {
         const auto edges = device_.edge_ids(p);
         for (std::size_t n = 0; n < neighbours.size(); ++n) {
           const std::uint32_t q = neighbours[n];
-          const double score = std::max(decay_[p], decay_[q]) *
-                               (base + score_change(p, q, edges[n]));
+          double score = std::max(decay_[p], decay_[q]) *
+                         (base + score_change(p, q, edges[n]));
+          if (merges(p, q)) {
+            score -= options_.merge_bonus;
+          }
           // Scores within rounding of each other are ties, broken by the
           // seed (reservoir sampling keeps each tie equally likely).
           if (score < best - 1e-10) {
@@ -447,6 +505,12 @@ class Router {
     decayed_.push_back(pa);
     decayed_.push_back(pb);
     ++out_.swaps;
+    if (merges(pa, pb)) {
+      ++out_.merged_swaps;
+    }
+    // A second swap would only undo this one.
+    last_block_[pa] = kNone;
+    last_block_[pb] = kNone;
     if (options_.emit) {
       const std::uint32_t qubits[2] = {pa, pb};
       out_.circuit.ops.push_back(make_gate(Kind::Swap, qubits));
@@ -517,6 +581,10 @@ class Router {
   std::uint32_t epoch_ = 0;
   std::vector<std::uint32_t> scratch_;
   std::uint32_t valve_limit_ = 10;
+  // Per physical qubit: the id of the last two-qubit gate run on it while
+  // only one-qubit gates followed, else kNone.
+  std::vector<std::uint32_t> last_block_;
+  std::uint32_t block_id_ = 0;
   std::mt19937_64 rng_;
   Routed out_;
 };
