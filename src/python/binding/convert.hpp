@@ -149,4 +149,34 @@ struct Borrowed {
   }
 };
 
+// The value of an instance of the module's class of `V`, changed in place:
+// the exclusive borrow is held until the call returns.
+template <class V>
+class ExclusiveValue {
+ public:
+  ExclusiveValue(ExclusiveBorrow borrow, V& value)
+      : borrow_(std::move(borrow)), value_(&value) {}
+  V& get() const { return *value_; }
+
+ private:
+  ExclusiveBorrow borrow_;
+  V* value_;
+};
+
+template <BoundClass V>
+struct BorrowedToChange {
+  using Value = ExclusiveValue<V>;
+  static std::optional<Value> convert(PyObject* v, const char* name) {
+    Instance<V>* object = receive<V>(v);
+    if (object == nullptr) {
+      return argument_failed(name);
+    }
+    ExclusiveBorrow borrow(object->borrow);
+    if (!borrow.held()) {
+      return std::nullopt;
+    }
+    return Value(std::move(borrow), object->value);
+  }
+};
+
 }  // namespace qelto::python
