@@ -131,7 +131,8 @@ void BlockWriter::write_as_given(const Block& block) {
 
 bool BlockWriter::write_resynthesised(const Block& block) {
   const auto u = unitary_of(block.ops, block.first, scratch_);
-  if (!u) {
+  if (!u || !may_need_fewer_cx(
+                *u, static_cast<int>(std::min<std::uint32_t>(block.cost, 4)))) {
     return false;
   }
   steps_.clear();

@@ -16,7 +16,12 @@ namespace {
 
 // Above this many two-qubit gates the searches repeat less, so that their
 // cost stays near a fixed multiple of one routing pass.
-constexpr std::uint64_t kSearchBudget = 400'000;
+constexpr std::uint64_t kSearchBudget = 200'000;
+// The layout search looks at no more two-qubit gates than this (see
+// LayoutOptions::max_gates), and for circuits that have more it makes one
+// trial of one iteration: where so long a circuit starts matters little
+// to what routing it all costs.
+constexpr std::uint64_t kLayoutGates = 20'000;
 
 std::uint64_t count_two_qubit(const FlatCircuit& circuit) {
   return static_cast<std::uint64_t>(
@@ -55,12 +60,18 @@ CompileResult<void> check_routable(const FlatCircuit& circuit) {
 CompileResult<Layout> search_layout(const FlatCircuit& circuit,
                                     const Device& device, std::uint64_t seed,
                                     const CompileOptions& options) {
-  const std::uint64_t gates = count_two_qubit(circuit);
   LayoutOptions layout = options.layout;
+  const std::uint64_t gates = count_two_qubit(circuit);
+  if (gates > kLayoutGates) {
+    layout.max_gates = std::min(layout.max_gates, kLayoutGates);
+    layout.trials = 1;
+    layout.iterations = 1;
+  }
   // Each trial routes 2 * iterations + 1 times.
-  layout.trials = scaled(layout.trials, gates * (2 * layout.iterations + 1),
-                         1);
-  if (gates * (2 * layout.iterations + 1) > kSearchBudget) {
+  const std::uint64_t searched = std::min(gates, layout.max_gates);
+  layout.trials = scaled(layout.trials,
+                         searched * (2 * layout.iterations + 1), 1);
+  if (searched * (2 * layout.iterations + 1) > kSearchBudget) {
     layout.iterations = 1;
   }
   auto placement = sabre_placement(circuit, device, seed, layout);

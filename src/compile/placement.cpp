@@ -245,11 +245,14 @@ std::vector<std::vector<std::uint32_t>> starting_order(
 
 // Only the two-qubit gates matter to the search: swaps (which routing
 // follows by renaming) and the others, all written as cx.
-FlatCircuit interactions(const FlatCircuit& circuit) {
+FlatCircuit interactions(const FlatCircuit& circuit, std::uint64_t max_gates) {
   FlatCircuit out;
   out.num_qubits = circuit.num_qubits;
   const OpCode swap = gate_code(ir::StandardGate::Swap);
   for (const FlatOp& op : circuit.ops) {
+    if (out.ops.size() >= max_gates) {
+      break;
+    }
     if (op.is_gate() && op.num_qubits == 2) {
       FlatOp gate = op;
       if (gate.code != swap) {
@@ -307,7 +310,7 @@ CompileResult<Placement> sabre_placement(const FlatCircuit& circuit,
   if (!parts) {
     return std::unexpected(std::move(parts.error()));
   }
-  const FlatCircuit forward = interactions(circuit);
+  const FlatCircuit forward = interactions(circuit, options.max_gates);
   FlatCircuit backward = forward.empty_like();
   backward.ops.assign(forward.ops.rbegin(), forward.ops.rend());
   RouteOptions counting;

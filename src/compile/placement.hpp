@@ -25,6 +25,10 @@ namespace qelto::compile {
 struct LayoutOptions {
   std::uint32_t trials = 3;
   std::uint32_t iterations = 2;
+  // The search routes only the circuit's first `max_gates` two-qubit
+  // gates: where the qubits start matters most for the gates that run
+  // first, since routing moves them on anyway.
+  std::uint64_t max_gates = ~std::uint64_t{0};
 };
 
 // Logical qubit l of the circuit on physical qubit l, the device's other

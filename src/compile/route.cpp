@@ -392,19 +392,15 @@ class Router {
   // The change a swap on edge (p, q) makes to the weighted distances. Its
   // parts are cached per edge until a gate they read moves, joins or leaves
   // the front layer or the extended set.
-  double score_change(std::uint32_t p, std::uint32_t q, std::uint32_t edge) {
+  double score_change(std::uint32_t p, std::uint32_t q, std::uint32_t edge,
+                      double extended_weight) {
     if (!change_valid_[edge]) {
       change_valid_[edge] = 1;
       const auto [front, extended] = score_swap(p, q);
       front_change_[edge] = front;
       extended_change_[edge] = extended;
     }
-    if (extended_.empty()) {
-      return front_change_[edge];
-    }
-    return front_change_[edge] + options_.lookahead_weight *
-                                     extended_change_[edge] /
-                                     static_cast<double>(extended_.size());
+    return front_change_[edge] + extended_weight * extended_change_[edge];
   }
 
   void forget_gate(std::uint32_t i) {
@@ -413,14 +409,15 @@ class Router {
   }
 
   std::pair<std::uint32_t, std::uint32_t> choose_swap() {
-    const double base =
-        front_total_ +
-        (extended_.empty() ? 0.0
-                           : options_.lookahead_weight * extended_total_ /
-                                 static_cast<double>(extended_.size()));
+    // One unit of extended distance weighs lookahead_weight over the
+    // extended set's size.
+    const double extended_weight =
+        extended_.empty() ? 0.0
+                          : options_.lookahead_weight /
+                                static_cast<double>(extended_.size());
+    const double base = front_total_ + extended_weight * extended_total_;
     double best = std::numeric_limits<double>::infinity();
-    std::pair<std::uint32_t, std::uint32_t> choice{kNone, kNone};
-    std::uint32_t ties = 0;
+    ties_.clear();
     for (const std::uint32_t i : front_) {
       for (int k = 0; k < 2; ++k) {
         const std::uint32_t p = physical_[in_.ops[i].q[k]];
@@ -428,29 +425,30 @@ class Router {
         const auto edges = device_.edge_ids(p);
         for (std::size_t n = 0; n < neighbours.size(); ++n) {
           const std::uint32_t q = neighbours[n];
-          double score = std::max(decay_[p], decay_[q]) *
-                         (base + score_change(p, q, edges[n]));
+          double score =
+              std::max(decay_[p], decay_[q]) *
+              (base + score_change(p, q, edges[n], extended_weight));
           if (merges(p, q)) {
             score -= options_.merge_bonus;
           }
           // Scores within rounding of each other are ties, broken by the
-          // seed (reservoir sampling keeps each tie equally likely).
+          // seed, each equally likely.
           if (score < best - 1e-10) {
             best = score;
-            choice = {p, q};
-            ties = 1;
+            ties_.clear();
+            ties_.push_back({p, q});
           } else if (score <= best + 1e-10) {
-            ++ties;
-            if (std::uniform_int_distribution<std::uint32_t>(0, ties - 1)(
-                    rng_) == 0) {
-              choice = {p, q};
-            }
+            ties_.push_back({p, q});
           }
         }
       }
     }
-    assert(choice.first != kNone && "a front gate has a neighbour");
-    return choice;
+    assert(!ties_.empty() && "a front gate has a neighbour");
+    if (ties_.size() == 1) {
+      return ties_.front();
+    }
+    return ties_[std::uniform_int_distribution<std::size_t>(
+        0, ties_.size() - 1)(rng_)];
   }
 
   // After logical qubits la and lb moved: updates the distances of their
@@ -585,6 +583,8 @@ class Router {
   // only one-qubit gates followed, else kNone.
   std::vector<std::uint32_t> last_block_;
   std::uint32_t block_id_ = 0;
+  // The swaps tied for the best score in choose_swap.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> ties_;
   std::mt19937_64 rng_;
   Routed out_;
 };

@@ -382,7 +382,68 @@ Matrix4 matrix_of(std::span<const TwoQubitStep> steps) {
   return u;
 }
 
+// u in the magic basis, M^dagger u M, from the basis's two entries per
+// column (see magic_basis).
+Matrix4 in_magic_basis(const Matrix4& u) {
+  const double s = 1 / std::numbers::sqrt2;
+  const Complex i(0, 1);
+  Matrix4 um;
+  for (int r = 0; r < 4; ++r) {
+    um(r, 0) = s * (u(r, 0) + u(r, 3));
+    um(r, 1) = s * i * (u(r, 1) + u(r, 2));
+    um(r, 2) = s * (u(r, 1) - u(r, 2));
+    um(r, 3) = s * i * (u(r, 0) - u(r, 3));
+  }
+  Matrix4 out;
+  for (int c = 0; c < 4; ++c) {
+    out(0, c) = s * (um(0, c) + um(3, c));
+    out(1, c) = -s * i * (um(1, c) + um(2, c));
+    out(2, c) = s * (um(1, c) - um(2, c));
+    out(3, c) = -s * i * (um(0, c) - um(3, c));
+  }
+  return out;
+}
+
 }  // namespace
+
+bool may_need_fewer_cx(const Matrix4& u, int cx) {
+  // Looser than the synthesis's own tolerance: a borderline run goes on to
+  // the synthesis, which decides.
+  constexpr double kLoose = 1e-6;
+  const Complex det = determinant(u);
+  if (std::abs(std::abs(det) - 1) > 1e-6) {
+    return false;
+  }
+  const Matrix4 up = in_magic_basis(u);
+  // With M2 = up^T up (up scaled to determinant 1, which scales M2 by
+  // 1/sqrt(det)), tr M2 is the sum of exp(2 i theta_k): real when some
+  // coordinate is zero (two cx do), of size 4 when all are (none do), and
+  // zero with tr M2^2 = -4 for the cx class.
+  Complex trace = 0;
+  for (const Complex& e : up.m) {
+    trace += e * e;
+  }
+  trace /= std::sqrt(det);
+  if (cx >= 4) {
+    return true;
+  }
+  if (cx == 3) {
+    return std::abs(trace.imag()) <= kLoose;
+  }
+  if (std::abs(std::abs(trace) - 4) <= kLoose) {
+    return true;
+  }
+  if (cx == 1 || std::abs(trace) > kLoose) {
+    return false;
+  }
+  const Matrix4 m2 = transpose(up) * up;
+  Complex square = 0;
+  for (const Complex& e : m2.m) {
+    square += e * e;
+  }
+  square /= det;
+  return std::abs(square + 4.0) <= kLoose;
+}
 
 std::optional<int> synthesize_two_qubit(const Matrix4& u,
                                         std::vector<TwoQubitStep>& out) {

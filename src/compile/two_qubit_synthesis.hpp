@@ -33,4 +33,10 @@ struct TwoQubitStep {
 [[nodiscard]] std::optional<int> synthesize_two_qubit(
     const Matrix4& u, std::vector<TwoQubitStep>& out);
 
+// Whether synthesize_two_qubit might write `u` with fewer than `cx` cx
+// (1 to 3): false only when the invariants of `u` (the trace of its
+// magic-basis square) clearly rule that out. Costs a fraction of the
+// synthesis, so that runs that cannot shrink are passed over cheaply.
+[[nodiscard]] bool may_need_fewer_cx(const Matrix4& u, int cx);
+
 }  // namespace qelto::compile

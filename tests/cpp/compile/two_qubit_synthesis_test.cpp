@@ -119,6 +119,8 @@ void expect_synthesised(const Matrix4& u, int cx, const std::string& name) {
   EXPECT_EQ(*written, cx) << name;
   EXPECT_EQ(count_cx(steps), *written) << name;
   EXPECT_LT(distance_up_to_phase(u, run_steps(steps)), 1e-9) << name;
+  // The quick check never rules out what the synthesis achieves.
+  EXPECT_TRUE(may_need_fewer_cx(u, *written + 1)) << name;
 }
 
 TEST(TwoQubitSynthesisTest, writes_each_class_with_its_fewest_cx) {
@@ -189,6 +191,29 @@ TEST(TwoQubitSynthesisTest, writes_catalogue_gates_with_their_fewest_cx) {
   }
 }
 
+TEST(TwoQubitSynthesisTest, the_quick_check_rules_out_only_what_cannot_shrink) {
+  const double q = pi / 4;
+  const struct {
+    double a, b, c;
+    int cx;
+    bool fewer;
+  } cases[] = {
+      {0.3, 0.2, 0.1, 3, false}, {0.3, 0.2, 0, 3, true},
+      {0.3, 0, 0, 2, false},     {q, 0, 0, 2, true},
+      {0, 0, 0, 1, true},        {0.3, 0.2, 0.1, 4, true},
+      {q, 0, 0, 1, false},       {0, pi / 2, 0, 1, true},
+  };
+  std::mt19937_64 rng(33);
+  for (const auto& c : cases) {
+    const Matrix u = multiply(
+        local(random_one_qubit(rng), random_one_qubit(rng)),
+        multiply(canonical(c.a, c.b, c.c),
+                 local(random_one_qubit(rng), random_one_qubit(rng))));
+    EXPECT_EQ(may_need_fewer_cx(to_matrix4(u), c.cx), c.fewer)
+        << c.a << " " << c.b << " " << c.c << " fewer than " << c.cx;
+  }
+}
+
 TEST(TwoQubitSynthesisTest, any_product_of_gates_needs_at_most_three_cx) {
   std::mt19937_64 rng(32);
   std::uniform_real_distribution<double> angle(-pi, pi);
@@ -203,6 +228,8 @@ TEST(TwoQubitSynthesisTest, any_product_of_gates_needs_at_most_three_cx) {
     ASSERT_TRUE(written);
     EXPECT_EQ(*written, 3);
     EXPECT_LT(distance_up_to_phase(to_matrix4(u), run_steps(steps)), 1e-9);
+    // ... and passes over what cannot shrink.
+    EXPECT_FALSE(may_need_fewer_cx(to_matrix4(u), 3));
   }
 }
 
