@@ -250,7 +250,9 @@ class Translator {
 CompileResult<FlatCircuit> translate_to_basis(const FlatCircuit& circuit,
                                               const BasisGates& basis) {
   FlatCircuit out = circuit.empty_like();
-  out.ops.reserve(circuit.ops.size());
+  // Room for the usual growth (a swap becomes three cx, a one-qubit run up
+  // to five gates); pages are only touched as they fill.
+  out.ops.reserve(3 * circuit.ops.size());
   Translator translator(circuit, basis, out);
   if (auto done = translator.run(); !done) {
     return std::unexpected(std::move(done.error()));

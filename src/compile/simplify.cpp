@@ -11,7 +11,8 @@ namespace qelto::compile {
 FlatCircuit simplify(const FlatCircuit& circuit, const BasisGates& basis,
                      const SimplifyOptions& options) {
   FlatCircuit out = circuit.empty_like();
-  out.ops.reserve(circuit.ops.size());
+  // Writing runs in the basis can lengthen them a little.
+  out.ops.reserve(circuit.ops.size() + circuit.ops.size() / 2);
   GateWriter writer(out, one_qubit_basis(basis));
   BlockWriter blocks(writer, basis, circuit.num_qubits,
                      options.resynthesize_blocks);
