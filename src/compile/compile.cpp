@@ -43,18 +43,27 @@ CompileError missing_coupling_map() {
                       "the property set has no coupling map to compile for"};
 }
 
-// Routing places gates on at most two qubits.
-CompileResult<void> check_routable(const FlatCircuit& circuit) {
-  for (const FlatOp& op : circuit.ops) {
+// The circuit flattened for placing or routing on the target: refused
+// without a coupling map, or with a gate on more than two qubits.
+CompileResult<FlatCircuit> routable_flat(const ir::Circuit& circuit,
+                                         const PropertySet& target) {
+  if (!target.coupling_map()) {
+    return std::unexpected(missing_coupling_map());
+  }
+  auto flat = flatten(circuit);
+  if (!flat) {
+    return flat;
+  }
+  for (const FlatOp& op : flat->ops) {
     if (op.is_gate() && op.num_qubits > 2) {
       return std::unexpected(CompileError{
           CompileError::Kind::UnsupportedGate,
-          "gate '" + std::string(circuit.op_name(op)) + "' acts on " +
+          "gate '" + std::string(flat->op_name(op)) + "' acts on " +
               std::to_string(op.num_qubits) +
               " qubits; unroll it before placing or routing"});
     }
   }
-  return {};
+  return flat;
 }
 
 CompileResult<Layout> search_layout(const FlatCircuit& circuit,
@@ -128,15 +137,9 @@ CompileResult<Layout> choose_layout(const ir::Circuit& circuit,
                                     const PropertySet& target,
                                     std::uint64_t seed,
                                     const CompileOptions& options) {
-  if (!target.coupling_map()) {
-    return std::unexpected(missing_coupling_map());
-  }
-  auto flat = flatten(circuit);
+  auto flat = routable_flat(circuit, target);
   if (!flat) {
     return std::unexpected(std::move(flat.error()));
-  }
-  if (auto routable = check_routable(*flat); !routable) {
-    return std::unexpected(std::move(routable.error()));
   }
   return search_layout(*flat, Device(*target.coupling_map()), seed, options);
 }
@@ -144,15 +147,9 @@ CompileResult<Layout> choose_layout(const ir::Circuit& circuit,
 CompileResult<ir::Circuit> route(const ir::Circuit& circuit,
                                  PropertySet& target, std::uint64_t seed,
                                  const CompileOptions& options) {
-  if (!target.coupling_map()) {
-    return std::unexpected(missing_coupling_map());
-  }
-  auto flat = flatten(circuit);
+  auto flat = routable_flat(circuit, target);
   if (!flat) {
     return std::unexpected(std::move(flat.error()));
-  }
-  if (auto routable = check_routable(*flat); !routable) {
-    return std::unexpected(std::move(routable.error()));
   }
   auto routed =
       route_flat(*flat, Device(*target.coupling_map()),

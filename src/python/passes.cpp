@@ -21,9 +21,11 @@ using compile::CompileResult;
 using compile::Layout;
 using compile::PropertySet;
 using Circuit = SharedValue<ir::Circuit>;
+using CircuitParam = Param<"circuit", Borrowed<ir::Circuit>>;
+using BasisParam = Param<"basis", Borrowed<BasisGates>>;
 
 // An int, or None for 0: the seed that fixes a pass's random choices.
-struct Seed {
+struct SeedOrNone {
   using Value = std::uint64_t;
   static constexpr std::string_view kDefault = "None";
   static std::optional<Value> convert(PyObject* v, const char* name) {
@@ -33,6 +35,7 @@ struct Seed {
     return to_u64(v, name);
   }
 };
+using SeedParam = Param<"seed", KeywordOnly<SeedOrNone>>;
 
 CompileResult<ir::Circuit> unroll(const Circuit& circuit) {
   return compile::unroll(circuit.get());
@@ -77,7 +80,7 @@ PyMethodDef unroll_method = Method<
     "    RuntimeError: 'Compile Error: ...' for a gate on three or more\n"
     "        qubits without such an expression (a custom gate), or an angle\n"
     "        without a value.",
-    Param<"circuit", Borrowed<ir::Circuit>>>::def();
+    CircuitParam>::def();
 
 PyMethodDef layout_method = Method<
     "layout", Module, &layout,
@@ -100,9 +103,9 @@ PyMethodDef layout_method = Method<
     "        map, a gate acts on three or more qubits, the circuit has more\n"
     "        qubits than the device or interacting qubits cannot be placed\n"
     "        together, or an angle has no value.",
-    Param<"circuit", Borrowed<ir::Circuit>>,
+    CircuitParam,
     Param<"target", Borrowed<PropertySet>>,
-    Param<"seed", KeywordOnly<Seed>>>::def();
+    SeedParam>::def();
 
 PyMethodDef route_method = Method<
     "route", Module, &route,
@@ -131,9 +134,9 @@ PyMethodDef route_method = Method<
     "        more qubits than the device, interacting qubits sit in parts of\n"
     "        the device no path joins, or an angle has no value. The target\n"
     "        is then unchanged.",
-    Param<"circuit", Borrowed<ir::Circuit>>,
+    CircuitParam,
     Param<"target", BorrowedToChange<PropertySet>>,
-    Param<"seed", KeywordOnly<Seed>>>::def();
+    SeedParam>::def();
 
 PyMethodDef translate_method = Method<
     "translate", Module, &translate,
@@ -153,8 +156,8 @@ PyMethodDef translate_method = Method<
     "    RuntimeError: 'Compile Error: gate ... cannot be expressed in the\n"
     "        basis [...]' for a gate the basis cannot express, or an angle\n"
     "        without a value.",
-    Param<"circuit", Borrowed<ir::Circuit>>,
-    Param<"basis", Borrowed<BasisGates>>>::def();
+    CircuitParam,
+    BasisParam>::def();
 
 PyMethodDef simplify_method = Method<
     "simplify", Module, &simplify,
@@ -180,8 +183,8 @@ PyMethodDef simplify_method = Method<
     "    already in the basis never gains two-qubit gates.\n\n"
     "Raises:\n"
     "    RuntimeError: 'Compile Error: ...' for an angle without a value.",
-    Param<"circuit", Borrowed<ir::Circuit>>,
-    Param<"basis", Borrowed<BasisGates>>,
+    CircuitParam,
+    BasisParam,
     Param<"resynthesize",
           KeywordOnly<OrDefault<Truth, true, "True">>>>::def();
 
