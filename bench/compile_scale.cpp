@@ -9,7 +9,12 @@
 #include <random>
 #include <string>
 
+#include "compile/basis_translate.hpp"
 #include "compile/compile.hpp"
+#include "compile/device.hpp"
+#include "compile/route.hpp"
+#include "compile/simplify.hpp"
+#include "compile/unroll.hpp"
 #include "ir/circuit.hpp"
 
 namespace {
@@ -69,8 +74,8 @@ Counts count(const ir::Circuit& c) {
   return k;
 }
 
-void run(const std::string& name, const ir::Circuit& circuit,
-         const compile::CouplingMap& map) {
+void run_case(const std::string& name, const ir::Circuit& circuit,
+              const compile::CouplingMap& map) {
   compile::PropertySet props;
   props.with_target(map, compile::BasisGates::ibm());
   const auto start = Clock::now();
@@ -96,9 +101,64 @@ void run(const std::string& name, const ir::Circuit& circuit,
               static_cast<unsigned long long>(out->depth()), elapsed, cpu);
 }
 
+double cpu_seconds(std::clock_t since) {
+  return static_cast<double>(std::clock() - since) / CLOCKS_PER_SEC;
+}
+
+// The processor time of each stage of compile, run one by one on the flat
+// circuit (one routing pass stands for the layout search's and the
+// trials' passes, which cost about as much each).
+void run_stages(const ir::Circuit& circuit, const compile::CouplingMap& map) {
+  const compile::BasisGates basis = compile::BasisGates::ibm();
+  std::clock_t t = std::clock();
+  const auto lap = [&](const char* stage) {
+    std::printf("  %-28s %8.3f s cpu\n", stage, cpu_seconds(t));
+    t = std::clock();
+  };
+  auto flat = compile::flatten(circuit);
+  lap("flatten");
+  auto unrolled = compile::unroll(*flat);
+  lap("unroll");
+  const compile::FlatCircuit simple =
+      compile::simplify(*unrolled, basis, {.resynthesize_blocks = false});
+  lap("simplify (no blocks)");
+  const compile::Device device(map);
+  lap("device");
+  compile::PropertySet target;
+  target.with_target(map, basis);
+  (void)compile::choose_layout(to_circuit(simple), target, 1);
+  lap("layout search (from a circuit)");
+  const auto start = compile::trivial_placement(simple, device);
+  compile::RouteOptions counting;
+  counting.emit = false;
+  (void)compile::route(simple, device, *start, 1, counting);
+  lap("one routing pass (counting)");
+  compile::Routed routed = compile::route(simple, device, *start, 1);
+  lap("routing pass (writing)");
+  auto translated = compile::translate_to_basis(routed.circuit, basis);
+  lap("translate");
+  const compile::FlatCircuit out = compile::simplify(*translated, basis);
+  lap("simplify (blocks)");
+  const ir::Circuit result = compile::to_circuit(out);
+  lap("to_circuit");
+}
+
 }  // namespace
 
-int main() {
+// With an argument, only the cases whose name contains it; with a second
+// argument "stages", also the time of each stage.
+int main(int argc, char** argv) {
+  const std::string only = argc > 1 ? argv[1] : "";
+  const bool stages = argc > 2 && std::string(argv[2]) == "stages";
+  const auto run = [&](const std::string& name, const ir::Circuit& circuit,
+                       const compile::CouplingMap& map) {
+    if (name.find(only) != std::string::npos) {
+      run_case(name, circuit, map);
+      if (stages) {
+        run_stages(circuit, map);
+      }
+    }
+  };
   run("qft 100 on heavy_hex(7)", *ir::Circuit::qft(100),
       *compile::CouplingMap::heavy_hex(7));
   run("random 100q 10k (50% 2q) grid 10x10",

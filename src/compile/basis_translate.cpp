@@ -14,11 +14,6 @@ namespace {
 
 using Kind = ir::StandardGate::Kind;
 
-// Two-qubit gates that make cx with one-qubit gates, in order of preference
-// (cx itself first, then those needing the fewest extra gates).
-constexpr std::array kEntanglers = {Kind::Cx,  Kind::Cz, Kind::Cp, Kind::Crz,
-                                    Kind::Rzz, Kind::Cy, Kind::Rxx};
-
 std::string describe(const BasisGates& basis) {
   std::string text = "[";
   for (const std::string& name : basis.gates()) {
@@ -36,13 +31,8 @@ class Translator {
       : in_(in),
         basis_(basis),
         one_qubit_(one_qubit_basis(basis)),
+        entangler_(cx_entangler(basis)),
         writer_(out, one_qubit_) {
-    for (const Kind kind : kEntanglers) {
-      if (basis.contains(ir::StandardGate::name(kind))) {
-        entangler_ = kind;
-        break;
-      }
-    }
     for (std::size_t k = 0; k < ir::StandardGate::kNumKinds; ++k) {
       in_basis_[k] = basis.contains(ir::StandardGate::name(Kind(k)));
     }
@@ -260,7 +250,9 @@ class Translator {
 CompileResult<FlatCircuit> translate_to_basis(const FlatCircuit& circuit,
                                               const BasisGates& basis) {
   FlatCircuit out = circuit.empty_like();
-  out.ops.reserve(circuit.ops.size());
+  // Room for the usual growth (a swap becomes three cx, a one-qubit run up
+  // to five gates); pages are only touched as they fill.
+  out.ops.reserve(3 * circuit.ops.size());
   Translator translator(circuit, basis, out);
   if (auto done = translator.run(); !done) {
     return std::unexpected(std::move(done.error()));

@@ -1,6 +1,8 @@
 #include "compile/compile.hpp"
 
 #include <algorithm>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "compile/basis_translate.hpp"
@@ -14,7 +16,12 @@ namespace {
 
 // Above this many two-qubit gates the searches repeat less, so that their
 // cost stays near a fixed multiple of one routing pass.
-constexpr std::uint64_t kSearchBudget = 400'000;
+constexpr std::uint64_t kSearchBudget = 200'000;
+// The layout search looks at no more two-qubit gates than this (see
+// LayoutOptions::max_gates), and for circuits that have more it makes one
+// trial of one iteration: where so long a circuit starts matters little
+// to what routing it all costs.
+constexpr std::uint64_t kLayoutGates = 20'000;
 
 std::uint64_t count_two_qubit(const FlatCircuit& circuit) {
   return static_cast<std::uint64_t>(
@@ -31,36 +38,141 @@ std::uint32_t scaled(std::uint32_t wanted, std::uint64_t gates,
       std::clamp<std::uint64_t>(affordable, 1, wanted));
 }
 
-CompileResult<Placement> initial_placement(const FlatCircuit& circuit,
-                                           const Device& device,
-                                           const PropertySet& properties,
-                                           std::uint64_t seed,
-                                           const CompileOptions& options) {
-  if (properties.layout()) {
-    return given_placement(circuit, device, *properties.layout());
+CompileError missing_coupling_map() {
+  return CompileError{CompileError::Kind::MissingTarget,
+                      "the property set has no coupling map to compile for"};
+}
+
+// The circuit flattened for placing or routing on the target: refused
+// without a coupling map, or with a gate on more than two qubits.
+CompileResult<FlatCircuit> routable_flat(const ir::Circuit& circuit,
+                                         const PropertySet& target) {
+  if (!target.coupling_map()) {
+    return std::unexpected(missing_coupling_map());
   }
-  const std::uint64_t gates = count_two_qubit(circuit);
+  auto flat = flatten(circuit);
+  if (!flat) {
+    return flat;
+  }
+  for (const FlatOp& op : flat->ops) {
+    if (op.is_gate() && op.num_qubits > 2) {
+      return std::unexpected(CompileError{
+          CompileError::Kind::UnsupportedGate,
+          "gate '" + std::string(flat->op_name(op)) + "' acts on " +
+              std::to_string(op.num_qubits) +
+              " qubits; unroll it before placing or routing"});
+    }
+  }
+  return flat;
+}
+
+CompileResult<Layout> search_layout(const FlatCircuit& circuit,
+                                    const Device& device, std::uint64_t seed,
+                                    const CompileOptions& options) {
   LayoutOptions layout = options.layout;
-  // Each trial routes 2 * iterations + 1 times.
-  layout.trials = scaled(layout.trials, gates * (2 * layout.iterations + 1),
-                         1);
-  if (gates * (2 * layout.iterations + 1) > kSearchBudget) {
+  const std::uint64_t gates = count_two_qubit(circuit);
+  if (gates > kLayoutGates) {
+    layout.max_gates = std::min(layout.max_gates, kLayoutGates);
+    layout.trials = 1;
     layout.iterations = 1;
   }
-  return sabre_placement(circuit, device, seed, layout);
+  // Each trial routes 2 * iterations + 1 times.
+  const std::uint64_t searched = std::min(gates, layout.max_gates);
+  layout.trials = scaled(layout.trials,
+                         searched * (2 * layout.iterations + 1), 1);
+  if (searched * (2 * layout.iterations + 1) > kSearchBudget) {
+    layout.iterations = 1;
+  }
+  auto placement = sabre_placement(circuit, device, seed, layout);
+  if (!placement) {
+    return std::unexpected(std::move(placement.error()));
+  }
+  return to_layout(*placement, circuit.num_qubits);
+}
+
+struct RoutedCircuit {
+  FlatCircuit circuit;
+  Layout initial;
+  Layout final_layout;
+};
+
+// Routes from `start` (the trivial placement when null), keeping the
+// cheapest of the routing trials.
+CompileResult<RoutedCircuit> route_flat(const FlatCircuit& circuit,
+                                        const Device& device,
+                                        const Layout* start_layout,
+                                        std::uint64_t seed,
+                                        const CompileOptions& options) {
+  auto start = start_layout != nullptr
+                   ? given_placement(circuit, device, *start_layout)
+                   : trivial_placement(circuit, device);
+  if (!start) {
+    return std::unexpected(std::move(start.error()));
+  }
+  // Trials only count; the best seed then writes the circuit.
+  const std::uint32_t trials =
+      scaled(options.routing_trials, count_two_qubit(circuit), 1);
+  RouteOptions counting;
+  counting.emit = false;
+  std::uint64_t best_seed = seed;
+  std::uint64_t best_cost = ~std::uint64_t{0};
+  for (std::uint32_t t = 0; trials > 1 && t < trials; ++t) {
+    const std::uint64_t trial_seed = seed + 0x51ED27F1ULL * (t + 1);
+    const std::uint64_t cost =
+        swap_cost(route(circuit, device, *start, trial_seed, counting));
+    if (cost < best_cost) {
+      best_cost = cost;
+      best_seed = trial_seed;
+    }
+  }
+  Routed routed = route(circuit, device, *start, best_seed);
+  return RoutedCircuit{std::move(routed.circuit),
+                       to_layout(*start, circuit.num_qubits),
+                       to_layout(routed.final_placement, circuit.num_qubits)};
 }
 
 }  // namespace
+
+CompileResult<Layout> choose_layout(const ir::Circuit& circuit,
+                                    const PropertySet& target,
+                                    std::uint64_t seed,
+                                    const CompileOptions& options) {
+  auto flat = routable_flat(circuit, target);
+  if (!flat) {
+    return std::unexpected(std::move(flat.error()));
+  }
+  return search_layout(*flat, Device(*target.coupling_map()), seed, options);
+}
+
+CompileResult<ir::Circuit> route(const ir::Circuit& circuit,
+                                 PropertySet& target, std::uint64_t seed,
+                                 const CompileOptions& options) {
+  auto flat = routable_flat(circuit, target);
+  if (!flat) {
+    return std::unexpected(std::move(flat.error()));
+  }
+  auto routed =
+      route_flat(*flat, Device(*target.coupling_map()),
+                 target.layout() ? &*target.layout() : nullptr, seed, options);
+  if (!routed) {
+    return std::unexpected(std::move(routed.error()));
+  }
+  ir::Circuit out = to_circuit(routed->circuit);
+  target.set_initial_layout(std::move(routed->initial));
+  target.set_layout(std::move(routed->final_layout));
+  return out;
+}
 
 CompileResult<ir::Circuit> compile(const ir::Circuit& circuit,
                                    PropertySet& properties, std::uint64_t seed,
                                    const CompileOptions& options) {
   if (!properties.coupling_map() || !properties.basis_gates()) {
-    return std::unexpected(CompileError{
-        CompileError::Kind::MissingTarget,
+    return std::unexpected(
         properties.coupling_map()
-            ? "the property set has no basis gates to compile for"
-            : "the property set has no coupling map to compile for"});
+            ? CompileError{CompileError::Kind::MissingTarget,
+                           "the property set has no basis gates to compile "
+                           "for"}
+            : missing_coupling_map());
   }
   const BasisGates& basis = *properties.basis_gates();
   auto flat = flatten(circuit);
@@ -72,41 +184,30 @@ CompileResult<ir::Circuit> compile(const ir::Circuit& circuit,
     return std::unexpected(std::move(unrolled.error()));
   }
   // Simplifying first spares routing the gates that cancel or vanish.
-  *unrolled = simplify(*unrolled, basis);
+  // Blocks wait until after routing, where the swaps join them.
+  *unrolled = simplify(*unrolled, basis, {.resynthesize_blocks = false});
   const Device device(*properties.coupling_map());
-  auto start =
-      initial_placement(*unrolled, device, properties, seed, options);
-  if (!start) {
-    return std::unexpected(std::move(start.error()));
-  }
-
-  // Routing trials only count; the best seed then writes the circuit.
-  const std::uint32_t trials =
-      scaled(options.routing_trials, count_two_qubit(*unrolled), 1);
-  RouteOptions counting;
-  counting.emit = false;
-  std::uint64_t best_seed = seed;
-  std::uint64_t best_swaps = ~std::uint64_t{0};
-  for (std::uint32_t t = 0; trials > 1 && t < trials; ++t) {
-    const std::uint64_t trial_seed = seed + 0x51ED27F1ULL * (t + 1);
-    const std::uint64_t swaps =
-        route(*unrolled, device, *start, trial_seed, counting).swaps;
-    if (swaps < best_swaps) {
-      best_swaps = swaps;
-      best_seed = trial_seed;
+  std::optional<Layout> searched;
+  if (!properties.layout()) {
+    auto layout = search_layout(*unrolled, device, seed, options);
+    if (!layout) {
+      return std::unexpected(std::move(layout.error()));
     }
+    searched = std::move(*layout);
   }
-  Routed routed = route(*unrolled, device, *start, best_seed);
-
-  auto translated = translate_to_basis(routed.circuit, basis);
+  auto routed = route_flat(
+      *unrolled, device,
+      searched ? &*searched : &*properties.layout(), seed, options);
+  if (!routed) {
+    return std::unexpected(std::move(routed.error()));
+  }
+  auto translated = translate_to_basis(routed->circuit, basis);
   if (!translated) {
     return std::unexpected(std::move(translated.error()));
   }
   ir::Circuit out = to_circuit(simplify(*translated, basis));
-  Layout initial = to_layout(*start, flat->num_qubits);
-  Layout final_layout = to_layout(routed.final_placement, flat->num_qubits);
-  properties.set_initial_layout(std::move(initial));
-  properties.set_layout(std::move(final_layout));
+  properties.set_initial_layout(std::move(routed->initial));
+  properties.set_layout(std::move(routed->final_layout));
   return out;
 }
 

@@ -301,4 +301,14 @@ bool cx_from(Kind entangler, std::uint32_t control, std::uint32_t target,
   }
 }
 
+std::optional<Kind> cx_entangler(const BasisGates& basis) {
+  for (const Kind kind : {Kind::Cx, Kind::Cz, Kind::Cp, Kind::Crz, Kind::Rzz,
+                          Kind::Cy, Kind::Rxx}) {
+    if (basis.contains(ir::StandardGate::name(kind))) {
+      return kind;
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace qelto::compile

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
+#include "compile/basis_gates.hpp"
 #include "compile/flat_circuit.hpp"
 
 namespace qelto::compile {
@@ -19,5 +21,11 @@ bool decompose_to_cx(const FlatOp& op, std::vector<FlatOp>& out);
 // appending nothing, when `entangler` cannot make a cx this way.
 bool cx_from(ir::StandardGate::Kind entangler, std::uint32_t control,
              std::uint32_t target, std::vector<FlatOp>& out);
+
+// The two-qubit gate of `basis` that cx is written with: the first of cx,
+// cz, cp, crz, rzz, cy, rxx it holds (cx itself, then those needing the
+// fewest extra gates), or nullopt when it holds none.
+[[nodiscard]] std::optional<ir::StandardGate::Kind> cx_entangler(
+    const BasisGates& basis);
 
 }  // namespace qelto::compile

@@ -256,10 +256,14 @@ CompileResult<FlatCircuit> flatten(const ir::Circuit& circuit) {
   flat.name = circuit.name();
   flat.num_qubits = static_cast<std::uint32_t>(circuit.num_qubits());
   flat.num_clbits = static_cast<std::uint32_t>(circuit.num_clbits());
-  const std::vector<ir::OpRef> order = circuit.dag().topological_ops();
-  flat.ops.reserve(order.size());
-  for (const ir::OpRef& ref : order) {
-    const ir::Instruction in = ref.operation.to_instruction();
+  // Insertion order is an order that respects every wire, costs no graph
+  // walk, and makes flatten(to_circuit(flat)) give `flat` back, so that
+  // passes run one by one on circuits meet the same operations as inside
+  // compile.
+  const ir::CircuitDag& dag = circuit.dag();
+  flat.ops.reserve(dag.num_operations());
+  for (std::size_t i = 0; i < dag.num_operations(); ++i) {
+    const ir::Instruction in = dag.operation(i).to_instruction();
     if (const ir::Gate* gate = in.gate()) {
       if (auto added = add_gate(flat, in, *gate); !added) {
         return std::unexpected(std::move(added.error()));

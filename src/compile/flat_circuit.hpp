@@ -99,7 +99,8 @@ struct FlatCircuit {
                                std::span<const std::uint32_t> qubits,
                                std::span<const double> params = {});
 
-// Reads a circuit in its topological order. Measurements, resets and delays
+// Reads a circuit in the order its operations were added (which respects
+// every wire). Measurements, resets and delays
 // over several qubits become one operation per qubit (the same effect, as
 // each acts on its qubits independently); barriers stay whole. Angles are
 // evaluated to numbers: an angle with a free parameter is refused

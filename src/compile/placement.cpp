@@ -148,14 +148,116 @@ Placement place(const std::vector<std::uint32_t>& part_of_qubit,
   return complete(std::move(placed), device);
 }
 
-// Only the two-qubit gates matter to the search.
-FlatCircuit interactions(const FlatCircuit& circuit) {
+// A long simple path through the part `members` (in breadth-first order),
+// then its other qubits in that order. Depth-first from a qubit of least
+// degree, trying first the free neighbour with the fewest free neighbours
+// (Warnsdorff's rule, which leaves few dead ends behind), backtracking from
+// dead ends within a budget of steps; the longest path seen wins.
+std::vector<std::uint32_t> path_order(const Device& device,
+                                      const std::vector<std::uint32_t>& members) {
+  if (members.empty()) {
+    return {};
+  }
+  // Enough for the heavy-hex and grid maps to reach nearly every qubit,
+  // while the cost stays linear in the device.
+  const std::size_t budget = 20 * members.size();
+  std::vector<char> used(device.size(), 0);
+  const auto free_degree = [&](std::uint32_t p) {
+    std::uint32_t n = 0;
+    for (const std::uint32_t q : device.neighbours(p)) {
+      n += used[q] ? 0 : 1;
+    }
+    return n;
+  };
+  // Per path position: the neighbours still to try, best last.
+  std::vector<std::vector<std::uint32_t>> untried;
+  std::vector<std::uint32_t> path;
+  std::vector<std::uint32_t> longest;
+  const auto enter = [&](std::uint32_t p) {
+    used[p] = 1;
+    path.push_back(p);
+    std::vector<std::uint32_t> next;
+    for (const std::uint32_t q : device.neighbours(p)) {
+      if (!used[q]) {
+        next.push_back(q);
+      }
+    }
+    std::sort(next.begin(), next.end(), [&](std::uint32_t a, std::uint32_t b) {
+      const std::uint32_t da = free_degree(a);
+      const std::uint32_t db = free_degree(b);
+      return da != db ? da > db : a > b;
+    });
+    untried.push_back(std::move(next));
+    if (path.size() > longest.size()) {
+      longest = path;
+    }
+  };
+  std::uint32_t start = members.front();
+  for (const std::uint32_t p : members) {
+    if (device.neighbours(p).size() < device.neighbours(start).size()) {
+      start = p;
+    }
+  }
+  enter(start);
+  for (std::size_t step = 0; !path.empty() && step < budget &&
+                             longest.size() < members.size();
+       ++step) {
+    if (untried.back().empty()) {
+      used[path.back()] = 0;
+      path.pop_back();
+      untried.pop_back();
+      continue;
+    }
+    const std::uint32_t q = untried.back().back();
+    untried.back().pop_back();
+    if (!used[q]) {
+      enter(q);
+    }
+  }
+  std::fill(used.begin(), used.end(), 0);
+  for (const std::uint32_t p : longest) {
+    used[p] = 1;
+  }
+  for (const std::uint32_t p : members) {
+    if (!used[p]) {
+      longest.push_back(p);
+    }
+  }
+  return longest;
+}
+
+// Each part's qubits in the order a trial fills them: breadth first for
+// the first trial (a compact placement), along a long path for the second
+// (circuits whose qubits interact in a chain, such as the QFT, route with
+// merged swaps there), shuffled for the others.
+std::vector<std::vector<std::uint32_t>> starting_order(
+    const Device& device, std::uint32_t trial, std::mt19937_64& rng) {
+  std::vector<std::vector<std::uint32_t>> order = device.parts();
+  for (auto& members : order) {
+    if (trial == 1) {
+      members = path_order(device, members);
+    } else if (trial > 1) {
+      std::shuffle(members.begin(), members.end(), rng);
+    }
+  }
+  return order;
+}
+
+// Only the two-qubit gates matter to the search: swaps (which routing
+// follows by renaming) and the others, all written as cx.
+FlatCircuit interactions(const FlatCircuit& circuit, std::uint64_t max_gates) {
   FlatCircuit out;
   out.num_qubits = circuit.num_qubits;
+  const OpCode swap = gate_code(ir::StandardGate::Swap);
   for (const FlatOp& op : circuit.ops) {
+    if (out.ops.size() >= max_gates) {
+      break;
+    }
     if (op.is_gate() && op.num_qubits == 2) {
       FlatOp gate = op;
-      gate.code = gate_code(ir::StandardGate::Cx);
+      if (gate.code != swap) {
+        gate.code = gate_code(ir::StandardGate::Cx);
+      }
       out.ops.push_back(gate);
     }
   }
@@ -208,38 +310,37 @@ CompileResult<Placement> sabre_placement(const FlatCircuit& circuit,
   if (!parts) {
     return std::unexpected(std::move(parts.error()));
   }
-  const FlatCircuit forward = interactions(circuit);
+  const FlatCircuit forward = interactions(circuit, options.max_gates);
   FlatCircuit backward = forward.empty_like();
   backward.ops.assign(forward.ops.rbegin(), forward.ops.rend());
   RouteOptions counting;
   counting.emit = false;
 
   Placement best;
-  std::uint64_t best_swaps = ~std::uint64_t{0};
+  std::uint64_t best_cost = ~std::uint64_t{0};
+  // A forward pass from a placement scores it.
+  const auto score = [&](Placement placement, std::uint64_t route_seed) {
+    Placement start = placement;
+    Routed routed =
+        route(forward, device, std::move(placement), route_seed, counting);
+    if (swap_cost(routed) < best_cost) {
+      best_cost = swap_cost(routed);
+      best = std::move(start);
+    }
+    return std::move(routed.final_placement);
+  };
   const std::uint32_t trials = std::max<std::uint32_t>(options.trials, 1);
   for (std::uint32_t trial = 0; trial < trials; ++trial) {
     std::mt19937_64 rng(seed + 0x9E3779B97F4A7C15ULL * (trial + 1));
-    std::vector<std::vector<std::uint32_t>> order = device.parts();
-    if (trial > 0) {
-      for (auto& members : order) {
-        std::shuffle(members.begin(), members.end(), rng);
-      }
-    }
-    Placement placement = place(*parts, order, device);
+    Placement placement = place(*parts, starting_order(device, trial, rng),
+                                device);
     for (std::uint32_t it = 0; it < options.iterations; ++it) {
-      placement =
-          route(forward, device, std::move(placement), rng(), counting)
-              .final_placement;
+      placement = score(std::move(placement), rng());
       placement =
           route(backward, device, std::move(placement), rng(), counting)
               .final_placement;
     }
-    const std::uint64_t swaps =
-        route(forward, device, placement, rng(), counting).swaps;
-    if (swaps < best_swaps) {
-      best_swaps = swaps;
-      best = std::move(placement);
-    }
+    (void)score(std::move(placement), rng());
   }
   return best;
 }

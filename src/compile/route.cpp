@@ -5,56 +5,14 @@
 #include <limits>
 #include <random>
 
+#include "compile/wire_graph.hpp"
+
 namespace qelto::compile {
 namespace {
 
 using Kind = ir::StandardGate::Kind;
 
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
-
-// Each operation's successor on each of its wires (qubits, then its
-// classical bit), and how many of its wires still wait for a predecessor.
-struct WireGraph {
-  std::vector<std::uint32_t> first_slot;  // per op, plus one at the end
-  std::vector<std::uint32_t> next;        // per slot: successor op or kNone
-  std::vector<std::uint32_t> waiting;     // per op
-
-  explicit WireGraph(const FlatCircuit& c) {
-    const std::size_t n = c.ops.size();
-    first_slot.resize(n + 1);
-    waiting.assign(n, 0);
-    std::vector<std::uint32_t> last_slot(
-        std::size_t{c.num_qubits} + c.num_clbits, kNone);
-    for (std::size_t i = 0; i < n; ++i) {
-      first_slot[i + 1] = first_slot[i] + wire_count(c, c.ops[i]);
-    }
-    next.assign(first_slot[n], kNone);
-    for (std::size_t i = 0; i < n; ++i) {
-      std::uint32_t slot = first_slot[i];
-      const auto link = [&](std::size_t wire) {
-        if (last_slot[wire] != kNone) {
-          next[last_slot[wire]] = static_cast<std::uint32_t>(i);
-          ++waiting[i];
-        }
-        last_slot[wire] = slot++;
-      };
-      for (const std::uint32_t q : c.qubits(c.ops[i])) {
-        link(q);
-      }
-      if (has_clbit(c.ops[i])) {
-        link(std::size_t{c.num_qubits} + c.ops[i].aux);
-      }
-    }
-  }
-
-  static bool has_clbit(const FlatOp& op) {
-    return op.code == OpCode::kMeasure && op.aux != FlatOp::kNoClbit;
-  }
-  static std::uint32_t wire_count(const FlatCircuit& c, const FlatOp& op) {
-    return static_cast<std::uint32_t>(c.qubits(op).size()) +
-           (has_clbit(op) ? 1 : 0);
-  }
-};
 
 bool is_two_qubit_gate(const FlatOp& op) {
   return op.num_qubits == 2 && op.is_gate();
@@ -80,14 +38,17 @@ class Router {
         extended_change_(device.num_edges(), 0),
         change_valid_(device.num_edges(), 0),
         in_extended_(circuit.ops.size(), 0),
+        last_block_(device.size(), kNone),
         rng_(seed) {
     for (std::uint32_t l = 0; l < physical_.size(); ++l) {
       logical_[physical_[l]] = l;
     }
+
     if (options_.emit) {
       out_.circuit = circuit.empty_like();
       out_.circuit.num_qubits = device.size();
-      out_.circuit.ops.reserve(circuit.ops.size() + circuit.ops.size() / 2);
+      // Routing often inserts about two swaps per two-qubit gate.
+      out_.circuit.ops.reserve(2 * circuit.ops.size());
     }
   }
 
@@ -134,6 +95,11 @@ class Router {
       const std::uint32_t i = ready_.back();
       ready_.pop_back();
       const FlatOp& op = in_.ops[i];
+      if (options_.elide_swaps && op.code == gate_code(Kind::Swap)) {
+        rename(op.q[0], op.q[1]);
+        release_successors(i);
+        continue;
+      }
       if (is_two_qubit_gate(op) &&
           !device_.adjacent(physical_[op.q[0]], physical_[op.q[1]])) {
         add_to_front(i);
@@ -145,6 +111,7 @@ class Router {
 
   void execute(std::uint32_t i) {
     const FlatOp& op = in_.ops[i];
+    note_block(op);
     if (options_.emit) {
       FlatOp mapped = op;
       if (op.num_qubits == FlatOp::kWide) {
@@ -160,6 +127,10 @@ class Router {
       }
       out_.circuit.ops.push_back(mapped);
     }
+    release_successors(i);
+  }
+
+  void release_successors(std::uint32_t i) {
     for (std::uint32_t s = graph_.first_slot[i]; s < graph_.first_slot[i + 1];
          ++s) {
       const std::uint32_t next = graph_.next[s];
@@ -167,6 +138,49 @@ class Router {
         ready_.push_back(next);
       }
     }
+  }
+
+  // Remembers, per physical qubit, the two-qubit gate a swap could merge
+  // with: the last one run there, while only one-qubit gates follow it.
+  void note_block(const FlatOp& op) {
+    if (op.num_qubits == 2 && op.is_gate()) {
+      ++block_id_;
+      last_block_[physical_[op.q[0]]] = block_id_;
+      last_block_[physical_[op.q[1]]] = block_id_;
+      return;
+    }
+    if (op.num_qubits == 1 && op.is_gate()) {
+      return;
+    }
+    for (const std::uint32_t q : in_.qubits(op)) {
+      last_block_[physical_[q]] = kNone;
+    }
+  }
+
+  bool merges(std::uint32_t pa, std::uint32_t pb) const {
+    return last_block_[pa] != kNone && last_block_[pa] == last_block_[pb];
+  }
+
+  // Logical qubits la and lb trade physical qubits without a gate. Neither
+  // has a front gate (their swap was the next operation on both), but
+  // gates after them may be in the extended set: every cached score that
+  // reads their positions is forgotten, before and after the move.
+  void rename(std::uint32_t la, std::uint32_t lb) {
+    const auto forget_around = [&] {
+      for (const std::uint32_t l : {la, lb}) {
+        for (const std::uint32_t i : extended_of_[l]) {
+          forget_gate(i);
+        }
+      }
+    };
+    forget_around();
+    const std::uint32_t pa = physical_[la];
+    const std::uint32_t pb = physical_[lb];
+    std::swap(logical_[pa], logical_[pb]);
+    physical_[la] = pb;
+    physical_[lb] = pa;
+    forget_around();
+    extended_stale_ = true;
   }
 
   void add_to_front(std::uint32_t i) {
@@ -337,19 +351,15 @@ class Router {
   // The change a swap on edge (p, q) makes to the weighted distances. Its
   // parts are cached per edge until a gate they read moves, joins or leaves
   // the front layer or the extended set.
-  double score_change(std::uint32_t p, std::uint32_t q, std::uint32_t edge) {
+  double score_change(std::uint32_t p, std::uint32_t q, std::uint32_t edge,
+                      double extended_weight) {
     if (!change_valid_[edge]) {
       change_valid_[edge] = 1;
       const auto [front, extended] = score_swap(p, q);
       front_change_[edge] = front;
       extended_change_[edge] = extended;
     }
-    if (extended_.empty()) {
-      return front_change_[edge];
-    }
-    return front_change_[edge] + options_.lookahead_weight *
-                                     extended_change_[edge] /
-                                     static_cast<double>(extended_.size());
+    return front_change_[edge] + extended_weight * extended_change_[edge];
   }
 
   void forget_gate(std::uint32_t i) {
@@ -358,14 +368,15 @@ class Router {
   }
 
   std::pair<std::uint32_t, std::uint32_t> choose_swap() {
-    const double base =
-        front_total_ +
-        (extended_.empty() ? 0.0
-                           : options_.lookahead_weight * extended_total_ /
-                                 static_cast<double>(extended_.size()));
+    // One unit of extended distance weighs lookahead_weight over the
+    // extended set's size.
+    const double extended_weight =
+        extended_.empty() ? 0.0
+                          : options_.lookahead_weight /
+                                static_cast<double>(extended_.size());
+    const double base = front_total_ + extended_weight * extended_total_;
     double best = std::numeric_limits<double>::infinity();
-    std::pair<std::uint32_t, std::uint32_t> choice{kNone, kNone};
-    std::uint32_t ties = 0;
+    ties_.clear();
     for (const std::uint32_t i : front_) {
       for (int k = 0; k < 2; ++k) {
         const std::uint32_t p = physical_[in_.ops[i].q[k]];
@@ -373,26 +384,30 @@ class Router {
         const auto edges = device_.edge_ids(p);
         for (std::size_t n = 0; n < neighbours.size(); ++n) {
           const std::uint32_t q = neighbours[n];
-          const double score = std::max(decay_[p], decay_[q]) *
-                               (base + score_change(p, q, edges[n]));
+          double score =
+              std::max(decay_[p], decay_[q]) *
+              (base + score_change(p, q, edges[n], extended_weight));
+          if (merges(p, q)) {
+            score -= options_.merge_bonus;
+          }
           // Scores within rounding of each other are ties, broken by the
-          // seed (reservoir sampling keeps each tie equally likely).
+          // seed, each equally likely.
           if (score < best - 1e-10) {
             best = score;
-            choice = {p, q};
-            ties = 1;
+            ties_.clear();
+            ties_.push_back({p, q});
           } else if (score <= best + 1e-10) {
-            ++ties;
-            if (std::uniform_int_distribution<std::uint32_t>(0, ties - 1)(
-                    rng_) == 0) {
-              choice = {p, q};
-            }
+            ties_.push_back({p, q});
           }
         }
       }
     }
-    assert(choice.first != kNone && "a front gate has a neighbour");
-    return choice;
+    assert(!ties_.empty() && "a front gate has a neighbour");
+    if (ties_.size() == 1) {
+      return ties_.front();
+    }
+    return ties_[std::uniform_int_distribution<std::size_t>(
+        0, ties_.size() - 1)(rng_)];
   }
 
   // After logical qubits la and lb moved: updates the distances of their
@@ -447,6 +462,12 @@ class Router {
     decayed_.push_back(pa);
     decayed_.push_back(pb);
     ++out_.swaps;
+    if (merges(pa, pb)) {
+      ++out_.merged_swaps;
+    }
+    // A second swap would only undo this one.
+    last_block_[pa] = kNone;
+    last_block_[pb] = kNone;
     if (options_.emit) {
       const std::uint32_t qubits[2] = {pa, pb};
       out_.circuit.ops.push_back(make_gate(Kind::Swap, qubits));
@@ -517,6 +538,12 @@ class Router {
   std::uint32_t epoch_ = 0;
   std::vector<std::uint32_t> scratch_;
   std::uint32_t valve_limit_ = 10;
+  // Per physical qubit: the id of the last two-qubit gate run on it while
+  // only one-qubit gates followed, else kNone.
+  std::vector<std::uint32_t> last_block_;
+  std::uint32_t block_id_ = 0;
+  // The swaps tied for the best score in choose_swap.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> ties_;
   std::mt19937_64 rng_;
   Routed out_;
 };

@@ -4,6 +4,7 @@
 #include "python/classes.hpp"
 #include "python/compiler.hpp"
 #include "python/error.hpp"
+#include "python/passes.hpp"
 #include "python/qasm.hpp"
 
 namespace qelto::python {
@@ -23,6 +24,11 @@ std::span<const Registration> registrations() {
       {nullptr, compile_def()},
       {&class_def<OperationValue>, nullptr},
       {nullptr, circuit_from_bytes_def()},
+      {nullptr, unroll_def()},
+      {nullptr, layout_def()},
+      {nullptr, route_def()},
+      {nullptr, translate_def()},
+      {nullptr, simplify_def()},
   };
   return table;
 }

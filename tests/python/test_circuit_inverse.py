@@ -12,6 +12,7 @@ from hypothesis import strategies as st
 import qelto
 
 np = pytest.importorskip("numpy")
+from compile_support import phase, rx, ry, rz, u  # noqa: E402
 
 I2 = np.eye(2)
 X = np.array([[0, 1], [1, 0]], dtype=complex)
@@ -19,28 +20,6 @@ Y = np.array([[0, -1j], [1j, 0]])
 Z = np.diag([1.0 + 0j, -1])
 H = np.array([[1, 1], [1, -1]], dtype=complex) / math.sqrt(2)
 SX = np.array([[1 + 1j, 1 - 1j], [1 - 1j, 1 + 1j]]) / 2
-
-
-def rx(t):
-    return math.cos(t / 2) * I2 - 1j * math.sin(t / 2) * X
-
-
-def ry(t):
-    return math.cos(t / 2) * I2 - 1j * math.sin(t / 2) * Y
-
-
-def rz(t):
-    return np.diag([cmath.exp(-0.5j * t), cmath.exp(0.5j * t)])
-
-
-def phase(t):
-    return np.diag([1, cmath.exp(1j * t)])
-
-
-def u(t, p, lam):
-    c, s = math.cos(t / 2), math.sin(t / 2)
-    return np.array([[c, -cmath.exp(1j * lam) * s],
-                     [cmath.exp(1j * p) * s, cmath.exp(1j * (p + lam)) * c]])
 
 
 def prx(t, p):

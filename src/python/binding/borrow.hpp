@@ -78,8 +78,13 @@ class ExclusiveBorrow {
       refuse(on_conflict);
     }
   }
+  // Movable, so that a converted argument can carry it until the call
+  // returns.
+  ExclusiveBorrow(ExclusiveBorrow&& other) noexcept
+      : flag_(std::exchange(other.flag_, nullptr)) {}
   ExclusiveBorrow(const ExclusiveBorrow&) = delete;
   ExclusiveBorrow& operator=(const ExclusiveBorrow&) = delete;
+  ExclusiveBorrow& operator=(ExclusiveBorrow&&) = delete;
   ~ExclusiveBorrow() {
     if (flag_ != nullptr) {
       flag_->unexclusive();

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "python/binding/borrow.hpp"
@@ -136,34 +137,49 @@ struct CopyOf {
   }
 };
 
-// The value of an instance of the module's class of `V`, read in place: the
-// shared borrow is held until the call returns.
-template <class V>
-class SharedValue {
+// The value of an instance of the module's class, used in place: `V` is
+// const for reading under a SharedBorrow and plain for changing under an
+// ExclusiveBorrow; the borrow is held until the call returns.
+template <class V, class Borrow>
+class HeldValue {
  public:
-  SharedValue(SharedBorrow borrow, const V& value)
+  HeldValue(Borrow borrow, V& value)
       : borrow_(std::move(borrow)), value_(&value) {}
-  const V& get() const { return *value_; }
+  V& get() const { return *value_; }
 
  private:
-  SharedBorrow borrow_;
-  const V* value_;
+  Borrow borrow_;
+  V* value_;
 };
+template <class V>
+using SharedValue = HeldValue<const V, SharedBorrow>;
+template <class V>
+using ExclusiveValue = HeldValue<V, ExclusiveBorrow>;
 
-template <BoundClass V>
-struct Borrowed {
-  using Value = SharedValue<V>;
+// An argument that is an instance of the module's class of `V`, borrowed
+// with `Borrow` for the call.
+template <BoundClass V, class Borrow>
+struct BorrowedWith {
+  using Value = HeldValue<
+      std::conditional_t<std::is_same_v<Borrow, SharedBorrow>, const V, V>,
+      Borrow>;
   static std::optional<Value> convert(PyObject* v, const char* name) {
     Instance<V>* object = receive<V>(v);
     if (object == nullptr) {
       return argument_failed(name);
     }
-    SharedBorrow borrow(object->borrow);
+    Borrow borrow(object->borrow);
     if (!borrow.held()) {
       return std::nullopt;
     }
     return Value(std::move(borrow), object->value);
   }
 };
+// Read in place.
+template <BoundClass V>
+using Borrowed = BorrowedWith<V, SharedBorrow>;
+// Changed in place.
+template <BoundClass V>
+using BorrowedToChange = BorrowedWith<V, ExclusiveBorrow>;
 
 }  // namespace qelto::python

@@ -37,6 +37,14 @@ std::size_t count_ops(const ir::Circuit& c) {
   return c.dag().topological_ops().size();
 }
 
+std::size_t count_two_qubit(const ir::Circuit& c) {
+  std::size_t n = 0;
+  for (const ir::OpRef& ref : c.dag().topological_ops()) {
+    n += ref.operation.qubits().size() == 2 ? 1 : 0;
+  }
+  return n;
+}
+
 TEST(PassesTest, unroll_leaves_only_one_and_two_qubit_gates) {
   std::mt19937_64 rng(21);
   for (int i = 0; i < 20; ++i) {
@@ -139,14 +147,113 @@ TEST(PassesTest, simplification_cancels_merges_and_drops_identities) {
   }
 }
 
+// Without re-synthesis nothing grows; with it the two-qubit gates never do
+// (a block may trade them for more one-qubit gates).
 TEST(PassesTest, simplification_keeps_the_action_and_never_grows_in_universal) {
   std::mt19937_64 rng(23);
   for (int i = 0; i < 20; ++i) {
     const ir::Circuit circuit = testing::random_circuit(4, 30, rng);
+    auto kept = simplify(circuit, BasisGates::universal(),
+                         {.resynthesize_blocks = false});
+    ASSERT_TRUE(kept);
+    EXPECT_LE(count_ops(*kept), count_ops(circuit));
+    expect_same_action(circuit, *kept, rng);
     auto out = simplify(circuit, BasisGates::universal());
     ASSERT_TRUE(out);
-    EXPECT_LE(count_ops(*out), count_ops(circuit));
+    EXPECT_LE(count_two_qubit(*out), count_two_qubit(*kept));
     expect_same_action(circuit, *out, rng);
+  }
+}
+
+TEST(PassesTest, blocks_are_written_with_their_fewest_two_qubit_gates) {
+  using ir::QubitId;
+  using Build = void (*)(ir::Circuit&);
+  const struct {
+    std::string name;
+    Build build;
+    std::size_t ibm;
+    std::size_t iqm;
+  } cases[] = {
+      {"swap then cp",
+       [](ir::Circuit& c) {
+         (void)c.swap(QubitId{0}, QubitId{1});
+         (void)c.cp(ir::ParameterExpression::constant(0.3), QubitId{1},
+                    QubitId{0});
+       },
+       3, 3},
+      {"cp, h, swap",
+       [](ir::Circuit& c) {
+         (void)c.cp(ir::ParameterExpression::constant(0.3), QubitId{0},
+                    QubitId{1});
+         (void)c.h(QubitId{0});
+         (void)c.swap(QubitId{0}, QubitId{1});
+       },
+       3, 3},
+      {"z turn on the control between cx",
+       [](ir::Circuit& c) {
+         (void)c.cx(QubitId{0}, QubitId{1});
+         (void)c.rz(ir::ParameterExpression::constant(0.4), QubitId{0});
+         (void)c.cx(QubitId{0}, QubitId{1});
+       },
+       0, 0},
+      {"swap then cz",
+       [](ir::Circuit& c) {
+         (void)c.swap(QubitId{0}, QubitId{1});
+         (void)c.cz(QubitId{0}, QubitId{1});
+       },
+       2, 2},
+      {"rzz then rxx",
+       [](ir::Circuit& c) {
+         (void)c.rzz(ir::ParameterExpression::constant(0.3), QubitId{0},
+                     QubitId{1});
+         (void)c.rxx(ir::ParameterExpression::constant(0.5), QubitId{0},
+                     QubitId{1});
+       },
+       2, 2},
+      {"three cx make a swap",
+       [](ir::Circuit& c) {
+         (void)c.cx(QubitId{0}, QubitId{1});
+         (void)c.cx(QubitId{1}, QubitId{0});
+         (void)c.cx(QubitId{0}, QubitId{1});
+       },
+       3, 3},
+      {"a lone cp stays",
+       [](ir::Circuit& c) {
+         (void)c.cp(ir::ParameterExpression::constant(0.3), QubitId{0},
+                    QubitId{1});
+       },
+       1, 1},
+  };
+  std::mt19937_64 rng(25);
+  for (const auto& c : cases) {
+    ir::Circuit circuit = ir::Circuit::with_size("c", 2, 0);
+    c.build(circuit);
+    for (const auto& [basis, expected] :
+         {std::pair{BasisGates::ibm(), c.ibm},
+          std::pair{BasisGates::iqm(), c.iqm}}) {
+      auto out = simplify(circuit, basis);
+      ASSERT_TRUE(out);
+      EXPECT_EQ(count_two_qubit(*out), expected) << c.name;
+      expect_same_action(circuit, *out, rng);
+    }
+  }
+}
+
+TEST(PassesTest, resynthesis_never_adds_two_qubit_gates) {
+  std::mt19937_64 rng(26);
+  for (const BasisGates& basis : {BasisGates::ibm(), BasisGates::iqm()}) {
+    for (int i = 0; i < 30; ++i) {
+      const ir::Circuit circuit = testing::random_circuit(3, 20, rng);
+      auto translated = translate_to_basis(circuit, basis);
+      ASSERT_TRUE(translated);
+      auto out = simplify(*translated, basis);
+      ASSERT_TRUE(out);
+      EXPECT_LE(count_two_qubit(*out), count_two_qubit(*translated));
+      for (const ir::OpRef& ref : out->dag().topological_ops()) {
+        EXPECT_TRUE(basis.contains(std::string(ref.operation.gate_name())));
+      }
+      expect_same_action(circuit, *out, rng);
+    }
   }
 }
 
