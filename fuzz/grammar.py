@@ -55,6 +55,10 @@ class Choices:
 
 
 def expression(choices, depth=0):
+    if depth == 0 and choices.chance(40):
+        # Deep nesting, which the reader parses without recursion.
+        levels = choices.below(600)
+        return "-" * levels + "(" * levels + expression(choices, 4) + ")" * levels
     kind = choices.below(8 if depth < 4 else 3)
     if kind == 0:
         return choices.pick(NUMBERS)
@@ -102,9 +106,34 @@ def gate_call(choices, qubits):
     return "%s %s;" % (text, operands(choices, qubits, count))
 
 
-def statement(choices, qubits, bits):
-    kind = choices.below(12)
-    if kind < 6:
+# Angles a definition's body gives, in terms of its parameter `t`.
+BODY_ANGLES = ["t", "t * 2", "-t", "t + t", "sin(t)", "(t - pi) / 2"]
+
+
+def definition(choices, defined):
+    """A definition of two qubits and one parameter, whose body may call the
+    definitions before it, so that calls expand through several levels."""
+    name = "d%d" % len(defined)
+    body = []
+    for _ in range(1 + choices.below(4)):
+        kind = choices.below(4)
+        if kind == 0:
+            body.append("rx(%s) x;" % choices.pick(BODY_ANGLES))
+        elif kind == 1 and defined:
+            body.append("%s(%s) %s;" % (choices.pick(defined), choices.pick(BODY_ANGLES), choices.pick(["x, y", "y, x"])))
+        else:
+            body.append(choices.pick(["cx x, y;", "h y;", "id x;", "barrier;", "barrier x;", "u(t, 0, t) x;"]))
+    defined.append(name)
+    return "gate %s(t) x, y { %s }" % (name, " ".join(body))
+
+
+def statement(choices, qubits, bits, defined):
+    kind = choices.below(14)
+    if kind == 12:
+        return definition(choices, defined)
+    if kind == 13 and defined:
+        return "%s(%s) %s;" % (choices.pick(defined), expression(choices), operands(choices, qubits, 2))
+    if kind >= 12 or kind < 6:
         return gate_call(choices, qubits)
     if kind == 6:
         target = operand(choices, bits)
@@ -164,12 +193,12 @@ def corrupt(choices, text):
 def program(choices):
     """A program: a header, some declarations and statements, and now and
     then a few corruptions."""
-    qubits, bits = [], []
+    qubits, bits, defined = [], [], []
     lines = [choices.pick(["OPENQASM 3.0;", "OPENQASM 3;", "OPENQASM 2.0;", "OPENQASM 3.0;"])]
     for _ in range(choices.below(4)):
         lines.append(declaration(choices, qubits, bits))
     for _ in range(choices.below(12)):
-        lines.append(statement(choices, qubits, bits))
+        lines.append(statement(choices, qubits, bits, defined))
     if choices.chance(5):
         lines.insert(choices.below(len(lines) + 1), "// comment /* not a block")
     text = choices.pick(["\n", " ", ""]).join(lines)

@@ -41,18 +41,19 @@ def test_generated_programs_keep_the_round_trip(data):
 
 
 @pytest.mark.parametrize(
-    "text, bits",
+    "text, reads",
     [
-        ("OPENQASM 3.0; qubit[3] q; bit c;", 4),
-        ("qubit/* hidden */[100000000] q;", 100000000),
-        ("qubit // line\n [7] q; qreg r[2];", 9),
-        ('include "qubit[9] x;"; h q;', 0),
-        ("rx(0.5) q[300];", 0),
-        ("bit[" + "9" * 5000 + "] c;", 10**20),
+        ("OPENQASM 3.0; qubit[3] q; bit c; id q; h q;", True),
+        ("qubit[256] q; bit[256] c; c = measure q;", True),
+        ("qubit/* hidden */[100000000] q;", False),
+        ("qubit[200] q; qreg r[57];", False),
+        ("bit[" + "9" * 5000 + "] c;", False),
+        ("qubit[256] q; " + "barrier q; " * 257, False),
     ],
+    ids=["small", "at_the_limits", "hidden_size", "past_max_qubits", "huge_size", "past_max_operations"],
 )
-def test_the_input_gate_counts_declarations_past_comments_and_strings(text, bits):
-    assert roundtrip.declared_bits(text) == bits
+def test_the_harness_limits_bound_what_an_input_builds(text, reads):
+    assert roundtrip.check_round_trip(text) is reads
 
 
 @pytest.mark.parametrize(
