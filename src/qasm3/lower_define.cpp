@@ -41,29 +41,31 @@ std::uint64_t add_product(std::uint64_t a, std::uint64_t b, std::uint64_t c) {
   return saturated_weight(a + weight_product(b, c));
 }
 
-// The nodes of one angle written in a definition's body: the uses of each
-// of the definition's parameters (each becomes a copy of the angle a call
-// gives), and all the others. Counted with an explicit stack, as the tree
-// may be as tall as the parser allows.
+// The nodes of one angle written in a definition's body: each use of one
+// of the definition's parameters (by its position; each becomes a copy of
+// the angle a call gives), and the count of all the others. Counted with
+// an explicit stack, as the tree may be as tall as its text.
 struct AngleNodes {
   std::uint64_t others = 0;
-  std::vector<std::uint64_t> uses;
+  std::vector<std::size_t> uses;
 };
 
 AngleNodes angle_nodes(const SyntaxTree& tree, std::uint32_t root,
                        std::span<const std::string_view> params) {
   AngleNodes nodes;
-  nodes.uses.assign(params.size(), 0);
   std::vector<std::uint32_t> pending{root};
   while (!pending.empty()) {
     const SyntaxExpr& e = tree.expressions[pending.back()];
     pending.pop_back();
     switch (e.kind) {
-      case SyntaxExprKind::Identifier: {
-        const std::size_t i = position(params, e.name);
-        ++(i < params.size() ? nodes.uses[i] : nodes.others);
+      case SyntaxExprKind::Identifier:
+        if (const std::size_t i = position(params, e.name);
+            i < params.size()) {
+          nodes.uses.push_back(i);
+        } else {
+          ++nodes.others;
+        }
         break;
-      }
       case SyntaxExprKind::Neg:
       case SyntaxExprKind::Paren:
         ++nodes.others;
@@ -229,30 +231,26 @@ std::uint64_t Lowerer::call_weight(const Callee& callee,
 }
 
 // Angle j of `statement` has `others` nodes plus a copy of the angle given
-// to `definition`'s parameter i at each of its uses[i]; put into the
-// callee's weight, base + sum of per_node(j) * size(angle j), that adds to
-// the definition's base and to its factor per node of each parameter.
+// to one of `definition`'s parameters at each use; put into the callee's
+// weight, base + sum of per_node(j) * size(angle j), that adds to the
+// definition's base and to its factor per node of each parameter used.
 void Lowerer::add_call_weight(Definition& definition, const Callee& callee,
                               const SyntaxStmt& statement,
                               std::uint64_t times) {
   const SyntaxTree& tree = definition.tree;
   std::uint64_t base = weight_base(callee);
-  std::vector<std::uint64_t> per_param(definition.params.size(), 0);
   for (std::uint32_t j = 0; j < statement.params.count; ++j) {
     const AngleNodes nodes =
         angle_nodes(tree, tree.expression_lists[statement.params.first + j],
                     definition.params);
     const std::uint64_t per_node = weight_per_node(callee, j);
     base = add_product(base, per_node, nodes.others);
-    for (std::size_t i = 0; i < per_param.size(); ++i) {
-      per_param[i] = add_product(per_param[i], per_node, nodes.uses[i]);
+    for (const std::size_t i : nodes.uses) {
+      definition.weight_per_param[i] =
+          add_product(definition.weight_per_param[i], per_node, times);
     }
   }
   definition.weight_base = add_product(definition.weight_base, base, times);
-  for (std::size_t i = 0; i < per_param.size(); ++i) {
-    definition.weight_per_param[i] =
-        add_product(definition.weight_per_param[i], per_param[i], times);
-  }
 }
 
 // Iterative, on a stack of the calls being expanded. The definition was

@@ -14,8 +14,8 @@
 #include <string_view>
 #include <utility>
 
+#include "assigned_text.hpp"
 #include "qasm3/parser.hpp"
-#include "qasm3/syntax_text.hpp"
 
 namespace qelto::qasm3 {
 namespace {
@@ -123,26 +123,13 @@ class RandomExpressions {
   std::mt19937 random_;
 };
 
-// The debug text of the value assigned in `x = {text};`, or the error's.
-std::string parsed(const std::string& text) {
-  const std::string source = "x = " + text + ";";
-  Parser parser(source);
-  if (auto header = parser.parse_header(); !header) {
-    return to_string(header.error());
-  }
-  auto statement = parser.next_statement();
-  if (!statement) {
-    return to_string(statement.error());
-  }
-  const SyntaxTree& tree = parser.syntax();
-  return expression_text(tree, tree.details[(*statement)->detail].expr[0]);
-}
+using testing_support::assigned_text;
 
 TEST(Expressions, parse_into_the_tree_they_were_printed_from) {
   for (unsigned seed = 0; seed < 3000; ++seed) {
     RandomExpressions random(seed);
     const Printed printed = random.expression(static_cast<int>(seed % 7));
-    ASSERT_EQ(parsed(printed.text), printed.tree) << printed.text;
+    ASSERT_EQ(assigned_text(printed.text), printed.tree) << printed.text;
   }
 }
 
@@ -176,7 +163,7 @@ Printed mixed_nesting(std::size_t levels) {
 // Parses a deep mixing of the forms, on the thread it runs on.
 void* parse_deep(void* result) {
   const Printed printed = mixed_nesting(100000);
-  *static_cast<bool*>(result) = parsed(printed.text) == printed.tree;
+  *static_cast<bool*>(result) = assigned_text(printed.text) == printed.tree;
   return nullptr;
 }
 

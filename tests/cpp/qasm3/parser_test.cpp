@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "assigned_text.hpp"
 #include "text_case.hpp"
 
 namespace qelto::qasm3 {
@@ -38,21 +39,6 @@ std::string statements(const std::string& body) {
     }
     out += statement_text(reader.syntax(), **statement) + "\n";
   }
-}
-
-// The debug text of the value assigned in `x = {expression};`.
-std::string expression(const std::string& text) {
-  const std::string source = "OPENQASM 3.0; x = " + text + ";";
-  Parser parser(source);
-  if (auto header = parser.parse_header(); !header) {
-    return to_string(header.error());
-  }
-  auto statement = parser.next_statement();
-  if (!statement) {
-    return to_string(statement.error());
-  }
-  const SyntaxTree& tree = parser.syntax();
-  return expression_text(tree, tree.details[(*statement)->detail].expr[0]);
 }
 
 using testing_support::Case;
@@ -301,7 +287,8 @@ INSTANTIATE_TEST_SUITE_P(
 class Expressions : public testing::TestWithParam<Case> {};
 
 TEST_P(Expressions, parse_with_precedence_and_associativity) {
-  EXPECT_EQ(expression(GetParam().input), GetParam().expected);
+  EXPECT_EQ(testing_support::assigned_text(GetParam().input),
+            GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
