@@ -49,6 +49,18 @@ def deep_nesting(statements, depth=200):
     return HEADER + "qubit[1] q;\n" + f"rz({angle}) q[0];\n" * statements, statements
 
 
+def wide_definition(n):
+    # A gate of n qubits and n parameters, each used once in its body,
+    # called twice: every name in the body is looked up at each call.
+    qubits = ", ".join(f"a{i}" for i in range(n))
+    params = ", ".join(f"t{i}" for i in range(n))
+    body = " ".join(f"rz(t{i}) a{i};" for i in range(n))
+    call = (f"g({', '.join(['0.5'] * n)}) "
+            + ", ".join(f"q[{i}]" for i in range(n)) + ";\n")
+    return (HEADER + f"qubit[{n}] q;\ngate g({params}) {qubits} {{ {body} }}\n"
+            + call * 2, 2 * n)
+
+
 def huge_line_comment(n):
     return HEADER + "qubit[1] q;\n// " + "x" * n + "\nh q[0];\n", 1
 
@@ -68,6 +80,7 @@ SHAPES = [
     ("broadcasts h, x, measure (qubits)", broadcasts, 100_000),
     ("long chain on one wire (ops)", long_chain, 100_000),
     ("deep nesting, depth 200 (stmts)", deep_nesting, 2_000),
+    ("wide definition, called twice (width)", wide_definition, 5_000),
     ("huge line comment (bytes)", huge_line_comment, 4_000_000),
     ("huge block comment (bytes)", huge_block_comment, 4_000_000),
     ("huge string (bytes)", huge_string, 4_000_000),

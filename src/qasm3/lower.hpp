@@ -124,10 +124,25 @@ inline constexpr std::uint64_t kMaxExpandedOperations = std::uint64_t{1}
 // parser's nesting limit.
 inline constexpr std::uint32_t kMaxGateDepth = 256;
 
-// Parameter names of a gate definition bound to the values of one call.
+// The parameters of a gate definition bound to the values of one call.
+// Which parameter a name in the body denotes was resolved once, when the
+// definition was recorded: `slots` holds, per expression of the body's
+// syntax, the position of the parameter it names, or kUnbound. Looking
+// names up at each call would cost the product of a wide definition's
+// parameters and its uses of them, at every call.
 struct Bindings {
-  std::span<const std::string_view> names;
+  static constexpr std::uint32_t kUnbound = 0xFFFFFFFF;
+  std::span<const std::uint32_t> slots;
   std::span<const ir::ParameterExpression> values;
+
+  // The value bound to the name at expression `expression`, if any.
+  [[nodiscard]] const ir::ParameterExpression* find(
+      std::uint32_t expression) const {
+    if (expression >= slots.size() || slots[expression] == kUnbound) {
+      return nullptr;
+    }
+    return &values[slots[expression]];
+  }
 };
 
 // Lowers a program into a Circuit one top-level statement at a time, in two
@@ -177,6 +192,11 @@ class Lowerer {
     std::uint32_t statement = 0;
     std::vector<std::string_view> params;
     std::vector<std::string_view> qubits;
+    // Resolved once by check_body, as Bindings::slots explains: per
+    // expression of `tree`, the parameter it names (or Bindings::kUnbound);
+    // per qubit reference of `tree`, the position of the qubit it names.
+    std::vector<std::uint32_t> param_slots;
+    std::vector<std::uint32_t> qubit_slots;
     // Operations one call expands to, saturated past the limit.
     std::uint64_t operations = 0;
     // What one call counts against kMaxExpandedOperations: its operations,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -11,11 +12,36 @@
 namespace qelto::qasm3 {
 namespace {
 
-// Position of `name` in `names`, or names.size().
-std::size_t position(std::span<const std::string_view> names,
-                     std::string_view name) {
-  return static_cast<std::size_t>(
-      std::find(names.begin(), names.end(), name) - names.begin());
+// Positions of names, the first of each where a name repeats.
+std::unordered_map<std::string_view, std::uint32_t> positions(
+    std::span<const std::string_view> names) {
+  std::unordered_map<std::string_view, std::uint32_t> found;
+  found.reserve(names.size());
+  for (std::uint32_t i = 0; i < names.size(); ++i) {
+    found.emplace(names[i], i);
+  }
+  return found;
+}
+
+// Per element of `items`, the position its name has in `names`, or
+// Bindings::kUnbound; `named` tells which elements name something.
+template <class Item, class Named>
+std::vector<std::uint32_t> slots(std::span<const Item> items,
+                                 std::span<const std::string_view> names,
+                                 Named named) {
+  std::vector<std::uint32_t> found(items.size(), Bindings::kUnbound);
+  if (names.empty()) {
+    return found;
+  }
+  const auto position = positions(names);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (named(items[i])) {
+      if (const auto it = position.find(items[i].name); it != position.end()) {
+        found[i] = it->second;
+      }
+    }
+  }
+  return found;
 }
 
 std::uint64_t saturated(std::uint64_t value) {
@@ -51,17 +77,17 @@ struct AngleNodes {
 };
 
 AngleNodes angle_nodes(const SyntaxTree& tree, std::uint32_t root,
-                       std::span<const std::string_view> params) {
+                       std::span<const std::uint32_t> param_slots) {
   AngleNodes nodes;
   std::vector<std::uint32_t> pending{root};
   while (!pending.empty()) {
-    const SyntaxExpr& e = tree.expressions[pending.back()];
+    const std::uint32_t node = pending.back();
+    const SyntaxExpr& e = tree.expressions[node];
     pending.pop_back();
     switch (e.kind) {
       case SyntaxExprKind::Identifier:
-        if (const std::size_t i = position(params, e.name);
-            i < params.size()) {
-          nodes.uses.push_back(i);
+        if (param_slots[node] != Bindings::kUnbound) {
+          nodes.uses.push_back(param_slots[node]);
         } else {
           ++nodes.others;
         }
@@ -129,6 +155,12 @@ ParseResult<void> Lowerer::define(const SyntaxTree& tree,
   definition.params = names(detail.gate_params);
   definition.qubits = names(detail.gate_qubits);
   definition.weight_per_param.assign(definition.params.size(), 0);
+  definition.param_slots = slots(
+      std::span<const SyntaxExpr>(tree.expressions), definition.params,
+      [](const SyntaxExpr& e) { return e.kind == SyntaxExprKind::Identifier; });
+  definition.qubit_slots =
+      slots(std::span<const SyntaxRef>(tree.refs), definition.qubits,
+            [](const SyntaxRef&) { return true; });
   if (auto checked = check_body(definition); !checked) {
     return checked;
   }
@@ -152,8 +184,8 @@ ParseResult<void> Lowerer::check_body(Definition& definition) const {
     }
     for (std::uint32_t r = 0; r < statement.qubits.count; ++r) {
       const SyntaxRef& ref = tree.refs[statement.qubits.first + r];
-      if (ref.index ||
-          position(definition.qubits, ref.name) == definition.qubits.size()) {
+      if (ref.index || definition.qubit_slots[statement.qubits.first + r] ==
+                           Bindings::kUnbound) {
         return std::unexpected(UndefinedIdentifier{std::string(ref.name)});
       }
     }
@@ -242,7 +274,7 @@ void Lowerer::add_call_weight(Definition& definition, const Callee& callee,
   for (std::uint32_t j = 0; j < statement.params.count; ++j) {
     const AngleNodes nodes =
         angle_nodes(tree, tree.expression_lists[statement.params.first + j],
-                    definition.params);
+                    definition.param_slots);
     const std::uint64_t per_node = weight_per_node(callee, j);
     base = add_product(base, per_node, nodes.others);
     for (const std::size_t i : nodes.uses) {
@@ -284,8 +316,8 @@ ParseResult<void> Lowerer::expand(ir::Circuit& circuit,
     const SyntaxStmt& statement = body_statement(tree, body, frame.next++);
     call_qubits.clear();
     for (std::uint32_t r = 0; r < statement.qubits.count; ++r) {
-      const SyntaxRef& ref = tree.refs[statement.qubits.first + r];
-      call_qubits.push_back(frame.qubits[position(current.qubits, ref.name)]);
+      call_qubits.push_back(
+          frame.qubits[current.qubit_slots[statement.qubits.first + r]]);
     }
     if (statement.kind == SyntaxStmtKind::Barrier) {
       const auto& fenced = call_qubits.empty() ? frame.qubits : call_qubits;
@@ -298,7 +330,7 @@ ParseResult<void> Lowerer::expand(ir::Circuit& circuit,
     }
     if (auto converted =
             params_to_list(tree, statement.params,
-                           Bindings{current.params, frame.params}, call_params);
+                           Bindings{current.param_slots, frame.params}, call_params);
         !converted) {
       return converted;
     }

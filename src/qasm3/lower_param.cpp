@@ -43,15 +43,6 @@ Function find_function(std::string_view name) {
   return nullptr;
 }
 
-const Param* bound(const Bindings& bindings, std::string_view name) {
-  for (std::size_t i = 0; i < bindings.names.size(); ++i) {
-    if (bindings.names[i] == name) {
-      return &bindings.values[i];
-    }
-  }
-  return nullptr;
-}
-
 // Division by zero gives not-a-number without dividing, so that folding
 // raises no floating-point exception; the caller refuses the result.
 std::optional<double> fold_binary(BinOp op, double left, double right) {
@@ -88,10 +79,12 @@ struct Visit {
 };
 
 // The number a leaf denotes, where it is one.
-std::optional<double> fold_leaf(const SyntaxExpr& e, const Bindings& bindings) {
+std::optional<double> fold_leaf(const SyntaxTree& tree, std::uint32_t node,
+                                const Bindings& bindings) {
+  const SyntaxExpr& e = tree.expressions[node];
   switch (e.kind) {
     case SyntaxExprKind::Identifier: {
-      const Param* value = bound(bindings, e.name);
+      const Param* value = bindings.find(node);
       if (value == nullptr) {
         return std::nullopt;
       }
@@ -143,7 +136,7 @@ std::optional<double> fold(const SyntaxTree& tree, std::uint32_t expression,
         visits.push_back(
             Visit{call ? tree.expression_lists[e.args.first] : e.left, false});
       } else {
-        results.push_back(fold_leaf(e, bindings));
+        results.push_back(fold_leaf(tree, visit.node, bindings));
       }
       continue;
     }
@@ -215,7 +208,7 @@ ParseResult<Param> leaf_to_param(const SyntaxTree& tree,
     case SyntaxExprKind::Float:
       return finite(e.real);
     case SyntaxExprKind::Identifier:
-      if (const Param* value = bound(bindings, e.name)) {
+      if (const Param* value = bindings.find(expression)) {
         return value->clone();
       }
       return Param::symbol(std::string(e.name));

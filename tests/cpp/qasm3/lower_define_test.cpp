@@ -2,7 +2,11 @@
 // register broadcast, delays, and where errors are found.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "circuit_text.hpp"
 #include "qasm3/lower.hpp"
@@ -153,6 +157,36 @@ TEST(Expansion, limit_holds_across_calls) {
   EXPECT_EQ(to_string(circuit.error()),
             "Parse error: Gate definitions expand to more than 1048576 "
             "operations");
+}
+
+// Every name in a body denotes its place in the signature, however wide the
+// definition and in whatever order the body uses its names; other names stay
+// free symbols. Checked against the circuit written out directly.
+TEST(Expansion, names_resolve_to_their_places_in_wide_definitions) {
+  std::mt19937 random(14);
+  for (const int width : {1, 2, 7, 64, 600}) {
+    std::vector<int> order(width);
+    std::iota(order.begin(), order.end(), 0);
+    std::shuffle(order.begin(), order.end(), random);
+    std::string params, qubits, body, args, operands;
+    std::string expected = "q=" + std::to_string(width) + " c=0 |";
+    for (int i = 0; i < width; ++i) {
+      const std::string sep = i == 0 ? "" : ", ";
+      params += sep + "t" + std::to_string(i);
+      qubits += sep + "a" + std::to_string(i);
+      args += sep + std::to_string(i);
+      operands += sep + "q[" + std::to_string(width - 1 - i) + "]";
+      const int param = order[i], qubit = order[(i + 1) % width];
+      body += "rz(t" + std::to_string(param) + " + s) a" +
+              std::to_string(qubit) + "; ";
+      expected += " rz((" + std::to_string(param) + " + s)) " +
+                  std::to_string(width - 1 - qubit) + ";";
+    }
+    const std::string text = "qubit[" + std::to_string(width) +
+                             "] q; gate g(" + params + ") " + qubits + " { " +
+                             body + "} g(" + args + ") " + operands + ";";
+    EXPECT_EQ(lowered(text), expected) << "width " << width;
+  }
 }
 
 TEST(Expansion, nesting_beyond_the_depth_limit_is_refused) {
