@@ -62,8 +62,8 @@ constexpr bool byte_is_punctuation(char c) {
 // bytes of non-ASCII characters are invalid.
 constexpr std::array<ByteClass, 256> make_byte_classes() {
   std::array<ByteClass, 256> classes{};
-  for (unsigned char c : {' ', '\t', '\n', '\r'}) {
-    classes[c] = ByteClass::Space;
+  for (const char c : {' ', '\t', '\n', '\r'}) {
+    classes[static_cast<unsigned char>(c)] = ByteClass::Space;
   }
   for (int c = 'a'; c <= 'z'; ++c) {
     classes[static_cast<std::size_t>(c)] = ByteClass::Letter;
