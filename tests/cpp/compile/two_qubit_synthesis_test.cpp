@@ -233,6 +233,46 @@ TEST(TwoQubitSynthesisTest, any_product_of_gates_needs_at_most_three_cx) {
   }
 }
 
+// With a tolerance, coordinates near a cheaper class are rounded to it only
+// when the result stays within the tolerance (Frobenius norm up to phase,
+// which bounds the operator norm); otherwise the exact circuit comes back.
+TEST(TwoQubitSynthesisTest, a_tolerance_saves_cx_only_within_it) {
+  const double q = pi / 4;
+  const double tolerance = 1e-4;
+  const struct {
+    std::string name;
+    double a, b, c;
+    int cx;
+    int exact_cx;
+  } cases[] = {
+      {"tiny single coordinate", 2e-5, 0, 0, 0, 2},
+      {"tiny pair", 1e-5, -1e-5, 0, 0, 2},
+      {"near cx class", q, 1e-5, 0, 1, 2},
+      {"near two cx", 0.3, 0.2, 2e-5, 2, 3},
+      {"too far to drop", 2e-4, 0, 0, 2, 2},
+      {"general stays", 0.3, 0.2, 0.1, 3, 3},
+  };
+  std::mt19937_64 rng(34);
+  for (const auto& c : cases) {
+    const Matrix u = multiply(
+        local(random_one_qubit(rng), random_one_qubit(rng)),
+        multiply(canonical(c.a, c.b, c.c),
+                 local(random_one_qubit(rng), random_one_qubit(rng))));
+    const Matrix4 m = to_matrix4(u);
+    EXPECT_TRUE(may_need_fewer_cx(m, 3, tolerance) || c.cx == 3) << c.name;
+    std::vector<TwoQubitStep> steps;
+    const auto written = synthesize_two_qubit(m, steps, tolerance);
+    ASSERT_TRUE(written) << c.name;
+    EXPECT_EQ(*written, c.cx) << c.name;
+    EXPECT_EQ(count_cx(steps), c.cx) << c.name;
+    // Entry-wise distance is at most the operator-norm distance.
+    EXPECT_LE(distance_up_to_phase(m, run_steps(steps)), tolerance) << c.name;
+    // Without one, nothing is rounded.
+    steps.clear();
+    EXPECT_EQ(synthesize_two_qubit(m, steps), c.exact_cx) << c.name;
+  }
+}
+
 TEST(TwoQubitSynthesisTest, refuses_a_matrix_that_is_not_unitary) {
   Matrix4 scaled = Matrix4::identity();
   scaled(0, 0) = 3;
