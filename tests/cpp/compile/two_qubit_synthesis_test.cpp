@@ -191,6 +191,13 @@ TEST(TwoQubitSynthesisTest, writes_catalogue_gates_with_their_fewest_cx) {
   }
 }
 
+// `core` between random one-qubit gates on both sides.
+Matrix dressed(const Matrix& core, std::mt19937_64& rng) {
+  return multiply(local(random_one_qubit(rng), random_one_qubit(rng)),
+                  multiply(core, local(random_one_qubit(rng),
+                                       random_one_qubit(rng))));
+}
+
 TEST(TwoQubitSynthesisTest, the_quick_check_rules_out_only_what_cannot_shrink) {
   const double q = pi / 4;
   const struct {
@@ -205,10 +212,7 @@ TEST(TwoQubitSynthesisTest, the_quick_check_rules_out_only_what_cannot_shrink) {
   };
   std::mt19937_64 rng(33);
   for (const auto& c : cases) {
-    const Matrix u = multiply(
-        local(random_one_qubit(rng), random_one_qubit(rng)),
-        multiply(canonical(c.a, c.b, c.c),
-                 local(random_one_qubit(rng), random_one_qubit(rng))));
+    const Matrix u = dressed(canonical(c.a, c.b, c.c), rng);
     EXPECT_EQ(may_need_fewer_cx(to_matrix4(u), c.cx), c.fewer)
         << c.a << " " << c.b << " " << c.c << " fewer than " << c.cx;
   }
@@ -254,10 +258,7 @@ TEST(TwoQubitSynthesisTest, a_tolerance_saves_cx_only_within_it) {
   };
   std::mt19937_64 rng(34);
   for (const auto& c : cases) {
-    const Matrix u = multiply(
-        local(random_one_qubit(rng), random_one_qubit(rng)),
-        multiply(canonical(c.a, c.b, c.c),
-                 local(random_one_qubit(rng), random_one_qubit(rng))));
+    const Matrix u = dressed(canonical(c.a, c.b, c.c), rng);
     const Matrix4 m = to_matrix4(u);
     EXPECT_TRUE(may_need_fewer_cx(m, 3, tolerance) || c.cx == 3) << c.name;
     std::vector<TwoQubitStep> steps;
