@@ -14,8 +14,9 @@ using Kind = ir::StandardGate::Kind;
 }  // namespace
 
 BlockWriter::BlockWriter(GateWriter& writer, const BasisGates& basis,
-                         std::uint32_t num_qubits, bool enabled)
-    : writer_(writer), entangler_(cx_entangler(basis)) {
+                         std::uint32_t num_qubits, bool enabled,
+                         double tolerance)
+    : writer_(writer), entangler_(cx_entangler(basis)), tolerance_(tolerance) {
   for (std::size_t k = 0; k < ir::StandardGate::kNumKinds; ++k) {
     in_basis_[k] = basis.contains(ir::StandardGate::name(Kind(k)));
   }
@@ -34,6 +35,11 @@ void BlockWriter::one_qubit(const FlatOp& op, const Rotation& rotation) {
 }
 
 void BlockWriter::two_qubit(const FlatOp& op) {
+  // Left out before it joins a block, so that it neither opens nor closes
+  // one (a block round it could only be re-synthesised approximately).
+  if (writer_.approximately_identity(op)) {
+    return;
+  }
   if (!enabled_) {
     writer_.two_qubit(op);
     return;
@@ -110,8 +116,10 @@ void BlockWriter::close(std::uint32_t slot) {
   Block& block = blocks_[slot];
   open_[block.first] = kNone;
   open_[block.second] = kNone;
-  // A block of cost one cannot lose its gate: its matrix is not local.
-  if (block.cost < 2 || !write_resynthesised(block)) {
+  // A block of cost one cannot lose its gate exactly: its matrix is not
+  // local. Within a tolerance it may (a tiny controlled phase).
+  const std::uint32_t least = tolerance_ > 0 ? 1 : 2;
+  if (block.cost < least || !write_resynthesised(block)) {
     write_as_given(block);
   }
   block.ops.clear();
@@ -131,12 +139,14 @@ void BlockWriter::write_as_given(const Block& block) {
 
 bool BlockWriter::write_resynthesised(const Block& block) {
   const auto u = unitary_of(block.ops, block.first, scratch_);
-  if (!u || !may_need_fewer_cx(
-                *u, static_cast<int>(std::min<std::uint32_t>(block.cost, 4)))) {
+  if (!u ||
+      !may_need_fewer_cx(
+          *u, static_cast<int>(std::min<std::uint32_t>(block.cost, 4)),
+          tolerance_)) {
     return false;
   }
   steps_.clear();
-  const auto cx = synthesize_two_qubit(*u, steps_);
+  const auto cx = synthesize_two_qubit(*u, steps_, tolerance_);
   if (!cx || static_cast<std::uint32_t>(*cx) >= block.cost) {
     return false;
   }

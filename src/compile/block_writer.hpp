@@ -24,6 +24,10 @@ namespace qelto::compile {
 // the basis's one-qubit gates. A two-qubit gate costs one when the basis
 // holds it, else the cx of its expression (swap 3, cp 2, cz 1, ...).
 //
+// With a `tolerance` above zero, a block (even of one two-qubit gate) may
+// be written with fewer cx as a circuit within `tolerance` of its matrix
+// (see synthesize_two_qubit).
+//
 // Re-synthesis needs a one-qubit family and a cx-capable gate in the basis;
 // without them, or when `enabled` is false, everything passes straight to
 // the GateWriter. The calls mirror GateWriter's; `writer` must outlive this
@@ -31,7 +35,7 @@ namespace qelto::compile {
 class BlockWriter {
  public:
   BlockWriter(GateWriter& writer, const BasisGates& basis,
-              std::uint32_t num_qubits, bool enabled);
+              std::uint32_t num_qubits, bool enabled, double tolerance = 0);
 
   void one_qubit(const FlatOp& op, const Rotation& rotation);
   void two_qubit(const FlatOp& op);
@@ -68,6 +72,7 @@ class BlockWriter {
   std::array<std::uint8_t, ir::StandardGate::kNumKinds> cx_cost_{};
   std::optional<ir::StandardGate::Kind> entangler_;
   bool enabled_;
+  double tolerance_;
   // Open block of each qubit, as an index into blocks_.
   std::vector<std::uint32_t> open_;
   std::vector<Block> blocks_;

@@ -185,7 +185,9 @@ CompileResult<ir::Circuit> compile(const ir::Circuit& circuit,
   }
   // Simplifying first spares routing the gates that cancel or vanish.
   // Blocks wait until after routing, where the swaps join them.
-  *unrolled = simplify(*unrolled, basis, {.resynthesize_blocks = false});
+  *unrolled = simplify(*unrolled, basis,
+                       {.resynthesize_blocks = false,
+                        .tolerance = options.tolerance});
   const Device device(*properties.coupling_map());
   std::optional<Layout> searched;
   if (!properties.layout()) {
@@ -205,7 +207,8 @@ CompileResult<ir::Circuit> compile(const ir::Circuit& circuit,
   if (!translated) {
     return std::unexpected(std::move(translated.error()));
   }
-  ir::Circuit out = to_circuit(simplify(*translated, basis));
+  ir::Circuit out = to_circuit(
+      simplify(*translated, basis, {.tolerance = options.tolerance}));
   properties.set_initial_layout(std::move(routed->initial));
   properties.set_layout(std::move(routed->final_layout));
   return out;

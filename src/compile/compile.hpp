@@ -17,6 +17,11 @@ struct CompileOptions {
   // Routing runs with this many seeds; the run whose swaps cost least is
   // kept.
   std::uint32_t routing_trials = 2;
+  // Passed to both simplifications (see SimplifyOptions::tolerance): zero
+  // compiles exactly; above zero, gates within it of the identity (tiny
+  // controlled phases) are left out before routing, and after it runs on a
+  // pair may be written with fewer cx within it.
+  double tolerance = 0;
 };
 
 // Compiles `circuit` for the target in `properties`: unroll, simplify

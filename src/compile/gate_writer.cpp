@@ -62,9 +62,11 @@ bool is_multiple(double angle, double of) {
 
 }  // namespace
 
-GateWriter::GateWriter(FlatCircuit& out, std::optional<OneQubitBasis> basis)
+GateWriter::GateWriter(FlatCircuit& out, std::optional<OneQubitBasis> basis,
+                       double tolerance)
     : out_(out),
       basis_(basis),
+      tolerance_(tolerance),
       runs_(out.num_qubits),
       last_(out.num_qubits, kNone) {}
 
@@ -84,7 +86,8 @@ void GateWriter::flush(std::uint32_t qubit) {
   if (run.gates.empty()) {
     return;
   }
-  if (!is_identity(run.rotation)) {
+  if (!is_identity(run.rotation) &&
+      !(tolerance_ > 0 && distance_from_identity(run.rotation) <= tolerance_)) {
     scratch_.clear();
     if (basis_) {
       synthesize(run.rotation, *basis_, qubit, scratch_);
@@ -140,7 +143,7 @@ bool GateWriter::cancels(const FlatOp& op) {
       return false;
     }
     const double sum = prev.params[0] + op.params[0];
-    if (!is_multiple(sum, p)) {
+    if (!negligible(kind, sum)) {
       prev.params[0] = std::remainder(sum, p);
       return true;
     }
@@ -154,10 +157,9 @@ bool GateWriter::cancels(const FlatOp& op) {
 
 void GateWriter::two_qubit(const FlatOp& op) {
   if (is_standard(op.code)) {
-    const double p = period(gate_kind(op.code));
     // A rotation by a multiple of its period is the identity (up to global
     // phase); angles within rounding of one count too.
-    if (p != 0 && is_multiple(op.params[0], p)) {
+    if (negligible(gate_kind(op.code), op.params[0])) {
       return;
     }
   }
@@ -166,6 +168,27 @@ void GateWriter::two_qubit(const FlatOp& op) {
   if (!cancels(op)) {
     append(op);
   }
+}
+
+bool GateWriter::approximately_identity(const FlatOp& op) const {
+  return tolerance_ > 0 && is_standard(op.code) &&
+         negligible(gate_kind(op.code), op.params[0]);
+}
+
+bool GateWriter::negligible(Kind kind, double angle) const {
+  const double p = period(kind);
+  if (p == 0) {
+    return false;
+  }
+  if (is_multiple(angle, p)) {
+    return true;
+  }
+  // Each of these rotations by r has eigenphases within |r| / 2 of one
+  // another's mean (cp: 0 and r; crz: 0 and +-r/2; rzz: +-r/2), so its
+  // distance from the identity up to phase is at most |1 - e^(i r/4)|
+  // doubled, 2 sin(|r| / 4).
+  const double r = std::abs(std::remainder(angle, p));
+  return tolerance_ > 0 && 2 * std::sin(r / 4) <= tolerance_;
 }
 
 void GateWriter::other(const FlatOp& op, std::span<const std::uint32_t> wide) {

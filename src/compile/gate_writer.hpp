@@ -23,9 +23,14 @@ namespace qelto::compile {
 //   when the sum is the identity up to global phase;
 // - such a rotation whose angle is the identity up to global phase (within
 //   1e-9 rad of a multiple of its period) is dropped.
+// With a `tolerance` above zero, a run of one-qubit gates and a two-qubit
+// rotation are also dropped when they are within `tolerance` of the
+// identity (the least operator-norm distance over global phases); each
+// such drop moves the circuit's action by at most that much.
 class GateWriter {
  public:
-  GateWriter(FlatCircuit& out, std::optional<OneQubitBasis> basis);
+  GateWriter(FlatCircuit& out, std::optional<OneQubitBasis> basis,
+             double tolerance = 0);
 
   // A one-qubit catalogue gate with its rotation; `in_basis` says whether
   // the gate may be written as it is.
@@ -37,6 +42,9 @@ class GateWriter {
   void other(const FlatOp& op, std::span<const std::uint32_t> wide = {});
   // Ends every run and removes the cancelled operations. Call once.
   void finish();
+  // Whether a tolerance is set and the two-qubit gate is a rotation within
+  // it of the identity, which two_qubit() would drop.
+  [[nodiscard]] bool approximately_identity(const FlatOp& op) const;
 
  private:
   struct Run {
@@ -47,9 +55,12 @@ class GateWriter {
   void flush(std::uint32_t qubit);
   void append(const FlatOp& op);
   bool cancels(const FlatOp& op);
+  // Whether a two-qubit rotation of `kind` by `angle` may be left out.
+  bool negligible(ir::StandardGate::Kind kind, double angle) const;
 
   FlatCircuit& out_;
   std::optional<OneQubitBasis> basis_;
+  double tolerance_;
   std::vector<Run> runs_;
   // Qubits with a run waiting, so that finish() touches only those.
   std::vector<std::uint32_t> pending_;

@@ -1,5 +1,6 @@
 #include "compile/rotation.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -169,6 +170,12 @@ std::optional<Rotation> rotation_of(Kind kind, const double* params) {
 
 bool is_identity(const Rotation& r) {
   return std::sqrt(r.x * r.x + r.y * r.y + r.z * r.z) < kAngleTolerance;
+}
+
+double distance_from_identity(const Rotation& r) {
+  // The eigenvalues are w +- i |(x, y, z)|, both at distance
+  // sqrt(2 - 2 |w|) from the nearer of 1 and -1.
+  return std::sqrt(std::max(0.0, 2 - 2 * std::abs(r.w)));
 }
 
 ZyzAngles zyz_angles(const Rotation& r) {

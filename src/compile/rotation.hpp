@@ -33,6 +33,11 @@ struct Rotation {
 // (a rotation angle below 1e-9).
 [[nodiscard]] bool is_identity(const Rotation& r);
 
+// How far the rotation is from the identity, up to phase: the least
+// operator-norm distance |R - e^(i phi) I| over phases, sqrt(2 - 2 |w|)
+// for a unit rotation.
+[[nodiscard]] double distance_from_identity(const Rotation& r);
+
 // The angles of r = Rz(a) · Ry(theta) · Rz(b), theta in [0, pi].
 struct ZyzAngles {
   double a = 0;

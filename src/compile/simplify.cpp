@@ -13,9 +13,9 @@ FlatCircuit simplify(const FlatCircuit& circuit, const BasisGates& basis,
   FlatCircuit out = circuit.empty_like();
   // Writing runs in the basis can lengthen them a little.
   out.ops.reserve(circuit.ops.size() + circuit.ops.size() / 2);
-  GateWriter writer(out, one_qubit_basis(basis));
+  GateWriter writer(out, one_qubit_basis(basis), options.tolerance);
   BlockWriter blocks(writer, basis, circuit.num_qubits,
-                     options.resynthesize_blocks);
+                     options.resynthesize_blocks, options.tolerance);
   for (const FlatOp& op : circuit.ops) {
     if (!is_standard(op.code)) {
       blocks.other(op, circuit.qubits(op));

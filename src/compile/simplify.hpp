@@ -11,6 +11,11 @@ struct SimplifyOptions {
   // Whether runs of gates on one pair of qubits are re-synthesised with
   // fewer two-qubit gates where that is possible (see BlockWriter).
   bool resynthesize_blocks = true;
+  // How far (operator norm, up to global phase) each dropped or rewritten
+  // piece may move the action: a run of one-qubit gates, a two-qubit
+  // rotation, a run of gates on a pair. Zero keeps the action exact (up to
+  // rounding). Must be finite and not negative.
+  double tolerance = 0;
 };
 
 // Simplifies without changing the unitary (up to global phase): cancels
@@ -22,7 +27,11 @@ struct SimplifyOptions {
 // family, runs are kept as given unless they are the identity. With
 // `resynthesize_blocks`, a run of gates on one pair of qubits that the
 // basis can write with fewer two-qubit gates is written so (see
-// BlockWriter). Everything else passes unchanged.
+// BlockWriter). Everything else passes unchanged. With a tolerance, pieces
+// within it of the identity or of a cheaper circuit are dropped or written
+// so (see SimplifyOptions::tolerance); since such distances add along a
+// circuit, the result is within tolerance times the number of pieces
+// replaced.
 [[nodiscard]] FlatCircuit simplify(const FlatCircuit& circuit,
                                    const BasisGates& basis,
                                    const SimplifyOptions& options = {});

@@ -321,11 +321,11 @@ void general(StepWriter& w, double a, double b, double c) {
 // The canonical operator of reduced coordinates (each in [-pi/4, pi/4]),
 // with local gates on both qubits that move the coordinates into the slots
 // the circuits above fill (L exp(i t P) L^dagger = exp(i t L P L^dagger)).
-int write_canonical(StepWriter& w, std::array<double, 3> co) {
+int write_canonical(StepWriter& w, std::array<double, 3> co, double snap) {
   std::array<int, 3> nonzero{};
   int count = 0;
   for (int n = 0; n < 3; ++n) {
-    if (std::abs(co[static_cast<std::size_t>(n)]) > kCoordinateTolerance) {
+    if (std::abs(co[static_cast<std::size_t>(n)]) > snap) {
       nonzero[static_cast<std::size_t>(count++)] = n;
     }
   }
@@ -335,7 +335,7 @@ int write_canonical(StepWriter& w, std::array<double, 3> co) {
   if (count == 1) {
     const int n = nonzero[0];
     double& x = co[static_cast<std::size_t>(n)];
-    if (std::abs(std::abs(x) - pi / 4) < kCoordinateTolerance) {
+    if (std::abs(std::abs(x) - pi / 4) < snap) {
       if (x < 0) {
         // exp(-i pi/4 PP) = exp(i pi/4 PP) (PP) up to phase.
         w.both(pauli(n));
@@ -351,9 +351,9 @@ int write_canonical(StepWriter& w, std::array<double, 3> co) {
   }
   if (count < 3) {
     const auto [a, b, c] = co;
-    if (std::abs(b) <= kCoordinateTolerance) {
+    if (std::abs(b) <= snap) {
       xx_zz(w, a, c);
-    } else if (std::abs(c) <= kCoordinateTolerance) {
+    } else if (std::abs(c) <= snap) {
       // Rx(pi/2) on both turns ZZ into YY.
       w.both(about(0, -pi / 2));
       xx_zz(w, a, b);
@@ -404,12 +404,58 @@ Matrix4 in_magic_basis(const Matrix4& u) {
   return out;
 }
 
+// min over phases of |a - e^(i phi) b| in Frobenius norm, for unitary a
+// and b: sqrt(8 - 2 |tr(a^dagger b)|).
+double frobenius_distance_up_to_phase(const Matrix4& a, const Matrix4& b) {
+  Complex overlap = 0;
+  for (std::size_t i = 0; i < 16; ++i) {
+    overlap += std::conj(a.m[i]) * b.m[i];
+  }
+  return std::sqrt(std::max(0.0, 8 - 2 * std::abs(overlap)));
+}
+
+// Writes the canonical decomposition with coordinates within `snap` of a
+// cheaper value counted as it; keeps the steps (returning the cx count)
+// when `accept` takes their matrix, else appends nothing.
+template <class Accept>
+std::optional<int> write_from(const Canonical& parts, double snap,
+                              const Accept& accept,
+                              std::vector<TwoQubitStep>& out) {
+  // exp(i (t + k pi/2) PP) = exp(i t PP) (i PP)^k, and PP commutes with the
+  // canonical operator: odd k leave a P on both qubits.
+  std::array<double, 3> co = parts.coords;
+  Rotation paulis{};
+  for (int n = 0; n < 3; ++n) {
+    double& x = co[static_cast<std::size_t>(n)];
+    const double k = std::round(x / (pi / 2));
+    x -= k * (pi / 2);
+    if (std::fmod(std::abs(k), 2.0) == 1.0) {
+      paulis = pauli(n) * paulis;
+    }
+  }
+  const std::size_t start = out.size();
+  StepWriter w(out);
+  w.one(0, paulis * parts.before[0]);
+  w.one(1, paulis * parts.before[1]);
+  const int cx = write_canonical(w, co, snap);
+  w.one(0, parts.after[0]);
+  w.one(1, parts.after[1]);
+  const std::span<const TwoQubitStep> written(out.data() + start,
+                                              out.size() - start);
+  if (!accept(matrix_of(written))) {
+    out.resize(start);
+    return std::nullopt;
+  }
+  return cx;
+}
+
 }  // namespace
 
-bool may_need_fewer_cx(const Matrix4& u, int cx) {
+bool may_need_fewer_cx(const Matrix4& u, int cx, double tolerance) {
   // Looser than the synthesis's own tolerance: a borderline run goes on to
-  // the synthesis, which decides.
-  constexpr double kLoose = 1e-6;
+  // the synthesis, which decides. Moving the coordinates by up to
+  // `tolerance` moves each phase below by at most a few times as much.
+  const double loose = 1e-6 + 32 * tolerance;
   const Complex det = determinant(u);
   if (std::abs(std::abs(det) - 1) > 1e-6) {
     return false;
@@ -428,12 +474,12 @@ bool may_need_fewer_cx(const Matrix4& u, int cx) {
     return true;
   }
   if (cx == 3) {
-    return std::abs(trace.imag()) <= kLoose;
+    return std::abs(trace.imag()) <= loose;
   }
-  if (std::abs(std::abs(trace) - 4) <= kLoose) {
+  if (std::abs(std::abs(trace) - 4) <= loose) {
     return true;
   }
-  if (cx == 1 || std::abs(trace) > kLoose) {
+  if (cx == 1 || std::abs(trace) > loose) {
     return false;
   }
   const Matrix4 m2 = transpose(up) * up;
@@ -442,41 +488,29 @@ bool may_need_fewer_cx(const Matrix4& u, int cx) {
     square += e * e;
   }
   square /= det;
-  return std::abs(square + 4.0) <= kLoose;
+  return std::abs(square + 4.0) <= loose;
 }
 
 std::optional<int> synthesize_two_qubit(const Matrix4& u,
-                                        std::vector<TwoQubitStep>& out) {
+                                        std::vector<TwoQubitStep>& out,
+                                        double tolerance) {
   const auto parts = canonical(u);
   if (!parts) {
     return std::nullopt;
   }
-  // exp(i (t + k pi/2) PP) = exp(i t PP) (i PP)^k, and PP commutes with the
-  // canonical operator: odd k leave a P on both qubits.
-  std::array<double, 3> co = parts->coords;
-  Rotation paulis{};
-  for (int n = 0; n < 3; ++n) {
-    double& x = co[static_cast<std::size_t>(n)];
-    const double k = std::round(x / (pi / 2));
-    x -= k * (pi / 2);
-    if (std::fmod(std::abs(k), 2.0) == 1.0) {
-      paulis = pauli(n) * paulis;
+  if (tolerance > 0) {
+    const auto close_enough = [&](const Matrix4& written) {
+      return frobenius_distance_up_to_phase(u, written) <= tolerance;
+    };
+    const double snap = std::max(kCoordinateTolerance, tolerance / 2);
+    if (const auto cx = write_from(*parts, snap, close_enough, out)) {
+      return cx;
     }
   }
-  const std::size_t start = out.size();
-  StepWriter w(out);
-  w.one(0, paulis * parts->before[0]);
-  w.one(1, paulis * parts->before[1]);
-  const int cx = write_canonical(w, co);
-  w.one(0, parts->after[0]);
-  w.one(1, parts->after[1]);
-  const std::span<const TwoQubitStep> written(out.data() + start,
-                                              out.size() - start);
-  if (distance_up_to_phase(u, matrix_of(written)) > kAcceptance) {
-    out.resize(start);
-    return std::nullopt;
-  }
-  return cx;
+  const auto exact = [&](const Matrix4& written) {
+    return distance_up_to_phase(u, written) <= kAcceptance;
+  };
+  return write_from(*parts, kCoordinateTolerance, exact, out);
 }
 
 }  // namespace qelto::compile

@@ -30,13 +30,21 @@ struct TwoQubitStep {
 // returning). Appends the steps in the order they act and returns the
 // number of cx, or nullopt, appending nothing, when `u` is not unitary or
 // the check fails.
+//
+// With a `tolerance` above zero, coordinates within tolerance / 2 of such
+// a value count as it first, and that cheaper circuit is kept when its
+// matrix is within `tolerance` of `u` in Frobenius norm up to global phase
+// (which bounds the operator-norm distance); else `u` is written as
+// without a tolerance.
 [[nodiscard]] std::optional<int> synthesize_two_qubit(
-    const Matrix4& u, std::vector<TwoQubitStep>& out);
+    const Matrix4& u, std::vector<TwoQubitStep>& out, double tolerance = 0);
 
-// Whether synthesize_two_qubit might write `u` with fewer than `cx` cx
-// (1 to 3): false only when the invariants of `u` (the trace of its
-// magic-basis square) clearly rule that out. Costs a fraction of the
-// synthesis, so that runs that cannot shrink are passed over cheaply.
-[[nodiscard]] bool may_need_fewer_cx(const Matrix4& u, int cx);
+// Whether synthesize_two_qubit, with the same tolerance, might write `u`
+// with fewer than `cx` cx (1 to 3): false only when the invariants of `u`
+// (the trace of its magic-basis square) clearly rule that out. Costs a
+// fraction of the synthesis, so that runs that cannot shrink are passed
+// over cheaply.
+[[nodiscard]] bool may_need_fewer_cx(const Matrix4& u, int cx,
+                                     double tolerance = 0);
 
 }  // namespace qelto::compile

@@ -60,9 +60,10 @@ CompileResult<ir::Circuit> translate(const Circuit& circuit,
 
 CompileResult<ir::Circuit> simplify(const Circuit& circuit,
                                     const SharedValue<BasisGates>& basis,
-                                    bool resynthesize) {
-  return compile::simplify(circuit.get(), basis.get(),
-                           {.resynthesize_blocks = resynthesize});
+                                    bool resynthesize, double tolerance) {
+  return compile::simplify(
+      circuit.get(), basis.get(),
+      {.resynthesize_blocks = resynthesize, .tolerance = tolerance});
 }
 
 PyMethodDef unroll_method = Method<
@@ -175,18 +176,30 @@ PyMethodDef simplify_method = Method<
     "    circuit: The Circuit to simplify; it is left unchanged.\n"
     "    basis: The BasisGates whose gates new gates are written with.\n"
     "    resynthesize: Whether runs on a pair of qubits are re-synthesised\n"
-    "        (compile() leaves them for after routing).\n\n"
+    "        (compile() leaves them for after routing).\n"
+    "    tolerance: A float >= 0; 0.0 (the default) keeps the action exact.\n"
+    "        Above 0, a run of one-qubit gates or a two-qubit rotation\n"
+    "        within tolerance of the identity is dropped, and a run on a\n"
+    "        pair may be re-synthesised with fewer cx within tolerance of\n"
+    "        its matrix. Distances are operator norms up to global phase;\n"
+    "        they add along a circuit, so the result is within tolerance\n"
+    "        times the number of pieces replaced. 1e-6 drops controlled\n"
+    "        phases below about 2e-6 rad.\n\n"
     "Returns:\n"
-    "    A new Circuit with the same action. A run is only re-synthesised\n"
-    "    when that leaves fewer two-qubit gates than writing the run in the\n"
-    "    basis would (a cp counts as the two cx it takes), so a circuit\n"
-    "    already in the basis never gains two-qubit gates.\n\n"
+    "    A new Circuit with the same action (within the tolerance). A run\n"
+    "    is only re-synthesised when that leaves fewer two-qubit gates than\n"
+    "    writing the run in the basis would (a cp counts as the two cx it\n"
+    "    takes), so a circuit already in the basis never gains two-qubit\n"
+    "    gates.\n\n"
     "Raises:\n"
-    "    RuntimeError: 'Compile Error: ...' for an angle without a value.",
+    "    RuntimeError: 'Compile Error: ...' for an angle without a value.\n"
+    "    TypeError: tolerance is not a real number (or is a bool).\n"
+    "    ValueError: tolerance is negative, infinite or NaN.",
     CircuitParam,
     BasisParam,
-    Param<"resynthesize",
-          KeywordOnly<OrDefault<Truth, true, "True">>>>::def();
+    Param<"resynthesize", KeywordOnly<OrDefault<Truth, true, "True">>>,
+    Param<"tolerance",
+          KeywordOnly<OrDefault<Amount, 0.0, "0.0">>>>::def();
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "python/binding/convert.hpp"
 
+#include <cmath>
 #include <limits>
 
 #include "python/binding/object.hpp"
@@ -76,6 +77,23 @@ std::optional<double> to_f64(PyObject* value, const char* name) {
   double number = PyFloat_AsDouble(value);
   if (number == -1.0 && PyErr_Occurred() != nullptr) {
     return argument_failed(name);
+  }
+  return number;
+}
+
+std::optional<double> to_amount(PyObject* value, const char* name) {
+  if (PyBool_Check(value)) {
+    return argument_refused(value, "float", name);
+  }
+  const auto number = to_f64(value, name);
+  if (!number) {
+    return std::nullopt;
+  }
+  if (!std::isfinite(*number) || *number < 0) {
+    PyErr_Format(PyExc_ValueError,
+                 "argument '%s': must be a finite number >= 0, not %R", name,
+                 value);
+    return std::nullopt;
   }
   return number;
 }

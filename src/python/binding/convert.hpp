@@ -23,6 +23,9 @@ std::optional<std::uint32_t> to_u32(PyObject* value, const char* name);
 std::optional<std::uint64_t> to_u64(PyObject* value, const char* name);
 // float, int, or anything with __float__ or __index__.
 std::optional<double> to_f64(PyObject* value, const char* name);
+// As to_f64 but not bool (a flag where an amount belongs is a mistake):
+// TypeError for a bool, ValueError unless finite and >= 0.
+std::optional<double> to_amount(PyObject* value, const char* name);
 // str only; the text as UTF-8 (lone surrogates raise the encoding error).
 std::optional<std::string> to_utf8(PyObject* value, const char* name);
 
@@ -55,6 +58,12 @@ struct F64 {
   using Value = double;
   static std::optional<Value> convert(PyObject* v, const char* name) {
     return to_f64(v, name);
+  }
+};
+struct Amount {
+  using Value = double;
+  static std::optional<Value> convert(PyObject* v, const char* name) {
+    return to_amount(v, name);
   }
 };
 struct Str {

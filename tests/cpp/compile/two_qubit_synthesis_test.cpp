@@ -191,6 +191,13 @@ TEST(TwoQubitSynthesisTest, writes_catalogue_gates_with_their_fewest_cx) {
   }
 }
 
+// `core` between random one-qubit gates on both sides.
+Matrix dressed(const Matrix& core, std::mt19937_64& rng) {
+  return multiply(local(random_one_qubit(rng), random_one_qubit(rng)),
+                  multiply(core, local(random_one_qubit(rng),
+                                       random_one_qubit(rng))));
+}
+
 TEST(TwoQubitSynthesisTest, the_quick_check_rules_out_only_what_cannot_shrink) {
   const double q = pi / 4;
   const struct {
@@ -205,10 +212,7 @@ TEST(TwoQubitSynthesisTest, the_quick_check_rules_out_only_what_cannot_shrink) {
   };
   std::mt19937_64 rng(33);
   for (const auto& c : cases) {
-    const Matrix u = multiply(
-        local(random_one_qubit(rng), random_one_qubit(rng)),
-        multiply(canonical(c.a, c.b, c.c),
-                 local(random_one_qubit(rng), random_one_qubit(rng))));
+    const Matrix u = dressed(canonical(c.a, c.b, c.c), rng);
     EXPECT_EQ(may_need_fewer_cx(to_matrix4(u), c.cx), c.fewer)
         << c.a << " " << c.b << " " << c.c << " fewer than " << c.cx;
   }
@@ -230,6 +234,43 @@ TEST(TwoQubitSynthesisTest, any_product_of_gates_needs_at_most_three_cx) {
     EXPECT_LT(distance_up_to_phase(to_matrix4(u), run_steps(steps)), 1e-9);
     // ... and passes over what cannot shrink.
     EXPECT_FALSE(may_need_fewer_cx(to_matrix4(u), 3));
+  }
+}
+
+// With a tolerance, coordinates near a cheaper class are rounded to it only
+// when the result stays within the tolerance (Frobenius norm up to phase,
+// which bounds the operator norm); otherwise the exact circuit comes back.
+TEST(TwoQubitSynthesisTest, a_tolerance_saves_cx_only_within_it) {
+  const double q = pi / 4;
+  const double tolerance = 1e-4;
+  const struct {
+    std::string name;
+    double a, b, c;
+    int cx;
+    int exact_cx;
+  } cases[] = {
+      {"tiny single coordinate", 2e-5, 0, 0, 0, 2},
+      {"tiny pair", 1e-5, -1e-5, 0, 0, 2},
+      {"near cx class", q, 1e-5, 0, 1, 2},
+      {"near two cx", 0.3, 0.2, 2e-5, 2, 3},
+      {"too far to drop", 2e-4, 0, 0, 2, 2},
+      {"general stays", 0.3, 0.2, 0.1, 3, 3},
+  };
+  std::mt19937_64 rng(34);
+  for (const auto& c : cases) {
+    const Matrix u = dressed(canonical(c.a, c.b, c.c), rng);
+    const Matrix4 m = to_matrix4(u);
+    EXPECT_TRUE(may_need_fewer_cx(m, 3, tolerance) || c.cx == 3) << c.name;
+    std::vector<TwoQubitStep> steps;
+    const auto written = synthesize_two_qubit(m, steps, tolerance);
+    ASSERT_TRUE(written) << c.name;
+    EXPECT_EQ(*written, c.cx) << c.name;
+    EXPECT_EQ(count_cx(steps), c.cx) << c.name;
+    // Entry-wise distance is at most the operator-norm distance.
+    EXPECT_LE(distance_up_to_phase(m, run_steps(steps)), tolerance) << c.name;
+    // Without one, nothing is rounded.
+    steps.clear();
+    EXPECT_EQ(synthesize_two_qubit(m, steps), c.exact_cx) << c.name;
   }
 }
 
