@@ -10,6 +10,8 @@
 #include <random>
 #include <string>
 
+#include <sys/resource.h>
+
 #include "compile/basis_translate.hpp"
 #include "compile/compile.hpp"
 #include "compile/device.hpp"
@@ -113,6 +115,11 @@ void run_case(const std::string& name, const ir::Circuit& circuit,
   // other programs' turns.
   const double cpu = static_cast<double>(std::clock() - cpu_start) /
                      CLOCKS_PER_SEC;
+  // The process's peak so far: the input circuits and the compile, before
+  // the counting below adds its own.
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const long peak_mb = usage.ru_maxrss / 1024;
   if (!out) {
     std::printf("%-34s error: %s\n", name.c_str(), out.error().message.c_str());
     return;
@@ -121,12 +128,12 @@ void run_case(const std::string& name, const ir::Circuit& circuit,
   const Counts k = count(*out);
   std::printf(
       "%-34s in %8llu ops %7llu 2q | out 2q %9llu depth %8llu | %8.3f s wall "
-      "%8.3f s cpu | %016llx\n",
+      "%8.3f s cpu %5ld MB peak | %016llx\n",
               name.c_str(), static_cast<unsigned long long>(in.total),
               static_cast<unsigned long long>(in.two_qubit),
               static_cast<unsigned long long>(k.two_qubit),
               static_cast<unsigned long long>(out->depth()), elapsed, cpu,
-              static_cast<unsigned long long>(fingerprint(*out)));
+              peak_mb, static_cast<unsigned long long>(fingerprint(*out)));
 }
 
 double cpu_seconds(std::clock_t since) {
