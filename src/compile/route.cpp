@@ -20,7 +20,9 @@ bool is_two_qubit_gate(const FlatOp& op) {
 
 class Router {
   // Cached parts of each device edge's score change, and whether they are
-  // current; together, as the swap choice reads them together.
+  // current; together, as the swap choice reads them together. The flag is
+  // a bool, not a char: a char store may alias any table, which made the
+  // compiler reload them all in the swap choice's loop.
   struct EdgeChange {
     double front = 0;
     double extended = 0;
@@ -164,7 +166,10 @@ class Router {
   }
 
   bool merges(std::uint32_t pa, std::uint32_t pb) const {
-    return last_block_[pa] != kNone && last_block_[pa] == last_block_[pb];
+    return same_block(last_block_[pa], last_block_[pb]);
+  }
+  static bool same_block(std::uint32_t block_a, std::uint32_t block_b) {
+    return block_a != kNone && block_a == block_b;
   }
 
   // Logical qubits la and lb trade physical qubits without a gate. Neither
@@ -405,7 +410,7 @@ class Router {
           const std::uint32_t q = neighbours[n];
           double score = std::max(decay_p, decay[q]) *
                          (base + score_change(p, q, edges[n], extended_weight));
-          if (block_p != kNone && block_p == last_block[q]) {
+          if (same_block(block_p, last_block[q])) {
             score -= merge_bonus;
           }
           // Scores within rounding of each other are ties, broken by the
