@@ -2,12 +2,15 @@
 // circuits: a 100-qubit QFT on a heavy-hex device, random two-qubit-heavy
 // circuits, and a 1,000-qubit circuit of 1,000,000 gates.
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <ctime>
 #include <cstdint>
 #include <cstdio>
 #include <random>
 #include <string>
+
+#include <sys/resource.h>
 
 #include "compile/basis_translate.hpp"
 #include "compile/compile.hpp"
@@ -63,6 +66,32 @@ struct Counts {
   std::uint64_t total = 0;
 };
 
+// A fingerprint of a compiled circuit (FNV-1a over its flat operations),
+// so that a change meant to keep every output the same can be checked.
+std::uint64_t fingerprint(const ir::Circuit& c) {
+  std::uint64_t h = 0xcbf29ce484222325ULL;
+  const auto mix = [&](std::uint64_t v) {
+    for (int k = 0; k < 8; ++k) {
+      h = (h ^ ((v >> (8 * k)) & 0xFF)) * 0x100000001b3ULL;
+    }
+  };
+  const auto flat = compile::flatten(c);
+  if (!flat) {
+    return 0;
+  }
+  for (const compile::FlatOp& op : flat->ops) {
+    mix(static_cast<std::uint64_t>(op.code));
+    for (const std::uint32_t q : flat->qubits(op)) {
+      mix(q);
+    }
+    mix(op.aux);
+    for (const double p : op.params) {
+      mix(std::bit_cast<std::uint64_t>(p));
+    }
+  }
+  return h;
+}
+
 Counts count(const ir::Circuit& c) {
   Counts k;
   for (const ir::OpRef& ref : c.dag().topological_ops()) {
@@ -86,6 +115,11 @@ void run_case(const std::string& name, const ir::Circuit& circuit,
   // other programs' turns.
   const double cpu = static_cast<double>(std::clock() - cpu_start) /
                      CLOCKS_PER_SEC;
+  // The process's peak so far: the input circuits and the compile, before
+  // the counting below adds its own.
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const long peak_mb = usage.ru_maxrss / 1024;
   if (!out) {
     std::printf("%-34s error: %s\n", name.c_str(), out.error().message.c_str());
     return;
@@ -94,11 +128,12 @@ void run_case(const std::string& name, const ir::Circuit& circuit,
   const Counts k = count(*out);
   std::printf(
       "%-34s in %8llu ops %7llu 2q | out 2q %9llu depth %8llu | %8.3f s wall "
-      "%8.3f s cpu\n",
+      "%8.3f s cpu %5ld MB peak | %016llx\n",
               name.c_str(), static_cast<unsigned long long>(in.total),
               static_cast<unsigned long long>(in.two_qubit),
               static_cast<unsigned long long>(k.two_qubit),
-              static_cast<unsigned long long>(out->depth()), elapsed, cpu);
+              static_cast<unsigned long long>(out->depth()), elapsed, cpu,
+              peak_mb, static_cast<unsigned long long>(fingerprint(*out)));
 }
 
 double cpu_seconds(std::clock_t since) {

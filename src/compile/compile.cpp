@@ -90,6 +90,12 @@ CompileResult<Layout> search_layout(const FlatCircuit& circuit,
   return to_layout(*placement, circuit.num_qubits);
 }
 
+// Moves the circuit out, leaving an empty one, so that its memory is freed
+// as soon as the stage reading it is done.
+FlatCircuit release(FlatCircuit& circuit) {
+  return std::exchange(circuit, FlatCircuit{});
+}
+
 struct RoutedCircuit {
   FlatCircuit circuit;
   Layout initial;
@@ -129,6 +135,25 @@ CompileResult<RoutedCircuit> route_flat(const FlatCircuit& circuit,
   return RoutedCircuit{std::move(routed.circuit),
                        to_layout(*start, circuit.num_qubits),
                        to_layout(routed.final_placement, circuit.num_qubits)};
+}
+
+// The circuit flattened, unrolled and simplified without blocks, ready for
+// routing. Simplifying first spares routing the gates that cancel or
+// vanish; blocks wait until after routing, where the swaps join them.
+CompileResult<FlatCircuit> unrolled_and_simplified(
+    const ir::Circuit& circuit, const BasisGates& basis,
+    const CompileOptions& options) {
+  auto flat = flatten(circuit);
+  if (!flat) {
+    return flat;
+  }
+  auto unrolled = unroll(release(*flat));
+  if (!unrolled) {
+    return unrolled;
+  }
+  return simplify(release(*unrolled), basis,
+                  {.resynthesize_blocks = false,
+                   .tolerance = options.tolerance});
 }
 
 }  // namespace
@@ -175,19 +200,10 @@ CompileResult<ir::Circuit> compile(const ir::Circuit& circuit,
             : missing_coupling_map());
   }
   const BasisGates& basis = *properties.basis_gates();
-  auto flat = flatten(circuit);
-  if (!flat) {
-    return std::unexpected(std::move(flat.error()));
-  }
-  auto unrolled = unroll(*flat);
+  auto unrolled = unrolled_and_simplified(circuit, basis, options);
   if (!unrolled) {
     return std::unexpected(std::move(unrolled.error()));
   }
-  // Simplifying first spares routing the gates that cancel or vanish.
-  // Blocks wait until after routing, where the swaps join them.
-  *unrolled = simplify(*unrolled, basis,
-                       {.resynthesize_blocks = false,
-                        .tolerance = options.tolerance});
   const Device device(*properties.coupling_map());
   std::optional<Layout> searched;
   if (!properties.layout()) {
@@ -198,17 +214,20 @@ CompileResult<ir::Circuit> compile(const ir::Circuit& circuit,
     searched = std::move(*layout);
   }
   auto routed = route_flat(
-      *unrolled, device,
+      release(*unrolled), device,
       searched ? &*searched : &*properties.layout(), seed, options);
   if (!routed) {
     return std::unexpected(std::move(routed.error()));
   }
-  auto translated = translate_to_basis(routed->circuit, basis);
+  // Each stage's input is released once read: on large circuits these
+  // copies dominate the memory a compile holds.
+  auto translated = translate_to_basis(release(routed->circuit), basis);
   if (!translated) {
     return std::unexpected(std::move(translated.error()));
   }
-  ir::Circuit out = to_circuit(
-      simplify(*translated, basis, {.tolerance = options.tolerance}));
+  const FlatCircuit simplified = simplify(release(*translated), basis,
+                                          {.tolerance = options.tolerance});
+  ir::Circuit out = to_circuit(simplified);
   properties.set_initial_layout(std::move(routed->initial));
   properties.set_layout(std::move(routed->final_layout));
   return out;

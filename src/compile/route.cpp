@@ -19,6 +19,16 @@ bool is_two_qubit_gate(const FlatOp& op) {
 }
 
 class Router {
+  // Cached parts of each device edge's score change, and whether they are
+  // current; together, as the swap choice reads them together. The flag is
+  // a bool, not a char: a char store may alias any table, which made the
+  // compiler reload them all in the swap choice's loop.
+  struct EdgeChange {
+    double front = 0;
+    double extended = 0;
+    bool valid = false;
+  };
+
  public:
   Router(const FlatCircuit& circuit, const Device& device, Placement initial,
          std::uint64_t seed, const RouteOptions& options)
@@ -34,9 +44,7 @@ class Router {
         seen_(circuit.ops.size(), 0),
         front_position_(circuit.ops.size(), kNone),
         current_distance_(circuit.ops.size(), 0),
-        front_change_(device.num_edges(), 0),
-        extended_change_(device.num_edges(), 0),
-        change_valid_(device.num_edges(), 0),
+        edge_change_(device.num_edges()),
         in_extended_(circuit.ops.size(), 0),
         last_block_(device.size(), kNone),
         rng_(seed) {
@@ -158,7 +166,10 @@ class Router {
   }
 
   bool merges(std::uint32_t pa, std::uint32_t pb) const {
-    return last_block_[pa] != kNone && last_block_[pa] == last_block_[pb];
+    return same_block(last_block_[pa], last_block_[pb]);
+  }
+  static bool same_block(std::uint32_t block_a, std::uint32_t block_b) {
+    return block_a != kNone && block_a == block_b;
   }
 
   // Logical qubits la and lb trade physical qubits without a gate. Neither
@@ -353,13 +364,18 @@ class Router {
   // the front layer or the extended set.
   double score_change(std::uint32_t p, std::uint32_t q, std::uint32_t edge,
                       double extended_weight) {
-    if (!change_valid_[edge]) {
-      change_valid_[edge] = 1;
-      const auto [front, extended] = score_swap(p, q);
-      front_change_[edge] = front;
-      extended_change_[edge] = extended;
+    EdgeChange& change = edge_change_[edge];
+    if (!change.valid) [[unlikely]] {
+      refresh_change(change, p, q);
     }
-    return front_change_[edge] + extended_weight * extended_change_[edge];
+    return change.front + extended_weight * change.extended;
+  }
+
+  // Out of line: the scan in choose_swap stays small without it.
+  [[gnu::noinline]] void refresh_change(EdgeChange& change, std::uint32_t p,
+                                        std::uint32_t q) const {
+    const auto [front, extended] = score_swap(p, q);
+    change = {front, extended, true};
   }
 
   void forget_gate(std::uint32_t i) {
@@ -367,7 +383,8 @@ class Router {
     forget_swaps_at(physical_[in_.ops[i].q[1]]);
   }
 
-  std::pair<std::uint32_t, std::uint32_t> choose_swap() {
+  // Out of line, so that its loop gets the registers to itself.
+  [[gnu::noinline]] std::pair<std::uint32_t, std::uint32_t> choose_swap() {
     // One unit of extended distance weighs lookahead_weight over the
     // extended set's size.
     const double extended_weight =
@@ -375,6 +392,11 @@ class Router {
                           : options_.lookahead_weight /
                                 static_cast<double>(extended_.size());
     const double base = front_total_ + extended_weight * extended_total_;
+    const double merge_bonus = options_.merge_bonus;
+    // The loop below runs hundreds of times per swap: the tables it reads
+    // are held in locals, which the compiler keeps in registers.
+    const double* const decay = decay_.data();
+    const std::uint32_t* const last_block = last_block_.data();
     double best = std::numeric_limits<double>::infinity();
     ties_.clear();
     for (const std::uint32_t i : front_) {
@@ -382,13 +404,14 @@ class Router {
         const std::uint32_t p = physical_[in_.ops[i].q[k]];
         const auto neighbours = device_.neighbours(p);
         const auto edges = device_.edge_ids(p);
+        const double decay_p = decay[p];
+        const std::uint32_t block_p = last_block[p];
         for (std::size_t n = 0; n < neighbours.size(); ++n) {
           const std::uint32_t q = neighbours[n];
-          double score =
-              std::max(decay_[p], decay_[q]) *
-              (base + score_change(p, q, edges[n], extended_weight));
-          if (merges(p, q)) {
-            score -= options_.merge_bonus;
+          double score = std::max(decay_p, decay[q]) *
+                         (base + score_change(p, q, edges[n], extended_weight));
+          if (same_block(block_p, last_block[q])) {
+            score -= merge_bonus;
           }
           // Scores within rounding of each other are ties, broken by the
           // seed, each equally likely.
@@ -444,7 +467,7 @@ class Router {
 
   void forget_swaps_at(std::uint32_t p) {
     for (const std::uint32_t edge : device_.edge_ids(p)) {
-      change_valid_[edge] = 0;
+      edge_change_[edge].valid = false;
     }
   }
 
@@ -528,11 +551,8 @@ class Router {
   std::vector<std::uint32_t> current_distance_;
   double front_total_ = 0;
   double extended_total_ = 0;
-  // Cached parts of each device edge's score change, and whether they are
-  // current.
-  std::vector<double> front_change_;
-  std::vector<double> extended_change_;
-  std::vector<char> change_valid_;
+  // Cached parts of each device edge's score change (see EdgeChange).
+  std::vector<EdgeChange> edge_change_;
   std::vector<char> in_extended_;
   std::vector<std::uint32_t> previous_extended_;
   std::uint32_t epoch_ = 0;

@@ -212,7 +212,10 @@ TEST(CompileTest, equal_seeds_give_equal_circuits) {
     for (const ir::OpRef& ref : out->dag().topological_ops()) {
       all += std::string(ref.operation.gate_name());
       for (const ir::QubitId q : ref.operation.qubits()) {
-        all += " " + std::to_string(q.index);
+        // Appended in two steps: GCC 12 at -O3 takes `" " + to_string(..)`
+        // for an overflow (-Wstringop-overflow, a false alarm).
+        all += ' ';
+        all += std::to_string(q.index);
       }
       all += ";";
     }
